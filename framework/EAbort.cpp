@@ -1,0 +1,6 @@
+#include "EAbort.h"
+
+const char* EAbort::what() const noexcept
+{
+    return "Operation aborted";
+}

@@ -1,0 +1,152 @@
+#include "TADOIBQuery.h"
+
+#include "EFrameworkError.h"
+#include "Helpers.h"
+#include "TDBConnection.h"
+#include "TSqlText.h"
+#include "TStatementRewriter.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+TADOIBQuery::TADOIBQuery(QObject* parent) : QObject(parent), m_dataSet(new TADOIBDataSet(this))
+{
+    m_dataSet->setObjectName(QStringLiteral("Query"));
+}
+
+void TADOIBQuery::setSQL(const QStringList& lines)
+{
+    m_sql = lines;
+    if (m_paramCheck)
+        m_params.Rebuild(TSqlText::parameterNames(lines.join(u'\n')));
+}
+
+void TADOIBQuery::setParamCheck(bool check)
+{
+    m_paramCheck = check;
+    if (check)
+        m_params.Rebuild(TSqlText::parameterNames(m_sql.join(u'\n')));
+}
+
+TADOIBStringField* TADOIBQuery::AddField(const QString& fieldName, const QString& displayLabel,
+                                         int size, bool required, bool visible)
+{
+    auto* field = new TADOIBStringField(this, fieldName);
+    field->setObjectName(objectName() + fieldName);
+    field->setDisplayLabel(displayLabel);
+    field->setSize(size);
+    field->setRequired(required);
+    field->setVisible(visible);
+    m_fields.append(field);
+    return field;
+}
+
+TADOIBStringField* TADOIBQuery::FieldByName(const QString& fieldName) const
+{
+    for (TADOIBStringField* f : m_fields)
+        if (f->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return f;
+    throw EFrameworkError(
+        QStringLiteral("%1: campo '%2' não encontrado.").arg(objectName(), fieldName));
+}
+
+TDBConnection* TADOIBQuery::connection() const
+{
+    // The InterBase objects serve a Firebird database, the ADO connection any other.
+    if (m_dataBase && m_dataBase->isInterBase())
+        return m_dataBase;
+    if (m_adoConnection)
+        return m_adoConnection;
+    return m_dataBase;
+}
+
+TADOIBQuery::Dialect TADOIBQuery::dialect() const
+{
+    const TDBConnection* c = connection();
+    if (!c)
+        return Dialect::Default;
+    const QSqlDatabase db = c->database();
+    if (!db.isValid())
+        return Dialect::Default;
+    switch (db.driver()->dbmsType()) {
+    case QSqlDriver::Interbase:
+        return Dialect::InterBase;
+    case QSqlDriver::Oracle:
+        return Dialect::Oracle;
+    case QSqlDriver::MSSqlServer:
+        return Dialect::MSSQL;
+    default:
+        return Dialect::Default;
+    }
+}
+
+QStringList TADOIBQuery::textFor(Dialect d) const
+{
+    const QStringList* text = &m_sql;
+    switch (d) {
+    case Dialect::Oracle:
+        text = &m_sqlOracle;
+        break;
+    case Dialect::MSSQL:
+        text = &m_sqlMssql;
+        break;
+    case Dialect::InterBase:
+        text = &m_sqlIb;
+        break;
+    case Dialect::Default:
+        break;
+    }
+    return text->isEmpty() ? m_sql : *text;
+}
+
+QString TADOIBQuery::activeText() const
+{
+    return textFor(dialect()).join(u'\n');
+}
+
+QString TADOIBQuery::statementText() const
+{
+    return TStatementRewriter::rewrite(activeText(), dialect(), m_params);
+}
+
+void TADOIBQuery::Open()
+{
+    if (Active())
+        return;
+    TDBConnection* c = connection();
+    const QSqlDatabase db = c ? c->database() : QSqlDatabase();
+    if (!db.isValid() || !db.isOpen())
+        throw EFrameworkError(
+            QStringLiteral("%1: não há conexão aberta com o banco de dados.").arg(objectName()));
+
+    // A character the database cannot hold is refused here, not mangled by the driver.
+    for (int i = 0; i < m_params.Count(); ++i) {
+        const TParam& p = m_params[i];
+        if (!p.IsNull() && !FitsWindows1252(p.AsString()))
+            throw EFrameworkError(
+                QStringLiteral("O valor informado contém caracteres que o banco de dados não "
+                               "aceita (parâmetro %1).")
+                    .arg(p.Name()));
+    }
+
+    QStringList names;
+    const QString sql = TSqlText::toPositional(statementText(), &names);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw EFrameworkError(query.lastError().text());
+    for (const QString& name : names)
+        query.addBindValue(m_params.ParamByName(name).Value());
+    if (!query.exec())
+        throw EFrameworkError(query.lastError().text());
+
+    m_dataSet->open(std::move(query));
+    for (const TADOIBStringField* f : m_fields)
+        m_dataSet->setColumnLabel(m_dataSet->columnIndex(f->FieldName()), f->DisplayLabel());
+}
+
+void TADOIBQuery::Close()
+{
+    m_dataSet->close();
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TADOIBDataSet.h"
+#include "TADOIBStringField.h"
+#include "TParams.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include "TDBConnection.h"
+#include "TDataSource.h"
+
+// A read-only query holding one SQL text per database dialect. It runs the text
+// that fits the connected database, with its parameters bound (never spliced),
+// and shows its rows through the lazy dataset Query().
+class FW_EXPORT TADOIBQuery : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Dialect { Default, Oracle, MSSQL, InterBase };
+
+    explicit TADOIBQuery(QObject* parent = nullptr);
+
+    // The texts, one line per element. With ParamCheck the parameter list follows
+    // the markers of the default text.
+    QStringList SQL() const { return m_sql; }
+    void setSQL(const QStringList& lines);
+    QStringList SQL_ORACLE() const { return m_sqlOracle; }
+    void setSQL_ORACLE(const QStringList& lines) { m_sqlOracle = lines; }
+    QStringList SQL_MSSQL() const { return m_sqlMssql; }
+    void setSQL_MSSQL(const QStringList& lines) { m_sqlMssql = lines; }
+    QStringList SQL_IB() const { return m_sqlIb; }
+    void setSQL_IB(const QStringList& lines) { m_sqlIb = lines; }
+
+    bool ParamCheck() const { return m_paramCheck; }
+    void setParamCheck(bool check);
+
+    TDBConnection* ADOConnection() const { return m_adoConnection; }
+    void setADOConnection(TDBConnection* connection) { m_adoConnection = connection; }
+    TDBConnection* DataBase() const { return m_dataBase; }
+    void setDataBase(TDBConnection* database) { m_dataBase = database; }
+    TDBConnection* Transaction() const { return m_transaction; }
+    void setTransaction(TDBConnection* transaction) { m_transaction = transaction; }
+    TDataSource* DataSource() const { return m_dataSource; }
+    void setDataSource(TDataSource* source) { m_dataSource = source; }
+
+    TParams& Params() { return m_params; }
+    const TParams& Params() const { return m_params; }
+    TParam& ParamByName(const QString& name) { return m_params.ParamByName(name); }
+
+    TADOIBStringField* AddField(const QString& fieldName, const QString& displayLabel, int size,
+                                bool required, bool visible);
+    QList<TADOIBStringField*> Fields() const { return m_fields; }
+    // The declared field of that column; a missing one is an error.
+    TADOIBStringField* FieldByName(const QString& fieldName) const;
+
+    TADOIBDataSet* Query() const { return m_dataSet; }
+
+    // Runs the fitting text with the current parameter values and stands on the first row.
+    void Open();
+    void Close();
+    bool Active() const { return m_dataSet->isOpen(); }
+    bool IsEmpty() const { return m_dataSet->IsEmpty(); }
+
+    // The dialect of the connected database, and the text that runs on it.
+    Dialect dialect() const;
+    QStringList textFor(Dialect dialect) const;
+    QString activeText() const;
+    // The statement Open sends, markers still in place (after any rewrite for speed).
+    QString statementText() const;
+
+private:
+    TDBConnection* connection() const;
+
+    QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
+    bool m_paramCheck = true;
+    QPointer<TDBConnection> m_adoConnection, m_dataBase, m_transaction;
+    QPointer<TDataSource> m_dataSource;
+    TParams m_params;
+    QList<TADOIBStringField*> m_fields;
+    TADOIBDataSet* m_dataSet;
+};

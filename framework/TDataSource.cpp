@@ -1,0 +1,5 @@
+#include "TDataSource.h"
+
+#include "TADOIBQuery.h"
+
+TDataSource::TDataSource(QObject* parent) : QObject(parent) {}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+#include <QString>
+
+class QWidget;
+
+// Where error and information texts go: message boxes in the application,
+// a recorder in tests.
+class FW_EXPORT TMessagePresenter
+{
+public:
+    virtual ~TMessagePresenter();
+    virtual void showError(const QString& text) = 0;
+    virtual void showInformation(const QString& text) = 0;
+
+    static TMessagePresenter& current();
+    // Installs a presenter (not owned); nullptr restores the message boxes.
+    static void install(TMessagePresenter* presenter);
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+#include <QString>
+#include <QStringList>
+
+// Parameter markers (":NAME") in an SQL text. Quoted strings, quoted names,
+// comments and PostgreSQL's "::" casts hold no marker.
+class FW_EXPORT TSqlText
+{
+public:
+    // Every marker in order of appearance, repeats included.
+    static QStringList markers(const QString& sql);
+    // Each name once, in order of first appearance: the parameter list of the text.
+    static QStringList parameterNames(const QString& sql);
+    // The text with every marker replaced by "?"; names receives the marker of each "?".
+    static QString toPositional(const QString& sql, QStringList* names);
+};

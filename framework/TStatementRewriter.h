@@ -1,0 +1,16 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TADOIBQuery.h"
+
+#include <QString>
+
+// Turns a query text into the statement that runs on a dialect for the current
+// parameter values, returning the same rows in the same order. Markers stay markers:
+// values are always bound.
+class FW_EXPORT TStatementRewriter
+{
+public:
+    static QString rewrite(const QString& sql, TADOIBQuery::Dialect dialect,
+                           const TParams& params);
+};

@@ -1,0 +1,20 @@
+#include "TdtmDBGeral.h"
+
+TdtmDBGeral* dtmDBGeral = nullptr;
+
+TdtmDBGeral::TdtmDBGeral(const QString& connectionName, QObject* parent)
+    : QObject(parent), adcGeral(new TDBConnection(connectionName, this)),
+      dtbGeral(new TDBConnection(connectionName, this)),
+      ibtGeral(new TDBConnection(connectionName, this))
+{
+    setObjectName(QStringLiteral("dtmDBGeral"));
+    adcGeral->setObjectName(QStringLiteral("adcGeral"));
+    dtbGeral->setObjectName(QStringLiteral("dtbGeral"));
+    ibtGeral->setObjectName(QStringLiteral("ibtGeral"));
+}
+
+TdtmDBGeral::~TdtmDBGeral()
+{
+    if (dtmDBGeral == this)
+        dtmDBGeral = nullptr;
+}

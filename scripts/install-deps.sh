@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Safe to run again: it only
+# calls apt-get when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build clang-format pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
+  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase libgl-dev
+  postgresql-15 postgresql-client-15
+  firebird3.0-server firebird3.0-utils firebird-dev
+  libsqlite3-dev
+  xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+# The Firebird package asks for a SYSDBA password; preseed it so nothing waits for input.
+echo "firebird3.0-server shared/firebird/enabled boolean true" | $SUDO debconf-set-selections || true
+echo "firebird3.0-server shared/firebird/sysdba_password/first_install password masterkey" | $SUDO debconf-set-selections || true
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" || {
+  # The Firebird service start is refused in containers; the package is still usable.
+  $SUDO dpkg --configure -a || true
+  $SUDO apt-get install -y -q --no-install-recommends -f
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "TMessagePresenter.h"
+
+#include <QStringList>
+
+// Records the messages instead of showing boxes; installs itself while alive.
+class RecordingPresenter : public TMessagePresenter
+{
+public:
+    RecordingPresenter();
+    ~RecordingPresenter() override;
+
+    void showError(const QString& text) override { errors << text; }
+    void showInformation(const QString& text) override { informations << text; }
+    void clear();
+    QString lastError() const { return errors.isEmpty() ? QString() : errors.last(); }
+
+    QStringList errors;
+    QStringList informations;
+};

@@ -1,0 +1,27 @@
+#include "TestDatabase.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <stdexcept>
+
+TestDatabase::TestDatabase(const QStringList& statements)
+    : m_name(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    if (!db.open())
+        throw std::runtime_error(db.lastError().text().toStdString());
+    for (const QString& sql : statements) {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+    }
+}
+
+TestDatabase::~TestDatabase()
+{
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
