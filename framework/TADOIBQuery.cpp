@@ -121,6 +121,10 @@ void TADOIBQuery::Open()
             QStringLiteral("%1: não há conexão aberta com o banco de dados.").arg(objectName()));
 
     // A character the database cannot hold is refused here, not mangled by the driver.
+    // Firebird passes a text through PARAM and NVLSTR, 255 characters wide: a longer
+    // one would end in a truncation error.
+    constexpr qsizetype maxInterBaseText = 255;
+    const bool interBase = dialect() == Dialect::InterBase;
     for (int i = 0; i < m_params.Count(); ++i) {
         const TParam& p = m_params[i];
         if (!p.IsNull() && !FitsWindows1252(p.AsString()))
@@ -128,6 +132,12 @@ void TADOIBQuery::Open()
                 QStringLiteral("O valor informado contém caracteres que o banco de dados não "
                                "aceita (parâmetro %1).")
                     .arg(p.Name()));
+        if (interBase && p.DataType() == TFieldType::ftString &&
+            p.AsString().size() > maxInterBaseText)
+            throw EFrameworkError(QStringLiteral("O valor informado é longo demais para o banco "
+                                                 "de dados (parâmetro %1, mais de %2 caracteres).")
+                                      .arg(p.Name())
+                                      .arg(maxInterBaseText));
     }
 
     QStringList names;

@@ -3,3 +3,13 @@
 #include "TADOIBQuery.h"
 
 TDataSource::TDataSource(QObject* parent) : QObject(parent) {}
+
+TADOIBQuery* TDataSource::DataSet() const
+{
+    return static_cast<TADOIBQuery*>(m_dataSet.data());
+}
+
+void TDataSource::setDataSet(TADOIBQuery* query)
+{
+    m_dataSet = query;
+}

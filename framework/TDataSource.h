@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
-class TADOIBQuery; // NOLINT
+class TADOIBQuery;
 
 // Links a control that lists rows to the query whose dataset it shows.
 class FW_EXPORT TDataSource : public QObject
@@ -15,9 +15,9 @@ class FW_EXPORT TDataSource : public QObject
 public:
     explicit TDataSource(QObject* parent = nullptr);
 
-    TADOIBQuery* DataSet() const { return m_dataSet; }
-    void setDataSet(TADOIBQuery* query) { m_dataSet = query; }
+    TADOIBQuery* DataSet() const;
+    void setDataSet(TADOIBQuery* query);
 
 private:
-    QPointer<TADOIBQuery> m_dataSet;
+    QPointer<QObject> m_dataSet;
 };

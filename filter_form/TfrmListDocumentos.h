@@ -1,0 +1,95 @@
+#pragma once
+
+#include "TLookupQueries.h"
+#include "TfrmDadosGerRel.h"
+
+#include <memory>
+
+namespace Ui {
+class TfrmListDocumentos;
+}
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class TBtnPesquisa;
+class TDateEditPlus;
+class TMaskEdit;
+
+// "Listagem dos Documentos": the filter of the FIS012 reports.
+class TfrmListDocumentos : public TfrmDadosGerRel, public TLookupQueries
+{
+    Q_OBJECT
+
+public:
+    // The one report whose query takes a list of operation types.
+    static const QString WithholdingReport;
+
+    explicit TfrmListDocumentos(QWidget* parent = nullptr);
+    ~TfrmListDocumentos() override;
+
+    void FormCreate(QObject* Sender);
+    void FormActivate(QObject* Sender);
+    void FormClose(QObject* Sender, TCloseAction& Action);
+    void cbbReportNamesChange(QObject* Sender);
+
+    void medCdEmpresaChange(QObject* Sender);
+    void medCdEmpresaExit(QObject* Sender);
+    void medInscEstadExit(QObject* Sender);
+    void medInscMuniExit(QObject* Sender);
+    void medCdFilialChange(QObject* Sender);
+    void medCdFilialExit(QObject* Sender);
+    void depDtInicialExit(QObject* Sender);
+    void depDtFinalExit(QObject* Sender);
+    void btpEmpresaBeforePesq(QObject* Sender, bool& Proceed);
+    void btpEmpresaAfterPesq(QObject* Sender);
+    void btpInscEstadBeforePesq(QObject* Sender, bool& Proceed);
+    void btpInscEstadAfterPesq(QObject* Sender);
+    void btpInscMuniBeforePesq(QObject* Sender, bool& Proceed);
+    void btpInscMuniAfterPesq(QObject* Sender);
+    void btpFilialBeforePesq(QObject* Sender, bool& Proceed);
+    void btpFilialAfterPesq(QObject* Sender);
+    void chbEmpresaClick(QObject* Sender);
+    void chbInscEstadClick(QObject* Sender);
+    void chbInscMuniClick(QObject* Sender);
+    void chbFilialClick(QObject* Sender);
+    void rdbTodosClick(QObject* Sender);
+    void rdbListaClick(QObject* Sender);
+    void btnTpOperacaoClick(QObject* Sender);
+    void rpddPadraoBeforeGetQueryParams(TParams& Params, bool& Handled);
+
+    QLabel* lblEmpresa;
+    TMaskEdit* medCdEmpresa;
+    TBtnPesquisa* btpEmpresa;
+    QLineEdit* edtNmEmpresa;
+    QCheckBox* chbEmpresa;
+    QLabel* lblInscEstad;
+    TMaskEdit* medInscEstad;
+    TBtnPesquisa* btpInscEstad;
+    QCheckBox* chbInscEstad;
+    QLabel* lblInscMuni;
+    TMaskEdit* medInscMuni;
+    TBtnPesquisa* btpInscMuni;
+    QCheckBox* chbInscMuni;
+    QLabel* lblFilialOrigem;
+    TMaskEdit* medCdFilial;
+    TBtnPesquisa* btpFilial;
+    QLineEdit* edtNmFilial;
+    QCheckBox* chbFilial;
+    QLabel* lblEntrSaida;
+    QComboBox* cbbEntrSaida;
+    QLabel* lblDtInicial;
+    TDateEditPlus* depDtInicial;
+    QLabel* lblDtFinal;
+    TDateEditPlus* depDtFinal;
+    QGroupBox* gpbTpOper;
+    QRadioButton* rdbTodos;
+    QRadioButton* rdbLista;
+    TBtnPesquisa* btnTpOperacao;
+
+private:
+    std::unique_ptr<Ui::TfrmListDocumentos> ui;
+};

@@ -1,0 +1,43 @@
+#include "TApplication.h"
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMdiArea>
+
+TApplication* TApplication::instance()
+{
+    static TApplication* app = nullptr;
+    if (!app) {
+        app = new TApplication;
+        // Owned forms go before the Qt application does.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, app,
+                         &TApplication::destroyOwnedForms);
+    }
+    return app;
+}
+
+TApplication::TApplication() = default;
+
+TApplication::~TApplication()
+{
+    destroyOwnedForms();
+}
+
+QMdiArea* TApplication::mdiArea() const
+{
+    return m_mainForm ? qobject_cast<QMdiArea*>(m_mainForm->centralWidget()) : nullptr;
+}
+
+void TApplication::own(QWidget* form)
+{
+    m_forms.removeAll(nullptr);
+    m_forms.append(form);
+}
+
+void TApplication::destroyOwnedForms()
+{
+    const auto forms = m_forms;
+    m_forms.clear();
+    for (const QPointer<QWidget>& form : forms)
+        delete form.data();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QMdiArea;
+class QWidget;
+
+// The host's application object: it owns the forms created for it, knows the MDI
+// frame window and the directory that holds report definitions.
+class FW_EXPORT TApplication : public QObject
+{
+    Q_OBJECT
+
+public:
+    static TApplication* instance();
+
+    // The MDI frame; nullptr when the host has none.
+    QMainWindow* MainForm() const { return m_mainForm; }
+    QMdiArea* mdiArea() const;
+    void setMainForm(QMainWindow* mainForm) { m_mainForm = mainForm; }
+
+    QString reportDirectory() const { return m_reportDirectory; }
+    void setReportDirectory(const QString& directory) { m_reportDirectory = directory; }
+
+    // Takes ownership of a top-level form: it is destroyed with the application
+    // object unless it was destroyed before.
+    void own(QWidget* form);
+    // Destroys every owned form that is still alive.
+    void destroyOwnedForms();
+
+private:
+    TApplication();
+    ~TApplication() override;
+
+    QPointer<QMainWindow> m_mainForm;
+    QString m_reportDirectory;
+    QList<QPointer<QWidget>> m_forms;
+};

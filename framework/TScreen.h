@@ -1,0 +1,15 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+// The application-wide screen cursor, by the numbers forms use for it.
+class FW_EXPORT TScreen
+{
+public:
+    static constexpr int crDefault = 0;
+    static constexpr int crHourGlass = -11;
+
+    static int Cursor();
+    // Any cursor other than the default stays until the default is set again.
+    static void setCursor(int cursor);
+};

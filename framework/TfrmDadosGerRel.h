@@ -1,0 +1,65 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TForm.h"
+#include "TReportDefinition.h"
+
+#include <QList>
+
+class QComboBox;
+class QFileDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QToolButton;
+class TMessages;
+class TReportDesignerDialog;
+
+// The report-form base: a filter form that lists the report definitions of its
+// report code and runs the selected one (print, preview, edit) through rpddPadrao.
+// A derived form's definition holds the inherited controls under these names.
+class FW_EXPORT TfrmDadosGerRel : public TForm
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmDadosGerRel(QWidget* parent = nullptr);
+
+    void FormCreate(QObject* Sender);
+    void FormActivate(QObject* Sender);
+    void FormClose(QObject* Sender, TCloseAction& Action);
+    void sbtPrintClick(QObject* Sender);
+    void sbtPreviewClick(QObject* Sender);
+    void sbtReportEditClick(QObject* Sender);
+
+    // The definitions behind cbbReportNames, in its order.
+    QList<TReportDefinition> reports() const { return m_reports; }
+
+    QLabel* lblCodTela = nullptr;
+    QFrame* panMenu = nullptr;
+    QLabel* lblCodRel = nullptr;
+    QGroupBox* grbDadosRel = nullptr;
+    QFrame* bvlSeparator = nullptr;
+    QFrame* panRelat = nullptr;
+    QComboBox* cbbReportNames = nullptr;
+    QToolButton* sbtPrint = nullptr;
+    QToolButton* sbtPreview = nullptr;
+    QToolButton* sbtReportEdit = nullptr;
+
+    TMessages* msgPadrao;
+    TMessages* msgMensagens;
+    TReportDesignerDialog* rpddPadrao;
+    QFileDialog* svdSaveReport;
+    QMenu* ppmEditReport;
+    QMenu* ppmSalvarRelatorio;
+
+protected:
+    // Finds the inherited controls of the definition, then binds and creates.
+    void Loaded() override;
+
+private:
+    const TReportDefinition& selectedReport() const;
+
+    QList<TReportDefinition> m_reports;
+};
