@@ -1,7 +1,8 @@
 #include "TfrmListDocumentos.h"
+// Before the module's variables, whose form pointer has the same name as the definition's root.
+#include "ui_TfrmListDocumentos.h"
 
 #include "Cli_fis01200.h"
-#include "ui_TfrmListDocumentos.h"
 
 const QString TfrmListDocumentos::WithholdingReport =
     QStringLiteral("Retenções por Cliente/Fornecedor");

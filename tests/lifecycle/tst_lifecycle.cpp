@@ -67,7 +67,7 @@ void TstLifecycle::initTestCase()
     m_iniProc = reinterpret_cast<IniProcFn>(m_library.resolve("IniProc"));
     m_initialize = reinterpret_cast<HookFn>(m_library.resolve("Initialize"));
     m_finalize = reinterpret_cast<HookFn>(m_library.resolve("Finalize"));
-    m_form = static_cast<void**>(static_cast<void*>(m_library.resolve("frmListDocumentos")));
+    m_form = reinterpret_cast<void**>(m_library.resolve("frmListDocumentos"));
     m_created = reinterpret_cast<bool*>(m_library.resolve("boStCriado"));
     m_listaTp = reinterpret_cast<QString*>(m_library.resolve("stListaTp"));
     m_listaMod = reinterpret_cast<QString*>(m_library.resolve("stListaMod"));

@@ -3,6 +3,7 @@
 #include "TDateEditPlus.h"
 #include "TMaskEdit.h"
 #include "TMessages.h"
+#include "TdtmDBGeral.h"
 #include "TfrmListDocumentos.h"
 
 #include <QCheckBox>
@@ -140,8 +141,8 @@ void TstFormDefinition::masksLimitTyping_data()
     QTest::newRow("branch upper") << u"medCdFilial"_qs << u"sp-0x9"_qs << u"SP0X"_qs;
     QTest::newRow("state anything") << u"medInscEstad"_qs << u"12.345/678-90 ABCDEFG"_qs
                                     << u"12.345/678-90 AB"_qs;
-    QTest::newRow("municipal anything") << u"medInscMuni"_qs << u"ç%_'--;0123456789XYZ"_qs
-                                        << u"ç%_'--;012345678"_qs;
+    QTest::newRow("municipal anything") << u"medInscMuni"_qs << u"%_'--;0123456789XYZ"_qs
+                                        << u"%_'--;0123456789"_qs;
 }
 
 void TstFormDefinition::masksLimitTyping()
