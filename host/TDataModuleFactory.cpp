@@ -1,0 +1,238 @@
+#include "TDataModuleFactory.h"
+
+#include "EFrameworkError.h"
+#include "TDemoData.h"
+#include "TSqliteFunctions.h"
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("dtmDBGeral-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+void dropConnection(const QString& name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+// Drops the connection unless release() was called: every failed open leaves nothing behind.
+class ConnectionGuard
+{
+public:
+    explicit ConnectionGuard(QString name) : m_name(std::move(name)) {}
+    ~ConnectionGuard()
+    {
+        if (!m_name.isEmpty())
+            dropConnection(m_name);
+    }
+    ConnectionGuard(const ConnectionGuard&) = delete;
+    ConnectionGuard& operator=(const ConnectionGuard&) = delete;
+    void release() { m_name.clear(); }
+
+private:
+    QString m_name;
+};
+
+QSqlDatabase addConnection(const QString& qtDriver, const QString& name, const QString& engine)
+{
+    if (!QSqlDatabase::isDriverAvailable(qtDriver))
+        throw EFrameworkError(
+            QStringLiteral("O driver %1 do Qt para %2 não está instalado.").arg(qtDriver, engine));
+    return QSqlDatabase::addDatabase(qtDriver, name);
+}
+
+// The tables are really there: an empty file or a wrong database fails here, clearly,
+// rather than at the first lookup.
+void checkSchema(const QSqlDatabase& db, const QString& where)
+{
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM EMPRESA WHERE 1 = 0")))
+        throw EFrameworkError(
+            QStringLiteral("O banco de dados %1 não contém as tabelas do sistema: %2")
+                .arg(where, probe.lastError().text()));
+}
+
+void execOrThrow(const QSqlDatabase& db, const QString& sql, const QString& what)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql))
+        throw EFrameworkError(QStringLiteral("%1: %2").arg(what, q.lastError().text()));
+}
+
+QString defaultSqlitePath()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/fis01200/demo.sqlite");
+}
+
+// Built under a temporary name and renamed, so an interrupted first run leaves no
+// half-filled database that later runs would take for a good one.
+void createSqliteDemo(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível criar a pasta do banco de demonstração %1.")
+                .arg(info.absolutePath()));
+    const QString temporary =
+        QStringLiteral("%1.%2.novo").arg(path).arg(QCoreApplication::applicationPid());
+    QFile::remove(temporary);
+
+    const QString name = nextConnectionName() + QStringLiteral("-demo");
+    QString failure;
+    {
+        QSqlDatabase db = addConnection(QStringLiteral("QSQLITE"), name, QStringLiteral("SQLite"));
+        db.setDatabaseName(temporary);
+        if (!db.open()) {
+            failure = db.lastError().text();
+        } else {
+            try {
+                TDemoData::create(db);
+            } catch (const EFrameworkError& e) {
+                failure = e.message();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+
+    if (failure.isEmpty() && !QFile::rename(temporary, path) && !QFileInfo::exists(path))
+        failure = QStringLiteral("não foi possível renomear %1").arg(temporary);
+    QFile::remove(temporary);
+    if (!failure.isEmpty())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível criar o banco de demonstração %1: %2")
+                .arg(path, failure));
+}
+
+void openSqlite(const QString& name, const TConnectionOptions& options)
+{
+    const QString path = options.database.isEmpty() ? defaultSqlitePath() : options.database;
+    if (!QFileInfo::exists(path))
+        createSqliteDemo(path);
+
+    QSqlDatabase db = addConnection(QStringLiteral("QSQLITE"), name, QStringLiteral("SQLite"));
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    if (!db.open())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível abrir o banco de dados SQLite %1: %2")
+                .arg(path, db.lastError().text()));
+    TSqliteFunctions::install(db);
+    checkSchema(db, path);
+}
+
+void openPostgres(const QString& name, const TConnectionOptions& options)
+{
+    QSqlDatabase db = addConnection(QStringLiteral("QPSQL"), name, QStringLiteral("PostgreSQL"));
+    db.setDatabaseName(options.database);
+    db.setHostName(options.host);
+    if (options.port > 0)
+        db.setPort(options.port);
+    db.setUserName(options.user);
+    db.setPassword(options.password);
+    // A server that is down should be reported in seconds, not hang the start.
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=FIS01200"));
+
+    const QString where =
+        QStringLiteral("%1 em %2%3")
+            .arg(options.database.isEmpty() ? QStringLiteral("padrão") : options.database,
+                 options.host.isEmpty() ? QStringLiteral("localhost") : options.host,
+                 options.port > 0 ? QStringLiteral(":%1").arg(options.port) : QString());
+    if (!db.open())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível conectar ao PostgreSQL (banco %1): %2")
+                .arg(where, db.lastError().text()));
+    // Every later transaction of this session is read-only: the screen never writes.
+    execOrThrow(db, QStringLiteral("SET default_transaction_read_only = on"),
+                QStringLiteral("Não foi possível tornar a conexão com o PostgreSQL só de leitura"));
+    checkSchema(db, where);
+}
+
+// The rights of the connected user are what makes a Firebird connection read-only, so
+// a user that may write (the owner, SYSDBA, any INSERT/UPDATE/DELETE right) is refused.
+void checkFirebirdReadOnly(const QSqlDatabase& db, const QString& user, const QString& where)
+{
+    QSqlQuery q(db);
+    const bool ok = q.exec(QStringLiteral(
+        "SELECT COUNT(*) FROM RDB$RELATIONS R "
+        "WHERE R.RDB$SYSTEM_FLAG = 0 AND (CURRENT_USER = 'SYSDBA' OR CURRENT_ROLE = 'RDB$ADMIN' "
+        "OR R.RDB$OWNER_NAME = CURRENT_USER OR EXISTS (SELECT 1 FROM RDB$USER_PRIVILEGES P "
+        "WHERE P.RDB$RELATION_NAME = R.RDB$RELATION_NAME AND P.RDB$USER IN (CURRENT_USER, "
+        "'PUBLIC') AND P.RDB$PRIVILEGE IN ('I', 'U', 'D')))"));
+    if (!ok || !q.next())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2: %3")
+                .arg(user, where, q.lastError().text()));
+    if (q.value(0).toLongLong() > 0)
+        throw EFrameworkError(
+            QStringLiteral("O usuário %1 pode gravar no banco Firebird %2; conecte com um "
+                           "usuário só de leitura (como FISLEITOR).")
+                .arg(user, where));
+}
+
+void openFirebird(const QString& name, const TConnectionOptions& options)
+{
+    QSqlDatabase db = addConnection(QStringLiteral("QIBASE"), name, QStringLiteral("Firebird"));
+    const QString user = options.user.isEmpty() ? QStringLiteral("FISLEITOR") : options.user;
+    // Without a host the engine is embedded and opens the file itself.
+    db.setDatabaseName(options.database);
+    db.setHostName(options.host);
+    if (options.port > 0)
+        db.setPort(options.port);
+    db.setUserName(user);
+    db.setPassword(options.password);
+    // What the database holds. Qt 6.4's driver attaches as UTF8 whatever this says, and the
+    // engine transliterates the WIN1252 columns, so accents survive either way.
+    db.setConnectOptions(QStringLiteral("ISC_DPB_LC_CTYPE=WIN1252"));
+
+    const QString where = options.host.isEmpty()
+                              ? options.database
+                              : QStringLiteral("%1:%2").arg(options.host, options.database);
+    if (!db.open())
+        throw EFrameworkError(QStringLiteral("Não foi possível abrir o banco Firebird %1: %2")
+                                  .arg(where, db.lastError().text()));
+    checkSchema(db, where);
+    checkFirebirdReadOnly(db, user, where);
+}
+
+} // namespace
+
+std::unique_ptr<TdtmDBGeral> TDataModuleFactory::open(const TConnectionOptions& options)
+{
+    const QString driver = options.driver.trimmed().toLower();
+    const QString name = nextConnectionName();
+    ConnectionGuard guard(name);
+    if (driver.isEmpty() || driver == QLatin1String("sqlite"))
+        openSqlite(name, options);
+    else if (driver == QLatin1String("postgresql"))
+        openPostgres(name, options);
+    else if (driver == QLatin1String("firebird"))
+        openFirebird(name, options);
+    else
+        throw EFrameworkError(
+            QStringLiteral("Banco de dados desconhecido: \"%1\" (use sqlite, postgresql ou "
+                           "firebird).")
+                .arg(options.driver));
+
+    auto module = std::make_unique<TdtmDBGeral>(name);
+    QObject::connect(module.get(), &QObject::destroyed, [name] { dropConnection(name); });
+    guard.release();
+    return module;
+}

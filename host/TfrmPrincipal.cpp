@@ -1,0 +1,136 @@
+#include "TfrmPrincipal.h"
+
+#include "TApplication.h"
+#include "TEventGuard.h"
+#include "TModuleLoader.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QSqlDatabase>
+#include <QStatusBar>
+
+#include <algorithm>
+
+namespace {
+
+QString driverTitle(const QString& driverName)
+{
+    if (driverName == QLatin1String("QSQLITE"))
+        return QStringLiteral("SQLite");
+    if (driverName == QLatin1String("QPSQL"))
+        return QStringLiteral("PostgreSQL");
+    if (driverName == QLatin1String("QIBASE"))
+        return QStringLiteral("Firebird");
+    return driverName;
+}
+
+} // namespace
+
+TfrmPrincipal::TfrmPrincipal(QWidget* parent)
+    : QMainWindow(parent), m_mdiArea(new QMdiArea(this)), m_lblBancoDados(new QLabel(this)),
+      m_lblModulo(new QLabel(this))
+{
+    setObjectName(QStringLiteral("frmPrincipal"));
+    setWindowTitle(QStringLiteral("Sistema Fiscal"));
+    resize(1024, 700);
+
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdiArea);
+
+    mnuArquivo = menuBar()->addMenu(QStringLiteral("&Arquivo"));
+    actSair = mnuArquivo->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
+    actSair->setShortcut(QKeySequence::Quit);
+
+    mnuFiscal = menuBar()->addMenu(QStringLiteral("&Fiscal"));
+    actListagemDocumentos = mnuFiscal->addAction(QStringLiteral("Listagem dos Documentos"), this,
+                                                 &TfrmPrincipal::actListagemDocumentosTriggered);
+    actListagemDocumentos->setEnabled(false);
+
+    mnuJanela = menuBar()->addMenu(QStringLiteral("&Janela"));
+    actCascata =
+        mnuJanela->addAction(QStringLiteral("&Cascata"), m_mdiArea, &QMdiArea::cascadeSubWindows);
+    actLadoALado =
+        mnuJanela->addAction(QStringLiteral("&Lado a lado"), m_mdiArea, &QMdiArea::tileSubWindows);
+    actFecharTodas = mnuJanela->addAction(QStringLiteral("&Fechar todas"), m_mdiArea,
+                                          &QMdiArea::closeAllSubWindows);
+
+    const QList<QAction*> actions = {actSair, actListagemDocumentos, actCascata, actLadoALado,
+                                     actFecharTodas};
+    const QStringList names = {QStringLiteral("actSair"), QStringLiteral("actListagemDocumentos"),
+                               QStringLiteral("actCascata"), QStringLiteral("actLadoALado"),
+                               QStringLiteral("actFecharTodas")};
+    for (qsizetype i = 0; i < actions.size(); ++i)
+        actions[i]->setObjectName(names[i]);
+    mnuArquivo->setObjectName(QStringLiteral("mnuArquivo"));
+    mnuFiscal->setObjectName(QStringLiteral("mnuFiscal"));
+    mnuJanela->setObjectName(QStringLiteral("mnuJanela"));
+
+    m_lblBancoDados->setObjectName(QStringLiteral("lblBancoDados"));
+    m_lblModulo->setObjectName(QStringLiteral("lblModulo"));
+    m_lblModulo->hide();
+    statusBar()->addWidget(m_lblBancoDados, 1);
+    statusBar()->addPermanentWidget(m_lblModulo);
+
+    TApplication::instance()->setMainForm(this);
+}
+
+TfrmPrincipal::~TfrmPrincipal() = default;
+
+void TfrmPrincipal::setModule(TModuleLoader* module)
+{
+    m_module = module;
+    actListagemDocumentos->setEnabled(module && module->isLoaded());
+    if (actListagemDocumentos->isEnabled())
+        m_lblModulo->hide();
+}
+
+void TfrmPrincipal::showModuleMissing(const QString& path, const QString& reason)
+{
+    m_lblModulo->setText(
+        QStringLiteral("Módulo não carregado: %1").arg(QFileInfo(path).fileName()));
+    m_lblModulo->setToolTip(reason);
+    m_lblModulo->show();
+}
+
+void TfrmPrincipal::showDatabase(const QSqlDatabase& database)
+{
+    QString where = database.databaseName();
+    if (!database.hostName().isEmpty()) {
+        where += QStringLiteral(" em ") + database.hostName();
+        if (database.port() > 0)
+            where += QLatin1Char(':') + QString::number(database.port());
+    }
+    m_lblBancoDados->setText(
+        QStringLiteral("Banco de dados: %1 — %2").arg(driverTitle(database.driverName()), where));
+}
+
+bool TfrmPrincipal::closeMdiChildren()
+{
+    m_mdiArea->closeAllSubWindows();
+    // A closed child may stay in the list, hidden, until its deferred destruction.
+    const QList<QMdiSubWindow*> children = m_mdiArea->subWindowList();
+    return std::none_of(children.begin(), children.end(),
+                        [](QMdiSubWindow* child) { return child->isVisible(); });
+}
+
+void TfrmPrincipal::actListagemDocumentosTriggered()
+{
+    TEventGuard::run([this] {
+        if (m_module)
+            m_module->callIniProc(QVariant());
+    });
+}
+
+void TfrmPrincipal::closeEvent(QCloseEvent* event)
+{
+    if (closeMdiChildren())
+        event->accept();
+    else
+        event->ignore();
+}

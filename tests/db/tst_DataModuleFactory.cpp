@@ -1,0 +1,308 @@
+// How the host opens its one connection: the SQLite demo made on first run, and clear
+// Portuguese errors when a database cannot be opened.
+#include "EFrameworkError.h"
+#include "TDataModuleFactory.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+TConnectionOptions sqliteAt(const QString& path)
+{
+    TConnectionOptions o;
+    o.driver = QStringLiteral("sqlite");
+    o.database = path;
+    return o;
+}
+
+// The message of the error the factory throws, or an empty text when it opened.
+QString openError(const TConnectionOptions& options)
+{
+    try {
+        TDataModuleFactory::open(options);
+    } catch (const EFrameworkError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+int companies(const TdtmDBGeral& module)
+{
+    QSqlQuery q(module.adcGeral->database());
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM EMPRESA")) && q.next() ? q.value(0).toInt()
+                                                                              : -1;
+}
+
+// Restores an environment variable when the test ends, however it ends.
+class EnvironmentGuard
+{
+public:
+    explicit EnvironmentGuard(const char* name)
+        : m_name(name), m_was(qEnvironmentVariableIsSet(name)), m_value(qgetenv(name))
+    {
+    }
+    ~EnvironmentGuard()
+    {
+        if (m_was)
+            qputenv(m_name, m_value);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+private:
+    const char* m_name;
+    bool m_was;
+    QByteArray m_value;
+};
+
+} // namespace
+
+class tst_DataModuleFactory : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sqliteDemoIsMadeOnFirstRunOnly();
+    void sqliteDefaultPathFollowsXdg();
+    void dataModuleSharesOneReadOnlyConnection();
+    void destroyingTheModuleDropsItsConnection();
+    void sqliteFileThatIsNotTheDatabaseIsRefused_data();
+    void sqliteFileThatIsNotTheDatabaseIsRefused();
+    void sqlitePathThatCannotBeMadeIsReported();
+    void unknownDriverIsRefused();
+    void missingPostgresServerIsReportedQuickly();
+    void missingFirebirdFileIsReported();
+    void postgresSessionIsReadOnlyEvenForTheOwner();
+    void firebirdUserThatCanWriteIsRefused();
+};
+
+void tst_DataModuleFactory::sqliteDemoIsMadeOnFirstRunOnly()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dados/demo.sqlite"));
+    {
+        const auto module = TDataModuleFactory::open(sqliteAt(path));
+        QCOMPARE(companies(*module), 6);
+    }
+    QVERIFY(QFileInfo::exists(path));
+    // Only the finished file is left: no temporary sibling of an interrupted build.
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("dados"))).entryList(QDir::Files),
+             QStringList{"demo.sqlite"});
+
+    const QDateTime made = QFileInfo(path).lastModified();
+    const qint64 size = QFileInfo(path).size();
+    {
+        const auto module = TDataModuleFactory::open(sqliteAt(path));
+        QCOMPARE(companies(*module), 6);
+    }
+    QCOMPARE(QFileInfo(path).lastModified(), made);
+    QCOMPARE(QFileInfo(path).size(), size);
+}
+
+void tst_DataModuleFactory::sqliteDefaultPathFollowsXdg()
+{
+    QTemporaryDir dir;
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    EnvironmentGuard home("HOME");
+
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("xdg")).toLocal8Bit());
+    TDataModuleFactory::open(sqliteAt(QString()));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("xdg/fis01200/demo.sqlite"))));
+
+    qunsetenv("XDG_DATA_HOME");
+    qputenv("HOME", dir.filePath(QStringLiteral("casa")).toLocal8Bit());
+    TDataModuleFactory::open(TConnectionOptions());
+    QVERIFY(
+        QFileInfo::exists(dir.filePath(QStringLiteral("casa/.local/share/fis01200/demo.sqlite"))));
+}
+
+void tst_DataModuleFactory::dataModuleSharesOneReadOnlyConnection()
+{
+    QTemporaryDir dir;
+    const auto module = TDataModuleFactory::open(sqliteAt(dir.filePath("demo.sqlite")));
+    QCOMPARE(module->objectName(), QStringLiteral("dtmDBGeral"));
+    const QString name = module->adcGeral->connectionName();
+    QCOMPARE(module->dtbGeral->connectionName(), name);
+    QCOMPARE(module->ibtGeral->connectionName(), name);
+    const QSqlDatabase db = module->adcGeral->database();
+    QVERIFY(db.isOpen());
+    QCOMPARE(db.driverName(), QStringLiteral("QSQLITE"));
+    QVERIFY(db.connectOptions().contains(QLatin1String("QSQLITE_OPEN_READONLY")));
+    QSqlQuery q(db);
+    QVERIFY(!q.exec("DELETE FROM EMPRESA"));
+    QVERIFY2(q.lastError().text().contains(QLatin1String("readonly")),
+             qPrintable(q.lastError().text()));
+}
+
+void tst_DataModuleFactory::destroyingTheModuleDropsItsConnection()
+{
+    QTemporaryDir dir;
+    const QStringList before = QSqlDatabase::connectionNames();
+    auto module = TDataModuleFactory::open(sqliteAt(dir.filePath("demo.sqlite")));
+    const QString name = module->adcGeral->connectionName();
+    QVERIFY(QSqlDatabase::contains(name));
+    auto second = TDataModuleFactory::open(sqliteAt(dir.filePath("demo.sqlite")));
+    QVERIFY(second->adcGeral->connectionName() != name);
+    module.reset();
+    second.reset();
+    QVERIFY(!QSqlDatabase::contains(name));
+    QCOMPARE(QSqlDatabase::connectionNames(), before);
+}
+
+void tst_DataModuleFactory::sqliteFileThatIsNotTheDatabaseIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("text file") << QByteArray("não sou um banco de dados\n")
+                               << "não contém as tabelas do sistema";
+    QTest::newRow("empty database") << QByteArray() << "não contém as tabelas do sistema";
+}
+
+void tst_DataModuleFactory::sqliteFileThatIsNotTheDatabaseIsRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("outro.sqlite");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+
+    const QStringList before = QSqlDatabase::connectionNames();
+    const QString error = openError(sqliteAt(path));
+    QVERIFY2(error.contains(expected), qPrintable(error));
+    QVERIFY2(error.contains(path), qPrintable(error));
+    QCOMPARE(QSqlDatabase::connectionNames(), before);
+    // An existing file is the user's: it is neither replaced nor touched.
+    QCOMPARE(QFileInfo(path).size(), qint64(content.size()));
+}
+
+void tst_DataModuleFactory::sqlitePathThatCannotBeMadeIsReported()
+{
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath("arquivo");
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString path = blocker + QStringLiteral("/demo.sqlite");
+
+    const QStringList before = QSqlDatabase::connectionNames();
+    const QString error = openError(sqliteAt(path));
+    QVERIFY2(error.startsWith(QStringLiteral("Não foi possível criar")), qPrintable(error));
+    QVERIFY2(error.contains(QFileInfo(path).absolutePath()), qPrintable(error));
+    QCOMPARE(QSqlDatabase::connectionNames(), before);
+}
+
+void tst_DataModuleFactory::unknownDriverIsRefused()
+{
+    TConnectionOptions o;
+    o.driver = QStringLiteral("oracle");
+    const QString error = openError(o);
+    QVERIFY2(error.contains(QLatin1String("\"oracle\"")), qPrintable(error));
+    QVERIFY2(error.contains(QLatin1String("sqlite, postgresql ou firebird")), qPrintable(error));
+}
+
+void tst_DataModuleFactory::missingPostgresServerIsReportedQuickly()
+{
+    TConnectionOptions o;
+    o.driver = QStringLiteral("postgresql");
+    o.host = QStringLiteral("127.0.0.1");
+    o.port = 1; // nothing listens there
+    o.database = QStringLiteral("fis");
+    o.user = QStringLiteral("fisleitor");
+    QElapsedTimer timer;
+    timer.start();
+    const QStringList before = QSqlDatabase::connectionNames();
+    const QString error = openError(o);
+    QVERIFY2(error.startsWith(QStringLiteral("Não foi possível conectar ao PostgreSQL (banco fis "
+                                             "em 127.0.0.1:1): ")),
+             qPrintable(error));
+    // The driver's own words follow, so the user can tell a refusal from a bad password.
+    QVERIFY2(error.contains(QLatin1String("refused")) || error.contains(QLatin1String("recusad")),
+             qPrintable(error));
+    QVERIFY(timer.elapsed() < 10000);
+    QCOMPARE(QSqlDatabase::connectionNames(), before);
+}
+
+void tst_DataModuleFactory::missingFirebirdFileIsReported()
+{
+    QTemporaryDir dir;
+    TConnectionOptions o;
+    o.driver = QStringLiteral("firebird");
+    o.database = dir.filePath(QStringLiteral("nao-existe/fis.fdb"));
+    const QString error = openError(o);
+    QVERIFY2(error.startsWith(
+                 QStringLiteral("Não foi possível abrir o banco Firebird %1: ").arg(o.database)),
+             qPrintable(error));
+    QVERIFY(error.size() > o.database.size() + 45); // the driver's text is there
+}
+
+void tst_DataModuleFactory::postgresSessionIsReadOnlyEvenForTheOwner()
+{
+    if (qEnvironmentVariableIsEmpty("FIS_PG_DATABASE") ||
+        qEnvironmentVariableIsEmpty("FIS_PG_ADMIN_USER")) {
+        if (qEnvironmentVariable("FIS_REQUIRE_SERVERS") == QLatin1String("1"))
+            QFAIL("PostgreSQL not configured");
+        QSKIP("PostgreSQL not configured (scripts/db-servers.sh)");
+    }
+    TConnectionOptions o;
+    o.driver = QStringLiteral("postgresql");
+    o.host = qEnvironmentVariable("FIS_PG_HOST");
+    o.port = qEnvironmentVariableIntValue("FIS_PG_PORT");
+    o.database = qEnvironmentVariable("FIS_PG_DATABASE");
+    o.user = qEnvironmentVariable("FIS_PG_ADMIN_USER"); // a superuser, owner of every table
+    o.password = qEnvironmentVariable("FIS_DB_PASSWORD");
+    const auto module = TDataModuleFactory::open(o);
+    QSqlDatabase db = module->adcGeral->database();
+    // In a transaction rolled back at once, so a regression cannot spoil the shared database.
+    QVERIFY(db.transaction());
+    QSqlQuery q(db);
+    const bool wrote = q.exec("UPDATE EMPRESA SET NMRAZSOCEMPR = 'X'");
+    const QString error = q.lastError().text();
+    db.rollback();
+    QVERIFY(!wrote);
+    QVERIFY2(error.contains(QLatin1String("read-only")), qPrintable(error));
+}
+
+void tst_DataModuleFactory::firebirdUserThatCanWriteIsRefused()
+{
+    const QString source = qEnvironmentVariable("FIS_FB_DATABASE");
+    if (source.isEmpty()) {
+        if (qEnvironmentVariable("FIS_REQUIRE_SERVERS") == QLatin1String("1"))
+            QFAIL("Firebird not configured");
+        QSKIP("Firebird not configured (scripts/db-servers.sh)");
+    }
+    QTemporaryDir dir;
+    TConnectionOptions o;
+    o.driver = QStringLiteral("firebird");
+    o.database = dir.filePath(QStringLiteral("fis.fdb"));
+    QVERIFY(QFile::copy(source, o.database));
+
+    for (const char* user : {"SYSDBA", "QUALQUER"}) {
+        o.user = QString::fromLatin1(user);
+        const QString error = openError(o);
+        if (o.user == QLatin1String("SYSDBA"))
+            QVERIFY2(error.contains(QStringLiteral("O usuário SYSDBA pode gravar")),
+                     qPrintable(error));
+        else // a user without rights cannot even read the tables
+            QVERIFY2(error.contains(QStringLiteral("não contém as tabelas")), qPrintable(error));
+    }
+    o.user = QStringLiteral("FISLEITOR");
+    const auto module = TDataModuleFactory::open(o);
+    QCOMPARE(companies(*module), 6);
+}
+
+QTEST_GUILESS_MAIN(tst_DataModuleFactory)
+#include "tst_DataModuleFactory.moc"
