@@ -1,0 +1,419 @@
+#include "TReportDefinition.h"
+
+#include "EFrameworkError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace {
+
+// Thrown inside the parser and turned into the one message that names the file.
+struct DefinitionFault
+{
+    QString reason;
+};
+
+[[noreturn]] void fault(const QString& reason)
+{
+    throw DefinitionFault{reason};
+}
+
+QString requiredText(const QJsonObject& o, const QString& key, const QString& where)
+{
+    const QJsonValue v = o.value(key);
+    if (!v.isString() || v.toString().trimmed().isEmpty())
+        fault(QStringLiteral("falta o texto '%1'%2").arg(key, where));
+    return v.toString();
+}
+
+QString optionalText(const QJsonObject& o, const QString& key, const QString& where)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined() || v.isNull())
+        return {};
+    if (!v.isString())
+        fault(QStringLiteral("'%1'%2 deve ser um texto").arg(key, where));
+    return v.toString();
+}
+
+// A text given as one string or as an array of lines.
+QStringList lines(const QJsonValue& v, const QString& key)
+{
+    if (v.isUndefined() || v.isNull())
+        return {};
+    if (v.isString())
+        return v.toString().split(u'\n');
+    if (!v.isArray())
+        fault(QStringLiteral("'%1' deve ser um texto ou uma lista de linhas").arg(key));
+    QStringList out;
+    for (const QJsonValue& line : v.toArray()) {
+        if (!line.isString())
+            fault(QStringLiteral("'%1' deve conter apenas linhas de texto").arg(key));
+        out << line.toString();
+    }
+    return out;
+}
+
+QStringList textList(const QJsonValue& v, const QString& key)
+{
+    if (v.isUndefined())
+        return {};
+    if (!v.isArray())
+        fault(QStringLiteral("'%1' deve ser uma lista").arg(key));
+    QStringList out;
+    for (const QJsonValue& item : v.toArray()) {
+        if (!item.isString() || item.toString().isEmpty())
+            fault(QStringLiteral("'%1' deve conter apenas nomes de colunas").arg(key));
+        out << item.toString();
+    }
+    return out;
+}
+
+TReportDefinition::Format format(const QJsonObject& o, const QString& where)
+{
+    const QString f = optionalText(o, QStringLiteral("format"), where);
+    if (f.isEmpty() || f == u"text")
+        return TReportDefinition::Format::Text;
+    if (f == u"date")
+        return TReportDefinition::Format::Date;
+    if (f == u"money")
+        return TReportDefinition::Format::Money;
+    if (f == u"integer")
+        return TReportDefinition::Format::Integer;
+    fault(QStringLiteral("formato '%1'%2 desconhecido (use text, date, money ou integer)")
+              .arg(f, where));
+}
+
+QString formatName(TReportDefinition::Format f)
+{
+    switch (f) {
+    case TReportDefinition::Format::Date:
+        return QStringLiteral("date");
+    case TReportDefinition::Format::Money:
+        return QStringLiteral("money");
+    case TReportDefinition::Format::Integer:
+        return QStringLiteral("integer");
+    case TReportDefinition::Format::Text:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
+QMap<QString, QString> valueMap(const QJsonObject& o, const QString& where)
+{
+    const QJsonValue v = o.value(QStringLiteral("values"));
+    QMap<QString, QString> out;
+    if (v.isUndefined())
+        return out;
+    if (!v.isObject())
+        fault(QStringLiteral("'values'%1 deve associar valores a textos").arg(where));
+    const QJsonObject map = v.toObject();
+    for (auto it = map.begin(); it != map.end(); ++it) {
+        if (!it.value().isString())
+            fault(QStringLiteral("'values'%1 deve associar valores a textos").arg(where));
+        out.insert(it.key(), it.value().toString());
+    }
+    return out;
+}
+
+QJsonObject valueMapJson(const QMap<QString, QString>& values)
+{
+    QJsonObject o;
+    for (auto it = values.begin(); it != values.end(); ++it)
+        o.insert(it.key(), it.value());
+    return o;
+}
+
+QJsonArray linesJson(const QStringList& lines)
+{
+    QJsonArray a;
+    for (const QString& line : lines)
+        a.append(line);
+    return a;
+}
+
+QString alignmentName(Qt::Alignment a)
+{
+    if (a & Qt::AlignRight)
+        return QStringLiteral("right");
+    if (a & Qt::AlignHCenter)
+        return QStringLiteral("center");
+    return QStringLiteral("left");
+}
+
+// Report files are "<code>.json" or "<code>_<anything>.json".
+bool isFileOfCode(const QString& fileName, const QString& reportCode)
+{
+    const QString base = QFileInfo(fileName).completeBaseName();
+    return base.compare(reportCode, Qt::CaseInsensitive) == 0 ||
+           base.startsWith(reportCode + u'_', Qt::CaseInsensitive);
+}
+
+} // namespace
+
+TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QString& origin)
+{
+    try {
+        TReportDefinition d;
+        d.m_filePath = origin;
+        d.m_name = requiredText(o, QStringLiteral("name"), {});
+        d.m_reportCode = requiredText(o, QStringLiteral("reportCode"), {});
+        d.m_title = optionalText(o, QStringLiteral("title"), {});
+        if (d.m_title.isEmpty())
+            d.m_title = d.m_name;
+
+        const QString orientation = optionalText(o, QStringLiteral("orientation"), {});
+        if (orientation.isEmpty() || orientation == u"portrait")
+            d.m_orientation = QPageLayout::Portrait;
+        else if (orientation == u"landscape")
+            d.m_orientation = QPageLayout::Landscape;
+        else
+            fault(QStringLiteral("orientação '%1' desconhecida (use portrait ou landscape)")
+                      .arg(orientation));
+
+        const QJsonValue query = o.value(QStringLiteral("query"));
+        if (!query.isObject())
+            fault(QStringLiteral("falta a consulta ('query')"));
+        d.m_sql = lines(query.toObject().value(QStringLiteral("SQL")), QStringLiteral("SQL"));
+        d.m_sqlIb =
+            lines(query.toObject().value(QStringLiteral("SQL_IB")), QStringLiteral("SQL_IB"));
+        if (d.m_sql.join(QString()).trimmed().isEmpty())
+            fault(QStringLiteral("falta o texto 'SQL' da consulta"));
+
+        const QJsonValue columns = o.value(QStringLiteral("columns"));
+        if (!columns.isArray() || columns.toArray().isEmpty())
+            fault(QStringLiteral("falta a lista de colunas ('columns')"));
+        int n = 0;
+        for (const QJsonValue& cv : columns.toArray()) {
+            ++n;
+            const QString where = QStringLiteral(" da coluna %1").arg(n);
+            if (!cv.isObject())
+                fault(QStringLiteral("a coluna %1 não é um objeto").arg(n));
+            const QJsonObject co = cv.toObject();
+            Column c;
+            c.field = requiredText(co, QStringLiteral("field"), where);
+            c.title = optionalText(co, QStringLiteral("title"), where);
+            const QJsonValue width = co.value(QStringLiteral("width"));
+            if (!width.isUndefined()) {
+                if (!width.isDouble() || width.toDouble() <= 0)
+                    fault(QStringLiteral("a largura%1 deve ser um número positivo").arg(where));
+                c.width = width.toDouble();
+            }
+            const QString align = optionalText(co, QStringLiteral("alignment"), where);
+            if (align.isEmpty() || align == u"left")
+                c.alignment = Qt::AlignLeft;
+            else if (align == u"right")
+                c.alignment = Qt::AlignRight;
+            else if (align == u"center")
+                c.alignment = Qt::AlignHCenter;
+            else
+                fault(QStringLiteral("alinhamento '%1'%2 desconhecido (use left, center ou right)")
+                          .arg(align, where));
+            c.format = format(co, where);
+            c.values = valueMap(co, where);
+            d.m_columns << c;
+        }
+
+        const QJsonValue filters = o.value(QStringLiteral("filters"));
+        if (!filters.isUndefined() && !filters.isArray())
+            fault(QStringLiteral("'filters' deve ser uma lista"));
+        n = 0;
+        for (const QJsonValue& fv : filters.toArray()) {
+            ++n;
+            const QString where = QStringLiteral(" do filtro %1").arg(n);
+            if (!fv.isObject())
+                fault(QStringLiteral("o filtro %1 não é um objeto").arg(n));
+            const QJsonObject fo = fv.toObject();
+            FilterItem f;
+            f.label = requiredText(fo, QStringLiteral("label"), where);
+            f.parameter = requiredText(fo, QStringLiteral("parameter"), where);
+            f.toParameter = optionalText(fo, QStringLiteral("to"), where);
+            f.format = format(fo, where);
+            f.values = valueMap(fo, where);
+            f.list = fo.value(QStringLiteral("list")).toBool(false);
+            d.m_filters << f;
+        }
+
+        const QJsonValue group = o.value(QStringLiteral("group"));
+        if (!group.isUndefined()) {
+            if (!group.isObject())
+                fault(QStringLiteral("'group' deve ser um objeto"));
+            const QJsonObject go = group.toObject();
+            const QString where = QStringLiteral(" do grupo");
+            d.m_group.field = requiredText(go, QStringLiteral("field"), where);
+            d.m_group.caption = optionalText(go, QStringLiteral("caption"), where);
+            d.m_group.textFields =
+                textList(go.value(QStringLiteral("text")), QStringLiteral("text"));
+            if (d.m_group.textFields.isEmpty())
+                d.m_group.textFields << d.m_group.field;
+            d.m_group.footer = optionalText(go, QStringLiteral("footer"), where);
+        }
+
+        const QJsonValue totals = o.value(QStringLiteral("totals"));
+        if (!totals.isUndefined()) {
+            if (!totals.isObject())
+                fault(QStringLiteral("'totals' deve ser um objeto"));
+            const QJsonObject to = totals.toObject();
+            const QString where = QStringLiteral(" dos totais");
+            d.m_totals.fields =
+                textList(to.value(QStringLiteral("fields")), QStringLiteral("fields"));
+            d.m_totals.caption = optionalText(to, QStringLiteral("caption"), where);
+            d.m_totals.countLabel = optionalText(to, QStringLiteral("countLabel"), where);
+            for (const QString& field : d.m_totals.fields) {
+                const auto it =
+                    std::find_if(d.m_columns.begin(), d.m_columns.end(), [&](const Column& c) {
+                        return c.field.compare(field, Qt::CaseInsensitive) == 0;
+                    });
+                if (it == d.m_columns.end() || it->format != Format::Money)
+                    fault(QStringLiteral("o total '%1' não é uma coluna de valor (money)")
+                              .arg(field));
+            }
+        }
+        return d;
+    } catch (const DefinitionFault& f) {
+        throw EFrameworkError(
+            QStringLiteral("A definição de relatório do arquivo '%1' é inválida: %2.")
+                .arg(origin, f.reason));
+    }
+}
+
+TReportDefinition TReportDefinition::load(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível ler o arquivo de definição de relatório '%1': %2.")
+                .arg(path, file.errorString()));
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError)
+        throw EFrameworkError(QStringLiteral("A definição de relatório do arquivo '%1' é "
+                                             "inválida: o texto não é JSON válido (posição %2).")
+                                  .arg(path)
+                                  .arg(error.offset));
+    if (!doc.isObject())
+        throw EFrameworkError(QStringLiteral("A definição de relatório do arquivo '%1' é "
+                                             "inválida: o arquivo não contém um objeto JSON.")
+                                  .arg(path));
+    return fromJson(doc.object(), path);
+}
+
+QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory,
+                                                        const QString& reportCode)
+{
+    QList<TReportDefinition> out;
+    const QDir dir(directory);
+    const QStringList files =
+        dir.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Readable, QDir::Name);
+    for (const QString& fileName : files) {
+        if (!isFileOfCode(fileName, reportCode))
+            continue;
+        TReportDefinition d = load(dir.filePath(fileName));
+        if (d.ReportCode().compare(reportCode, Qt::CaseInsensitive) == 0)
+            out << d;
+    }
+    return out;
+}
+
+QString TReportDefinition::newFilePath(const QString& directory, const QString& reportCode)
+{
+    const QDir dir(directory);
+    const QRegularExpression numbered(
+        QStringLiteral("^%1_(\\d+)\\.json$").arg(QRegularExpression::escape(reportCode)),
+        QRegularExpression::CaseInsensitiveOption);
+    int last = 0;
+    for (const QString& fileName : dir.entryList({QStringLiteral("*.json")}, QDir::Files)) {
+        const QRegularExpressionMatch m = numbered.match(fileName);
+        if (m.hasMatch())
+            last = std::max(last, m.captured(1).toInt());
+    }
+    return dir.filePath(
+        QStringLiteral("%1_%2.json").arg(reportCode).arg(last + 1, 2, 10, QChar(u'0')));
+}
+
+void TReportDefinition::setColumnTitle(int column, const QString& title)
+{
+    if (column >= 0 && column < m_columns.size())
+        m_columns[column].title = title;
+}
+
+QJsonObject TReportDefinition::toJson() const
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("name"), m_name);
+    o.insert(QStringLiteral("reportCode"), m_reportCode);
+    o.insert(QStringLiteral("title"), m_title);
+    o.insert(QStringLiteral("orientation"), m_orientation == QPageLayout::Landscape
+                                                ? QStringLiteral("landscape")
+                                                : QStringLiteral("portrait"));
+    QJsonObject query;
+    query.insert(QStringLiteral("SQL"), linesJson(m_sql));
+    if (!m_sqlIb.isEmpty())
+        query.insert(QStringLiteral("SQL_IB"), linesJson(m_sqlIb));
+    o.insert(QStringLiteral("query"), query);
+
+    QJsonArray filters;
+    for (const FilterItem& f : m_filters) {
+        QJsonObject fo;
+        fo.insert(QStringLiteral("label"), f.label);
+        fo.insert(QStringLiteral("parameter"), f.parameter);
+        if (!f.toParameter.isEmpty())
+            fo.insert(QStringLiteral("to"), f.toParameter);
+        if (f.format != Format::Text)
+            fo.insert(QStringLiteral("format"), formatName(f.format));
+        if (!f.values.isEmpty())
+            fo.insert(QStringLiteral("values"), valueMapJson(f.values));
+        if (f.list)
+            fo.insert(QStringLiteral("list"), true);
+        filters.append(fo);
+    }
+    if (!filters.isEmpty())
+        o.insert(QStringLiteral("filters"), filters);
+
+    QJsonArray columns;
+    for (const Column& c : m_columns) {
+        QJsonObject co;
+        co.insert(QStringLiteral("field"), c.field);
+        co.insert(QStringLiteral("title"), c.title);
+        co.insert(QStringLiteral("width"), c.width);
+        co.insert(QStringLiteral("alignment"), alignmentName(c.alignment));
+        if (c.format != Format::Text)
+            co.insert(QStringLiteral("format"), formatName(c.format));
+        if (!c.values.isEmpty())
+            co.insert(QStringLiteral("values"), valueMapJson(c.values));
+        columns.append(co);
+    }
+    o.insert(QStringLiteral("columns"), columns);
+
+    if (HasGroup()) {
+        QJsonObject go;
+        go.insert(QStringLiteral("field"), m_group.field);
+        go.insert(QStringLiteral("caption"), m_group.caption);
+        go.insert(QStringLiteral("text"), linesJson(m_group.textFields));
+        go.insert(QStringLiteral("footer"), m_group.footer);
+        o.insert(QStringLiteral("group"), go);
+    }
+    if (HasTotals()) {
+        QJsonObject to;
+        to.insert(QStringLiteral("fields"), linesJson(m_totals.fields));
+        to.insert(QStringLiteral("caption"), m_totals.caption);
+        to.insert(QStringLiteral("countLabel"), m_totals.countLabel);
+        o.insert(QStringLiteral("totals"), to);
+    }
+    return o;
+}
+
+void TReportDefinition::save(const QString& path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(toJson()).toJson(QJsonDocument::Indented)) < 0 || !file.commit())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível gravar a definição de relatório em '%1': %2.")
+                .arg(path, file.errorString()));
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QPageLayout>
+#include <QString>
+#include <QStringList>
+
+// One report as stored in its JSON file: the query texts per dialect, the columns
+// and how they are laid out, the filter line and the optional group and totals.
+class FW_EXPORT TReportDefinition
+{
+public:
+    enum class Format
+    {
+        Text,
+        Date,
+        Money,
+        Integer
+    };
+
+    struct Column
+    {
+        QString field;
+        QString title;
+        // Share of the line width; the columns are scaled to fill the page.
+        double width = 10;
+        Qt::Alignment alignment = Qt::AlignLeft;
+        Format format = Format::Text;
+        // Stored value -> text shown ("E" -> "Entrada").
+        QMap<QString, QString> values;
+    };
+
+    // One item of the filter line printed under the title.
+    struct FilterItem
+    {
+        QString label;
+        QString parameter;
+        // A second parameter closes a range: "01/01/2024 a 31/01/2024".
+        QString toParameter;
+        Format format = Format::Text;
+        QMap<QString, QString> values;
+        // A list parameter ('E01','S05') is shown without its quotes.
+        bool list = false;
+    };
+
+    // Rows are grouped while the value of field stays the same; the query orders them.
+    struct Group
+    {
+        QString field;
+        QString caption;
+        QStringList textFields;
+        QString footer;
+    };
+
+    // Money columns summed per group and for the whole report.
+    struct Totals
+    {
+        QStringList fields;
+        QString caption;
+        QString countLabel;
+    };
+
+    TReportDefinition() = default;
+
+    // The definitions of that report code in the directory, in file name order. Only
+    // files named after the code are read; a broken one is an error.
+    static QList<TReportDefinition> listForCode(const QString& directory,
+                                                const QString& reportCode);
+    static TReportDefinition load(const QString& path);
+    static TReportDefinition fromJson(const QJsonObject& object, const QString& origin);
+    // A free file name for a new definition of that code, sorting after the others.
+    static QString newFilePath(const QString& directory, const QString& reportCode);
+
+    QJsonObject toJson() const;
+    void save(const QString& path) const;
+
+    QString Name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
+    QString ReportCode() const { return m_reportCode; }
+    QString Title() const { return m_title; }
+    void setTitle(const QString& title) { m_title = title; }
+    QPageLayout::Orientation Orientation() const { return m_orientation; }
+    QStringList SQL() const { return m_sql; }
+    QStringList SQL_IB() const { return m_sqlIb; }
+    QList<Column> Columns() const { return m_columns; }
+    void setColumnTitle(int column, const QString& title);
+    QList<FilterItem> Filters() const { return m_filters; }
+    bool HasGroup() const { return !m_group.field.isEmpty(); }
+    Group GroupBy() const { return m_group; }
+    bool HasTotals() const { return !m_totals.fields.isEmpty(); }
+    Totals TotalsBy() const { return m_totals; }
+    QString FilePath() const { return m_filePath; }
+
+private:
+    QString m_name;
+    QString m_reportCode;
+    QString m_title;
+    QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
+    QStringList m_sql;
+    QStringList m_sqlIb;
+    QList<Column> m_columns;
+    QList<FilterItem> m_filters;
+    Group m_group;
+    Totals m_totals;
+    QString m_filePath;
+};

@@ -1,0 +1,159 @@
+#include "TReportDesignerDialog.h"
+
+#include "EFrameworkError.h"
+#include "TADOIBQuery.h"
+#include "TReportDesignForm.h"
+#include "TReportRenderer.h"
+#include "TSqlText.h"
+#include "TdtmDBGeral.h"
+
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <exception>
+
+namespace {
+
+const QMarginsF pageMargins(10, 10, 10, 10);
+
+} // namespace
+
+TReportDesignerDialog::TReportDesignerDialog(QObject* parent)
+    : QObject(parent), m_query(new TADOIBQuery(this)),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    m_query->setObjectName(QStringLiteral("qryRelatorio"));
+    m_printer->setPageSize(QPageSize(QPageSize::A4));
+    m_printer->setPageMargins(pageMargins, QPageLayout::Millimeter);
+}
+
+TReportDesignerDialog::~TReportDesignerDialog() = default;
+
+QWidget* TReportDesignerDialog::parentWidget() const
+{
+    return m_parentWidget ? m_parentWidget.data() : qobject_cast<QWidget*>(parent());
+}
+
+bool TReportDesignerDialog::run(const TReportDefinition& definition, TParams& params)
+{
+    m_query->Close();
+    if (!dtmDBGeral)
+        throw EFrameworkError(
+            QStringLiteral("Não há conexão com o banco de dados para emitir o relatório."));
+    m_query->setADOConnection(dtmDBGeral->adcGeral);
+    m_query->setDataBase(dtmDBGeral->dtbGeral);
+    m_query->setTransaction(dtmDBGeral->ibtGeral);
+    // The list follows the text that runs on this database, not the default one.
+    m_query->setParamCheck(false);
+    m_query->setSQL(definition.SQL());
+    m_query->setSQL_IB(definition.SQL_IB());
+    const QStringList names = TSqlText::parameterNames(m_query->activeText());
+
+    params = TParams(names);
+    bool handled = true;
+    if (BeforeGetQueryParams)
+        BeforeGetQueryParams(params, handled);
+    if (!handled)
+        return false;
+
+    m_query->Params().Rebuild(names);
+    for (const QString& name : names)
+        m_query->ParamByName(name).SetAsVariant(params.ParamByName(name).Value());
+    m_query->Open();
+    return true;
+}
+
+void TReportDesignerDialog::preparePrinter(const TReportDefinition& definition)
+{
+    m_printer->setPageOrientation(definition.Orientation());
+    m_printer->setDocName(definition.Title());
+}
+
+void TReportDesignerDialog::Print(const TReportDefinition& definition)
+{
+    TParams params;
+    if (!run(definition, params))
+        return;
+    TReportRenderer renderer(definition, m_query->Query(), params);
+    renderer.checkColumns();
+    preparePrinter(definition);
+
+    QPrintDialog dialog(m_printer.get(), parentWidget());
+    dialog.setWindowTitle(QStringLiteral("Imprimir - %1").arg(definition.Name()));
+    // Every page is printed; a range would need the page count before the dialog.
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_pageCount = renderer.render(m_printer.get());
+}
+
+void TReportDesignerDialog::Preview(const TReportDefinition& definition)
+{
+    TParams params;
+    if (!run(definition, params))
+        return;
+    TReportRenderer renderer(definition, m_query->Query(), params);
+    renderer.checkColumns();
+    preparePrinter(definition);
+    // Every row is read here, so a database error reaches the caller, not the dialog.
+    m_pageCount = renderer.countPages(m_printer.get());
+
+    QPrintPreviewDialog dialog(m_printer.get(), parentWidget());
+    dialog.setWindowTitle(QStringLiteral("Visualizar - %1").arg(definition.Name()));
+    std::exception_ptr failure;
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* printer) {
+        // Painting runs inside Qt's dialog: nothing may escape from here.
+        try {
+            m_pageCount = renderer.render(printer);
+        } catch (...) {
+            failure = std::current_exception();
+            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
+        }
+    });
+    dialog.exec();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TReportDesignerDialog::ExportPdf(const TReportDefinition& definition, const QString& pdfPath)
+{
+    TParams params;
+    if (!run(definition, params))
+        return;
+    TReportRenderer renderer(definition, m_query->Query(), params);
+    renderer.checkColumns();
+
+    QSaveFile file(pdfPath);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFrameworkError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
+                                  .arg(pdfPath, file.errorString()));
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(600);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageOrientation(definition.Orientation());
+        writer.setPageMargins(pageMargins, QPageLayout::Millimeter);
+        writer.setTitle(definition.Title());
+        writer.setCreator(definition.ReportCode());
+        pages = renderer.render(&writer);
+    }
+    if (!file.commit())
+        throw EFrameworkError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
+                                  .arg(pdfPath, file.errorString()));
+    m_pageCount = pages;
+}
+
+void TReportDesignerDialog::Design(const TReportDefinition& definition)
+{
+    TParams params;
+    if (!run(definition, params))
+        return;
+    TReportDesignForm form(definition, m_query->activeText(), params, parentWidget());
+    connect(&form, &TReportDesignForm::saved, this, &TReportDesignerDialog::reportSaved);
+    form.exec();
+}
