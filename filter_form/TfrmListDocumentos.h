@@ -60,6 +60,18 @@ public:
     void rdbListaClick(QObject* Sender);
     void btnTpOperacaoClick(QObject* Sender);
     void rpddPadraoBeforeGetQueryParams(TParams& Params, bool& Handled);
+    void sbtPrintClick(QObject* Sender);
+    void sbtPreviewClick(QObject* Sender);
+    void sbtReportEditClick(QObject* Sender);
+
+    // Checks: a check that returns has passed; a failing one ends the action.
+    void Vd_Empresa(bool Required);
+    void Vd_InscEstad(bool Required);
+    void Vd_InscMuni(bool Required);
+    void Vd_Filial(bool Required);
+    void Vd_Data();
+    void Vd_EntrSaida();
+    void Vd_TipoOper();
 
     QLabel* lblEmpresa;
     TMaskEdit* medCdEmpresa;
@@ -91,5 +103,10 @@ public:
     TBtnPesquisa* btnTpOperacao;
 
 private:
+    [[noreturn]] void fail(const char* key);
+    bool isWithholdingReport() const;
+    // The validations print and preview share.
+    void checkRequiredFilter();
+
     std::unique_ptr<Ui::TfrmListDocumentos> ui;
 };

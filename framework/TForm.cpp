@@ -156,6 +156,9 @@ int TForm::ShowModal()
     QEventLoop loop;
     m_modalLoop = &loop;
     QPointer<TForm> self(this);
+    // A dialog opens over the middle of its owner.
+    if (QWidget* owner = parentWidget())
+        move(owner->mapToGlobal(owner->rect().center()) - rect().center());
     Show();
     const int result = loop.exec(QEventLoop::DialogExec);
     if (self) {
