@@ -3,6 +3,7 @@
 #include "EFrameworkError.h"
 #include "Helpers.h"
 #include "TApplication.h"
+#include "TDrawnIcons.h"
 #include "TMessages.h"
 #include "TReportDesignerDialog.h"
 
@@ -69,6 +70,9 @@ void TfrmDadosGerRel::Loaded()
     // Output buttons leave the focus where it is, so no field's exit check runs.
     for (QToolButton* button : {sbtPrint, sbtPreview, sbtReportEdit})
         button->setFocusPolicy(Qt::NoFocus);
+    sbtPrint->setIcon(TDrawnIcons::printer());
+    sbtPreview->setIcon(TDrawnIcons::preview());
+    sbtReportEdit->setIcon(TDrawnIcons::reportEdit());
     TForm::Loaded();
 }
 

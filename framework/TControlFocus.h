@@ -1,0 +1,39 @@
+#pragma once
+
+// Internal to the framework: the rule the input controls share for their exit event.
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QWidget>
+
+namespace TControlFocus {
+
+// The form a widget belongs to: its window, or the widget an MDI child window holds.
+inline const QWidget* formOf(const QWidget* widget)
+{
+    while (widget && !widget->isWindow()) {
+        const QWidget* parent = widget->parentWidget();
+        if (parent && parent->inherits("QMdiSubWindow"))
+            return widget;
+        widget = parent;
+    }
+    return widget;
+}
+
+// True when a focus-out of a control is an exit: the focus went to another widget of
+// the same form that is not part of the control (self and its children). Deactivating
+// the window (a message box, another application), going to another form (another MDI
+// child), opening a popup (a completer, a calendar) or focus going nowhere (the
+// window is closing) is no exit.
+inline bool isExit(const QFocusEvent* event, const QWidget* self)
+{
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return false;
+    // QApplication already names the widget that receives the focus.
+    const QWidget* next = QApplication::focusWidget();
+    if (!next || next == self || self->isAncestorOf(next))
+        return false;
+    return formOf(next) == formOf(self);
+}
+
+} // namespace TControlFocus

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the lookup benchmark in Release and runs it on SQLite and PostgreSQL.
+#
+#   scripts/bench.sh [bench_lookups options, e.g. --runs 1000 --engines sqlite]
+#
+# The million-row databases are made on the first run and reused: SQLite files in
+# $FIS_BENCH_DATA (default build/h5-release/bench-data), PostgreSQL databases on a
+# throw-away server of scripts/db-servers.sh kept in $FIS_DB_STATE (default
+# /tmp/fis-bench-db) until `FIS_DB_STATE=/tmp/fis-bench-db scripts/db-servers.sh stop`.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${FIS_BENCH_BUILD:-$ROOT/build/h5-release}
+DATA=${FIS_BENCH_DATA:-$BUILD/bench-data}
+export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
+
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD" --target bench_lookups fisdemo -j2
+
+engines=sqlite
+if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
+  # A server left by an earlier run keeps its bench databases; otherwise start one.
+  if ! env_text=$("$ROOT/scripts/db-servers.sh" env 2>/dev/null) ||
+    ! (eval "$env_text" && exec 3<>"/dev/tcp/$FIS_PG_HOST/$FIS_PG_PORT") 2>/dev/null; then
+    FIS_BUILD_DIR=$BUILD "$ROOT/scripts/db-servers.sh" start
+    env_text=$("$ROOT/scripts/db-servers.sh" env)
+  fi
+  eval "$env_text"
+  engines=sqlite,postgresql
+fi
+
+mkdir -p "$DATA"
+QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_lookups" --data-dir "$DATA" --engines "$engines" "$@"
