@@ -21,8 +21,7 @@
 namespace {
 
 // Any failure of a code check leaves the focus on the field under check.
-template <typename F>
-void withFocusOn(QWidget* field, F check)
+template <typename F> void withFocusOn(QWidget* field, F check)
 {
     try {
         check();

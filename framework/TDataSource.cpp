@@ -2,7 +2,9 @@
 
 #include "TADOIBQuery.h"
 
-TDataSource::TDataSource(QObject* parent) : QObject(parent) {}
+TDataSource::TDataSource(QObject* parent) : QObject(parent)
+{
+}
 
 TADOIBQuery* TDataSource::DataSet() const
 {

@@ -138,7 +138,6 @@ QIcon reportEdit()
     return twoStates(drawPencil);
 }
 
-
 QIcon magnifier()
 {
     QIcon icon;

@@ -11,7 +11,13 @@ class TParams;
 using TNotifyEvent = std::function<void(QObject* sender)>;
 using TBeforePesqEvent = std::function<void(QObject* sender, bool& proceed)>;
 
-enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+enum class TCloseAction
+{
+    caNone,
+    caHide,
+    caFree,
+    caMinimize
+};
 using TCloseEvent = std::function<void(QObject* sender, TCloseAction& action)>;
 
 using TBeforeGetQueryParamsEvent = std::function<void(TParams& params, bool& handled)>;

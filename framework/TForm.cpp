@@ -12,7 +12,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-TForm::TForm(QWidget* parent) : QWidget(parent) {}
+TForm::TForm(QWidget* parent) : QWidget(parent)
+{
+}
 
 TForm::~TForm()
 {

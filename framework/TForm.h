@@ -18,11 +18,37 @@ class FW_EXPORT TForm : public QWidget
     Q_OBJECT
 
 public:
-    enum TFormBorderStyle { bsNone = 0, bsSingle = 1, bsSizeable = 2, bsDialog = 3 };
-    enum TBorderIcon { biSystemMenu = 0, biMinimize = 1, biMaximize = 2, biHelp = 3 };
-    enum TFormStyle { fsNormal = 0, fsMDIChild = 1 };
-    enum TWindowState { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
-    enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
+    enum TFormBorderStyle
+    {
+        bsNone = 0,
+        bsSingle = 1,
+        bsSizeable = 2,
+        bsDialog = 3
+    };
+    enum TBorderIcon
+    {
+        biSystemMenu = 0,
+        biMinimize = 1,
+        biMaximize = 2,
+        biHelp = 3
+    };
+    enum TFormStyle
+    {
+        fsNormal = 0,
+        fsMDIChild = 1
+    };
+    enum TWindowState
+    {
+        wsNormal = 0,
+        wsMinimized = 1,
+        wsMaximized = 2
+    };
+    enum TModalResult
+    {
+        mrNone = 0,
+        mrOk = 1,
+        mrCancel = 2
+    };
 
     explicit TForm(QWidget* parent = nullptr);
     ~TForm() override;

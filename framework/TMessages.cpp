@@ -2,7 +2,9 @@
 
 #include "EFrameworkError.h"
 
-TMessages::TMessages(QObject* parent) : QObject(parent) {}
+TMessages::TMessages(QObject* parent) : QObject(parent)
+{
+}
 
 void TMessages::setMessages(const QStringList& lines)
 {
@@ -24,8 +26,8 @@ QString TMessages::Msg(const QString& key) const
 {
     const qsizetype i = findKey(m_lines, key);
     if (i < 0)
-        throw EFrameworkError(QStringLiteral("Mensagem '%1' não encontrada em %2.")
-                                  .arg(key, objectName()));
+        throw EFrameworkError(
+            QStringLiteral("Mensagem '%1' não encontrada em %2.").arg(key, objectName()));
     const QString& line = m_lines.at(i);
     return line.mid(line.indexOf(u'|') + 1);
 }

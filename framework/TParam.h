@@ -6,8 +6,23 @@
 #include <QString>
 #include <QVariant>
 
-enum class TFieldType { ftUnknown, ftString, ftDate, ftDateTime, ftInteger, ftFloat };
-enum class TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
+enum class TFieldType
+{
+    ftUnknown,
+    ftString,
+    ftDate,
+    ftDateTime,
+    ftInteger,
+    ftFloat
+};
+enum class TParamType
+{
+    ptUnknown,
+    ptInput,
+    ptOutput,
+    ptInputOutput,
+    ptResult
+};
 
 // One named query parameter. A cleared parameter is NULL of its declared type.
 class FW_EXPORT TParam

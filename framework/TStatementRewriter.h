@@ -11,6 +11,5 @@
 class FW_EXPORT TStatementRewriter
 {
 public:
-    static QString rewrite(const QString& sql, TADOIBQuery::Dialect dialect,
-                           const TParams& params);
+    static QString rewrite(const QString& sql, TADOIBQuery::Dialect dialect, const TParams& params);
 };

@@ -17,8 +17,7 @@
 
 namespace {
 
-template <typename T>
-T* required(QWidget* form, const char* name)
+template <typename T> T* required(QWidget* form, const char* name)
 {
     T* found = form->findChild<T*>(QLatin1String(name));
     if (!found)
@@ -28,8 +27,7 @@ T* required(QWidget* form, const char* name)
     return found;
 }
 
-template <typename T>
-T* named(T* object, const char* name)
+template <typename T> T* named(T* object, const char* name)
 {
     object->setObjectName(QLatin1String(name));
     return object;
@@ -91,9 +89,13 @@ void TfrmDadosGerRel::FormCreate(QObject*)
         cbbReportNames->addItem(report.Name());
 }
 
-void TfrmDadosGerRel::FormActivate(QObject*) {}
+void TfrmDadosGerRel::FormActivate(QObject*)
+{
+}
 
-void TfrmDadosGerRel::FormClose(QObject*, TCloseAction&) {}
+void TfrmDadosGerRel::FormClose(QObject*, TCloseAction&)
+{
+}
 
 const TReportDefinition& TfrmDadosGerRel::selectedReport() const
 {

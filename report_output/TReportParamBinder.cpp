@@ -34,10 +34,13 @@ void TReportParamBinder::Bind(TParams& params, const Filter& filter)
     bindDate(params, QStringLiteral("P_DTENTRFIM"), filter.end);
 
     // An empty value is an empty text, never NULL.
-    const auto text = [](const QString& s) { return QVariant(s.isNull() ? QStringLiteral("") : s); };
+    const auto text = [](const QString& s) {
+        return QVariant(s.isNull() ? QStringLiteral("") : s);
+    };
     if (ExistParam(params, QStringLiteral("P_CDTIPOOPER")))
         params.ParamByName(QStringLiteral("P_CDTIPOOPER"))
             .SetAsVariant(text(filter.list ? filter.listaTp : QString()));
     if (ExistParam(params, QStringLiteral("P_TCDTIPOOPER")))
-        params.ParamByName(QStringLiteral("P_TCDTIPOOPER")).SetAsVariant(text(filter.list ? QString() : All));
+        params.ParamByName(QStringLiteral("P_TCDTIPOOPER"))
+            .SetAsVariant(text(filter.list ? QString() : All));
 }

@@ -1,4 +1,5 @@
 #include "Cli_fis01200.h"
+#include "EAbort.h"
 #include "HostFixture.h"
 #include "RecordingPresenter.h"
 #include "TBtnPesquisa.h"
@@ -6,7 +7,6 @@
 #include "TDateEditPlus.h"
 #include "TDemoData.h"
 #include "TEventGuard.h"
-#include "EAbort.h"
 #include "TMaskEdit.h"
 #include "TReportDesignerDialog.h"
 #include "TfrmListDocumentos.h"

@@ -125,10 +125,10 @@ void TstBinder::programChangesRaiseEventsToo()
     form.box->setChecked(true);
     form.box->setChecked(true);
     form.box->setChecked(false);
-    form.radio->setChecked(true);  // becomes selected
-    form.other->setChecked(true);  // the radio is deselected: no event
-    QCOMPARE(form.calls, (QStringList{u"change:medCodigo"_qs, u"box:1"_qs, u"box:0"_qs,
-                                      u"lista"_qs}));
+    form.radio->setChecked(true); // becomes selected
+    form.other->setChecked(true); // the radio is deselected: no event
+    QCOMPARE(form.calls,
+             (QStringList{u"change:medCodigo"_qs, u"box:1"_qs, u"box:0"_qs, u"lista"_qs}));
 }
 
 void TstBinder::comboChangeIsTheUsersOnly()
@@ -150,7 +150,8 @@ void TstBinder::handlerErrorsStayInsideTheGuard()
     form.box->setChecked(true); // MensErro: shown once, then the silent abort
     QCOMPARE(m_presenter.errors, QStringList{u"Marcação recusada."_qs});
     form.box->setChecked(false); // any other error is shown as a message
-    QCOMPARE(m_presenter.errors, (QStringList{u"Marcação recusada."_qs, u"Falha ao desmarcar."_qs}));
+    QCOMPARE(m_presenter.errors,
+             (QStringList{u"Marcação recusada."_qs, u"Falha ao desmarcar."_qs}));
 }
 
 void TstBinder::unresolvedNamesAreRefused()

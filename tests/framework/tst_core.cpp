@@ -6,8 +6,8 @@
 #include "TEventGuard.h"
 #include "TMessages.h"
 #include "TSqlText.h"
-#include "TestDatabase.h"
 #include "TdtmDBGeral.h"
+#include "TestDatabase.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -102,7 +102,8 @@ void TstCore::dialectTextFallsBackToDefault()
 {
     TADOIBQuery* q = makeQuery({u"SELECT 1"_qs});
     q->setSQL_IB({u"SELECT 2 FROM RDB$DATABASE"_qs});
-    QCOMPARE(q->textFor(TADOIBQuery::Dialect::InterBase), QStringList{u"SELECT 2 FROM RDB$DATABASE"_qs});
+    QCOMPARE(q->textFor(TADOIBQuery::Dialect::InterBase),
+             QStringList{u"SELECT 2 FROM RDB$DATABASE"_qs});
     QCOMPARE(q->textFor(TADOIBQuery::Dialect::Oracle), QStringList{u"SELECT 1"_qs});
     QCOMPARE(q->textFor(TADOIBQuery::Dialect::MSSQL), QStringList{u"SELECT 1"_qs});
     // SQLite is none of the named dialects.
@@ -220,8 +221,8 @@ void TstCore::lazyDataSetFetchesInBatches()
 
 void TstCore::fieldsReadCurrentRowAndCarryLabels()
 {
-    TADOIBQuery* q = makeQuery(
-        {u"SELECT CDEMPRESA, NMRAZSOCEMPR FROM EMPRESA WHERE CDEMPRESA = :P"_qs});
+    TADOIBQuery* q =
+        makeQuery({u"SELECT CDEMPRESA, NMRAZSOCEMPR FROM EMPRESA WHERE CDEMPRESA = :P"_qs});
     TADOIBStringField* name = q->AddField(u"NMRAZSOCEMPR"_qs, u"Razão Social"_qs, 80, false, true);
     TADOIBStringField* code = q->AddField(u"CDEMPRESA"_qs, u"Código"_qs, 2, true, true);
     QCOMPARE(name->objectName(), u"qryTesteNMRAZSOCEMPR"_qs);

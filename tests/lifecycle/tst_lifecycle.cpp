@@ -62,7 +62,8 @@ private:
 
 void TstLifecycle::initTestCase()
 {
-    m_library.setFileName(QCoreApplication::applicationDirPath() + QStringLiteral("/libfis01200.so"));
+    m_library.setFileName(QCoreApplication::applicationDirPath() +
+                          QStringLiteral("/libfis01200.so"));
     QVERIFY2(m_library.load(), qPrintable(m_library.errorString()));
     m_iniProc = reinterpret_cast<IniProcFn>(m_library.resolve("IniProc"));
     m_initialize = reinterpret_cast<HookFn>(m_library.resolve("Initialize"));

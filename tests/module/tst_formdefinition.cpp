@@ -98,8 +98,8 @@ void TstFormDefinition::filterControlsInPlace()
 
 void TstFormDefinition::initialState()
 {
-    for (QCheckBox* box : {m_form->chbEmpresa, m_form->chbInscEstad, m_form->chbInscMuni,
-                           m_form->chbFilial}) {
+    for (QCheckBox* box :
+         {m_form->chbEmpresa, m_form->chbInscEstad, m_form->chbInscMuni, m_form->chbFilial}) {
         QCOMPARE(box->text(), u"Todas"_qs);
         QVERIFY(!box->isChecked());
         QVERIFY(!(box->focusPolicy() & Qt::TabFocus));
@@ -139,10 +139,10 @@ void TstFormDefinition::masksLimitTyping_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("company digits") << u"medCdEmpresa"_qs << u"1a2b3"_qs << u"12"_qs;
     QTest::newRow("branch upper") << u"medCdFilial"_qs << u"sp-0x9"_qs << u"SP0X"_qs;
-    QTest::newRow("state anything") << u"medInscEstad"_qs << u"12.345/678-90 ABCDEFG"_qs
-                                    << u"12.345/678-90 AB"_qs;
-    QTest::newRow("municipal anything") << u"medInscMuni"_qs << u"%_'--;0123456789XYZ"_qs
-                                        << u"%_'--;0123456789"_qs;
+    QTest::newRow("state anything")
+        << u"medInscEstad"_qs << u"12.345/678-90 ABCDEFG"_qs << u"12.345/678-90 AB"_qs;
+    QTest::newRow("municipal anything")
+        << u"medInscMuni"_qs << u"%_'--;0123456789XYZ"_qs << u"%_'--;0123456789"_qs;
 }
 
 void TstFormDefinition::masksLimitTyping()
@@ -169,9 +169,8 @@ void TstFormDefinition::directionHoldsOnlyItsItems()
 
 void TstFormDefinition::tabOrder()
 {
-    const QList<QWidget*> expected{m_form->medCdEmpresa, m_form->medInscEstad,
-                                   m_form->medInscMuni,  m_form->medCdFilial,
-                                   m_form->cbbEntrSaida};
+    const QList<QWidget*> expected{m_form->medCdEmpresa, m_form->medInscEstad, m_form->medInscMuni,
+                                   m_form->medCdFilial, m_form->cbbEntrSaida};
     m_form->medCdEmpresa->setFocus();
     QCOMPARE(m_form->focusWidget(), m_form->medCdEmpresa);
     for (qsizetype i = 1; i < expected.size(); ++i) {
@@ -224,8 +223,8 @@ void TstFormDefinition::searchButtonsSettings()
     };
     const QList<Expected> all{
         {m_form->btpEmpresa, m_form->medCdEmpresa, u"Empresa"_qs, m_form->dtsEmpresa, {}},
-        {m_form->btpInscEstad, m_form->medInscEstad, u"Inscrição Estadual"_qs,
-         m_form->dtsInscEstad, u"Não há inscrição estadual cadastrada para a empresa informada."_qs},
+        {m_form->btpInscEstad, m_form->medInscEstad, u"Inscrição Estadual"_qs, m_form->dtsInscEstad,
+         u"Não há inscrição estadual cadastrada para a empresa informada."_qs},
         {m_form->btpInscMuni, m_form->medInscMuni, u"Inscrição Municipal"_qs, m_form->dtsInscMuni,
          u"Não há inscrição municipal cadastrada para a empresa informada."_qs},
         {m_form->btpFilial, m_form->medCdFilial, u"Filial"_qs, m_form->dtsFilial,
@@ -257,9 +256,9 @@ void TstFormDefinition::lookupQueriesClosedOnConnection()
         QCOMPARE(q->Transaction(), dtmDBGeral->ibtGeral);
         QCOMPARE(q->DataSource()->DataSet(), q);
     }
-    QCOMPARE(m_form->qryFilial->Params().names(),
-             (QStringList{u"P_CDEMPRESA"_qs, u"P_CDINSCMUNI"_qs, u"P_CDINSCESTA"_qs,
-                          u"P_CDFILIAL"_qs}));
+    QCOMPARE(
+        m_form->qryFilial->Params().names(),
+        (QStringList{u"P_CDEMPRESA"_qs, u"P_CDINSCMUNI"_qs, u"P_CDINSCESTA"_qs, u"P_CDFILIAL"_qs}));
 }
 
 void TstFormDefinition::reportDependentState_data()

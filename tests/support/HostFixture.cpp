@@ -2,8 +2,8 @@
 
 #include "RecordingPresenter.h"
 #include "TApplication.h"
-#include "TestDatabase.h"
 #include "TdtmDBGeral.h"
+#include "TestDatabase.h"
 
 HostFixture::HostFixture()
     : m_presenter(std::make_unique<RecordingPresenter>()),

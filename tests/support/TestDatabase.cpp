@@ -16,7 +16,8 @@ TestDatabase::TestDatabase(const QStringList& statements)
     for (const QString& sql : statements) {
         QSqlQuery q(db);
         if (!q.exec(sql))
-            throw std::runtime_error(QString(sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
+            throw std::runtime_error(
+                QString(sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
     }
 }
 
