@@ -1,24 +1,19 @@
 #include "TADOIBDataSet.h"
 
-#include "EFrameworkError.h"
+TADOIBDataSet::TADOIBDataSet(QObject* parent) : QAbstractTableModel(parent)
+{
+}
 
-#include <QSqlError>
-#include <QSqlRecord>
+TADOIBDataSet::~TADOIBDataSet() = default;
 
-TADOIBDataSet::TADOIBDataSet(QObject* parent) : QAbstractTableModel(parent) {}
-
-void TADOIBDataSet::open(QSqlQuery&& query)
+void TADOIBDataSet::open(std::unique_ptr<TRowSource> source)
 {
     beginResetModel();
-    m_query = std::move(query);
-    const QSqlRecord record = m_query.record();
-    m_columns.clear();
-    for (int i = 0; i < record.count(); ++i)
-        m_columns << record.fieldName(i);
+    m_source = std::move(source);
+    m_columns = m_source->columnNames();
     m_labels = m_columns;
     m_rows.clear();
     m_open = true;
-    m_atEnd = false;
     // One row tells whether the result is empty and gives the current row; the view
     // asks for the rest.
     m_rows = readRows(1);
@@ -31,37 +26,23 @@ void TADOIBDataSet::close()
     if (!m_open && m_rows.empty())
         return;
     beginResetModel();
-    m_query.finish();
-    m_query = QSqlQuery();
+    if (m_source)
+        m_source->cancel();
+    m_source.reset();
     m_rows.clear();
     m_rows.shrink_to_fit();
     m_columns.clear();
     m_labels.clear();
     m_current = -1;
     m_open = false;
-    m_atEnd = true;
     endResetModel();
 }
 
-std::vector<std::vector<QVariant>> TADOIBDataSet::readRows(int count)
+std::vector<TRowSource::Row> TADOIBDataSet::readRows(int count)
 {
-    std::vector<std::vector<QVariant>> rows;
-    const int columns = int(m_columns.size());
-    while (int(rows.size()) < count && !m_atEnd) {
-        if (!m_query.next()) {
-            m_atEnd = true;
-            const QSqlError error = m_query.lastError();
-            m_query.finish();
-            if (error.isValid())
-                throw EFrameworkError(error.text());
-            break;
-        }
-        std::vector<QVariant> row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            row.push_back(m_query.value(c));
-        rows.push_back(std::move(row));
-    }
+    std::vector<TRowSource::Row> rows;
+    if (m_source && !m_source->atEnd())
+        m_source->read(count, rows);
     return rows;
 }
 
@@ -134,13 +115,13 @@ QVariant TADOIBDataSet::headerData(int section, Qt::Orientation orientation, int
         return {};
     if (orientation == Qt::Horizontal)
         return section >= 0 && section < m_labels.size() ? QVariant(m_labels.at(section))
-                                                          : QVariant();
+                                                         : QVariant();
     return section + 1;
 }
 
 bool TADOIBDataSet::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && m_open && !m_atEnd;
+    return !parent.isValid() && m_open && !allFetched();
 }
 
 void TADOIBDataSet::fetchMore(const QModelIndex& parent)

@@ -1,25 +1,32 @@
 #pragma once
 
 #include "FrameworkExport.h"
+#include "TRowSource.h"
 
 #include <QAbstractTableModel>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 // The rows of an open query as a table model that reads them from the driver a batch
 // at a time, as views ask for them: a million-row list opens at once. It keeps a
 // current row, on which field values are read.
+//
+// On PostgreSQL the rows stream from the server (TPgRowSource). Another statement on the
+// same connection ends a stream still pending: the dataset keeps the rows it has (and
+// those already received) and reads no more, as if that were its whole result.
 class FW_EXPORT TADOIBDataSet : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     explicit TADOIBDataSet(QObject* parent = nullptr);
+    ~TADOIBDataSet() override;
 
-    // Takes an executed forward-only query and reads its first batch.
-    void open(QSqlQuery&& query);
+    // Takes the rows of an executed statement and reads the first one.
+    void open(std::unique_ptr<TRowSource> source);
+    // Forgets the rows; those the server has not sent yet are cancelled, not read.
     void close();
     bool isOpen() const { return m_open; }
 
@@ -29,8 +36,8 @@ public:
     // Moves to a row, reading from the driver as far as needed; false past the end.
     bool MoveTo(int row);
     void First() { MoveTo(0); }
-    // True once every row has been read from the driver.
-    bool allFetched() const { return m_atEnd; }
+    // True once every row has been read from the driver (or the rest was given up).
+    bool allFetched() const { return !m_source || m_source->atEnd(); }
     void fetchAll();
 
     int columnIndex(const QString& name) const;
@@ -52,13 +59,12 @@ public:
     static constexpr int BatchSize = 256;
 
 private:
-    std::vector<std::vector<QVariant>> readRows(int count);
+    std::vector<TRowSource::Row> readRows(int count);
 
-    QSqlQuery m_query;
+    std::unique_ptr<TRowSource> m_source;
     QStringList m_columns;
     QStringList m_labels;
-    std::vector<std::vector<QVariant>> m_rows;
+    std::vector<TRowSource::Row> m_rows;
     int m_current = -1;
     bool m_open = false;
-    bool m_atEnd = true;
 };

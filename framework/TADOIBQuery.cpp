@@ -3,6 +3,8 @@
 #include "EFrameworkError.h"
 #include "Helpers.h"
 #include "TDBConnection.h"
+#include "TPgRowSource.h"
+#include "TQtRowSource.h"
 #include "TSqlText.h"
 #include "TStatementRewriter.h"
 
@@ -141,6 +143,15 @@ void TADOIBQuery::Open()
     }
 
     QStringList names;
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        // Through libpq: Qt's driver would receive the whole result before the first row.
+        const QString sql = TSqlText::toNumbered(statementText(), &names);
+        QVariantList values;
+        for (const QString& name : names)
+            values << m_params.ParamByName(name).Value();
+        openRows(TPgRowSource::start(db, sql, values));
+        return;
+    }
     const QString sql = TSqlText::toPositional(statementText(), &names);
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -151,9 +162,19 @@ void TADOIBQuery::Open()
     if (!query.exec())
         throw EFrameworkError(query.lastError().text());
 
-    m_dataSet->open(std::move(query));
+    openRows(std::make_unique<TQtRowSource>(std::move(query)));
+}
+
+void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)
+{
+    m_dataSet->open(std::move(source));
     for (const TADOIBStringField* f : m_fields)
         m_dataSet->setColumnLabel(m_dataSet->columnIndex(f->FieldName()), f->DisplayLabel());
+}
+
+void TADOIBQuery::EndPendingStream(const QSqlDatabase& db)
+{
+    TPgRowSource::endPending(db);
 }
 
 void TADOIBQuery::Close()

@@ -21,7 +21,13 @@ class FW_EXPORT TADOIBQuery : public QObject
     Q_OBJECT
 
 public:
-    enum class Dialect { Default, Oracle, MSSQL, InterBase };
+    enum class Dialect
+    {
+        Default,
+        Oracle,
+        MSSQL,
+        InterBase
+    };
 
     explicit TADOIBQuery(QObject* parent = nullptr);
 
@@ -64,6 +70,10 @@ public:
     void Open();
     void Close();
     bool Active() const { return m_dataSet->isOpen(); }
+    // Call before running a plain QSqlQuery on a connection queries may be reading from:
+    // a PostgreSQL connection carries one pending result, which this ends (see
+    // TADOIBDataSet for what its dataset keeps). Elsewhere it does nothing.
+    static void EndPendingStream(const QSqlDatabase& db);
     bool IsEmpty() const { return m_dataSet->IsEmpty(); }
 
     // The dialect of the connected database, and the text that runs on it.
@@ -75,6 +85,7 @@ public:
 
 private:
     TDBConnection* connection() const;
+    void openRows(std::unique_ptr<TRowSource> source);
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
     bool m_paramCheck = true;

@@ -13,8 +13,7 @@ bool isNamePart(QChar c)
 }
 
 // Walks the text once; calls onMarker(start, length, name) for each marker.
-template <typename F>
-void scan(const QString& sql, F onMarker)
+template <typename F> void scan(const QString& sql, F onMarker)
 {
     const qsizetype n = sql.size();
     qsizetype i = 0;
@@ -73,18 +72,34 @@ QStringList TSqlText::parameterNames(const QString& sql)
     return names;
 }
 
-QString TSqlText::toPositional(const QString& sql, QStringList* names)
+namespace {
+
+// The text with each marker replaced by what marker(number) gives, counting from 1.
+template <typename F> QString replaceMarkers(const QString& sql, QStringList* names, F marker)
 {
     QString out;
     out.reserve(sql.size());
     qsizetype copied = 0;
+    int count = 0;
     scan(sql, [&](qsizetype start, qsizetype length, const QString& name) {
         out += QStringView(sql).mid(copied, start - copied);
-        out += u'?';
+        out += marker(++count);
         copied = start + length;
         if (names)
             *names << name;
     });
     out += QStringView(sql).mid(copied);
     return out;
+}
+
+} // namespace
+
+QString TSqlText::toPositional(const QString& sql, QStringList* names)
+{
+    return replaceMarkers(sql, names, [](int) { return QStringLiteral("?"); });
+}
+
+QString TSqlText::toNumbered(const QString& sql, QStringList* names)
+{
+    return replaceMarkers(sql, names, [](int n) -> QString { return u'$' + QString::number(n); });
 }

@@ -16,4 +16,6 @@ public:
     static QStringList parameterNames(const QString& sql);
     // The text with every marker replaced by "?"; names receives the marker of each "?".
     static QString toPositional(const QString& sql, QStringList* names);
+    // The same with PostgreSQL's numbered markers: "$1", "$2"... in order of appearance.
+    static QString toNumbered(const QString& sql, QStringList* names);
 };

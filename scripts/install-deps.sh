@@ -9,7 +9,7 @@ packages=(
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase libgl-dev qt6-translations-l10n
   postgresql-15 postgresql-client-15
   firebird3.0-server firebird3.0-utils firebird-dev
-  libsqlite3-dev
+  libsqlite3-dev libpq-dev
   xvfb xauth imagemagick poppler-utils fonts-dejavu-core
 )
 

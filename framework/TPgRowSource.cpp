@@ -1,0 +1,367 @@
+#include "TPgRowSource.h"
+
+#include "EFrameworkError.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+#include <cmath>
+#include <cstdlib>
+#include <libpq-fe.h>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+
+namespace {
+
+// Type identifiers of the server's catalogue (pg_type), for the types Qt decodes.
+enum : Oid
+{
+    BoolOid = 16,
+    Int8Oid = 20,
+    Int2Oid = 21,
+    Int4Oid = 23,
+    OidOid = 26,
+    Float4Oid = 700,
+    Float8Oid = 701,
+    DateOid = 1082,
+    NumericOid = 1700,
+};
+
+// The stream pending on each connection. A Qt connection is used by one thread only.
+std::unordered_map<PGconn*, TPgRowSource*>& pendingStreams()
+{
+    thread_local std::unordered_map<PGconn*, TPgRowSource*> streams;
+    return streams;
+}
+
+PGconn* handleOf(const QSqlDriver* driver)
+{
+    if (!driver || !driver->isOpen())
+        return nullptr;
+    // Qt 6.4 names the type after the struct behind the typedef.
+    const QVariant handle = driver->handle();
+    const char* type = handle.typeName();
+    if (!type || (qstrcmp(type, "PGconn*") != 0 && qstrcmp(type, "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+PGconn* connectionOf(const QSqlDatabase& db)
+{
+    return db.isValid() && db.driverName() == QLatin1String("QPSQL") ? handleOf(db.driver())
+                                                                     : nullptr;
+}
+
+// As Qt binds: a null QString, date or byte array is NULL too.
+bool isNull(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.isNull() || static_cast<const QString*>(v.constData())->isNull();
+    case QMetaType::QByteArray:
+        return v.isNull() || static_cast<const QByteArray*>(v.constData())->isNull();
+    case QMetaType::QDate:
+        return v.isNull() || static_cast<const QDate*>(v.constData())->isNull();
+    case QMetaType::QTime:
+        return v.isNull() || static_cast<const QTime*>(v.constData())->isNull();
+    case QMetaType::QDateTime:
+        return v.isNull() || static_cast<const QDateTime*>(v.constData())->isNull();
+    default:
+        return v.isNull();
+    }
+}
+
+QMetaType::Type metaTypeOf(Oid type)
+{
+    switch (type) {
+    case BoolOid:
+        return QMetaType::Bool;
+    case Int8Oid:
+        return QMetaType::LongLong;
+    case Int2Oid:
+    case Int4Oid:
+    case OidOid:
+        return QMetaType::Int;
+    case Float4Oid:
+    case Float8Oid:
+    case NumericOid:
+        return QMetaType::Double;
+    case DateOid:
+        return QMetaType::QDate;
+    default:
+        return QMetaType::QString;
+    }
+}
+
+} // namespace
+
+TPgRowSource::TPgRowSource(PGconn* connection, QSqlDriver* driver)
+    : m_connection(connection), m_driver(driver), m_backendPid(PQbackendPID(connection)),
+      m_utf8(qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0),
+      m_precision(driver->numericalPrecisionPolicy())
+{
+}
+
+TPgRowSource::~TPgRowSource()
+{
+    cancel();
+}
+
+std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const QString& sql,
+                                                  const QVariantList& values)
+{
+    PGconn* connection = connectionOf(db);
+    if (!connection)
+        throw EFrameworkError(QStringLiteral("A conexão não é uma conexão PostgreSQL aberta."));
+    endPending(db);
+    // Whatever Qt's own forward-only query left unread is discarded, as Qt itself does
+    // before sending a statement.
+    while (PGresult* stale = PQgetResult(connection))
+        PQclear(stale);
+
+    std::unique_ptr<TPgRowSource> source(new TPgRowSource(connection, db.driver()));
+    std::vector<QByteArray> texts;
+    std::vector<const char*> pointers;
+    texts.reserve(size_t(values.size()));
+    for (const QVariant& v : values) {
+        if (isNull(v)) {
+            texts.emplace_back();
+            pointers.push_back(nullptr);
+            continue;
+        }
+        switch (v.typeId()) {
+        case QMetaType::QDate:
+            texts.push_back(v.toDate().toString(Qt::ISODate).toLatin1());
+            break;
+        case QMetaType::QTime:
+            texts.push_back(v.toTime().toString(Qt::ISODateWithMs).toLatin1());
+            break;
+        case QMetaType::QDateTime:
+            texts.push_back(v.toDateTime().toUTC().toString(Qt::ISODateWithMs).toLatin1());
+            break;
+        case QMetaType::Bool:
+            texts.push_back(v.toBool() ? "true" : "false");
+            break;
+        default:
+            texts.push_back(source->m_utf8 ? v.toString().toUtf8() : v.toString().toLocal8Bit());
+            break;
+        }
+        pointers.push_back(texts.back().constData());
+    }
+    const QByteArray statement = source->m_utf8 ? sql.toUtf8() : sql.toLocal8Bit();
+    // No parameter types: the server infers each from its place, as for a PREPARE.
+    if (!PQsendQueryParams(connection, statement.constData(), int(pointers.size()), nullptr,
+                           pointers.data(), nullptr, nullptr, 0))
+        throw EFrameworkError(source->text(PQerrorMessage(connection)).trimmed());
+    source->m_pending = true;
+    pendingStreams()[connection] = source.get();
+    PQsetSingleRowMode(connection);
+
+    source->receive(true, false);
+    if (!source->m_error.isEmpty())
+        throw EFrameworkError(source->m_error);
+    return source;
+}
+
+void TPgRowSource::endPending(const QSqlDatabase& db)
+{
+    PGconn* connection = connectionOf(db);
+    if (!connection)
+        return;
+    const auto it = pendingStreams().find(connection);
+    if (it != pendingStreams().end())
+        it->second->stop(true);
+}
+
+bool TPgRowSource::alive() const
+{
+    // The same session: a reopened connection may be given the same address.
+    return handleOf(m_driver) == m_connection && PQbackendPID(m_connection) == m_backendPid;
+}
+
+void TPgRowSource::read(int count, std::vector<Row>& rows)
+{
+    const int columns = int(m_columns.size());
+    for (int read = 0; read < count; ++read) {
+        if (m_queue.empty() && m_pending)
+            receive(true, false);
+        if (m_queue.empty()) {
+            if (!m_error.isEmpty()) {
+                const QString error = std::exchange(m_error, QString());
+                throw EFrameworkError(error);
+            }
+            return;
+        }
+        PGresult* result = m_queue.front();
+        Row row;
+        row.reserve(size_t(columns));
+        for (int c = 0; c < columns; ++c)
+            row.push_back(value(result, m_frontRow, c));
+        rows.push_back(std::move(row));
+        if (++m_frontRow >= PQntuples(result)) {
+            PQclear(result);
+            m_queue.pop_front();
+            m_frontRow = 0;
+        }
+        // Seeing the end now, when it is already here, frees the connection at once.
+        if (m_queue.empty() && m_pending)
+            receive(false, false);
+    }
+}
+
+// Moves results from libpq to the queue: waiting for one when wait is set, otherwise
+// only those already received; one row ahead at most unless keepAll.
+void TPgRowSource::receive(bool wait, bool keepAll)
+{
+    if (m_pending && !alive()) {
+        endStream();
+        m_error = QStringLiteral("A conexão com o banco de dados foi fechada durante a consulta.");
+        return;
+    }
+    bool consumed = false;
+    while (m_pending && (keepAll || m_queue.empty())) {
+        if (!wait && PQisBusy(m_connection)) {
+            if (consumed || !PQconsumeInput(m_connection) || PQisBusy(m_connection))
+                return;
+            consumed = true;
+        }
+        wait = false;
+        PGresult* result = PQgetResult(m_connection);
+        if (!result) {
+            // Someone else read the end of this result: nothing more will come.
+            endStream();
+            return;
+        }
+        take(result);
+    }
+}
+
+void TPgRowSource::take(PGresult* result)
+{
+    if (m_columns.isEmpty() && m_types.empty()) {
+        for (int c = 0; c < PQnfields(result); ++c) {
+            m_columns << text(PQfname(result, c));
+            m_types.push_back(PQftype(result, c));
+        }
+    }
+    switch (PQresultStatus(result)) {
+    case PGRES_SINGLE_TUPLE:
+        m_queue.push_back(result);
+        return;
+    case PGRES_TUPLES_OK:
+    case PGRES_COMMAND_OK:
+        // The end of the result (all its rows, should single-row mode not have taken).
+        if (PQntuples(result) > 0)
+            m_queue.push_back(result);
+        else
+            PQclear(result);
+        break;
+    default:
+        m_error = text(PQresultErrorMessage(result)).trimmed();
+        if (m_error.isEmpty())
+            m_error = text(PQerrorMessage(m_connection)).trimmed();
+        PQclear(result);
+        break;
+    }
+    endStream();
+}
+
+void TPgRowSource::cancel()
+{
+    stop(false);
+    for (PGresult* result : m_queue)
+        PQclear(result);
+    m_queue.clear();
+    m_frontRow = 0;
+    m_error.clear();
+}
+
+// Ends a pending stream: what has already arrived is read (and kept, or dropped) without
+// waiting; if the server is still sending, it is asked to cancel, which costs a short
+// connection instead of receiving the rest of a large result.
+void TPgRowSource::stop(bool keepReceived)
+{
+    if (!m_pending)
+        return;
+    const size_t kept = m_queue.size();
+    receive(false, true);
+    if (!keepReceived) {
+        for (size_t i = kept; i < m_queue.size(); ++i)
+            PQclear(m_queue[i]);
+        m_queue.resize(kept);
+    }
+    if (!m_pending)
+        return;
+    if (PGcancel* request = PQgetCancel(m_connection)) {
+        char error[256];
+        PQcancel(request, error, int(sizeof error));
+        PQfreeCancel(request);
+    }
+    // The cancelled statement's error is read and dropped with the rest.
+    endStream();
+}
+
+// Reads whatever is left of the statement's results (nothing more is kept) and lets the
+// connection go.
+void TPgRowSource::endStream()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    auto& streams = pendingStreams();
+    const auto it = streams.find(m_connection);
+    if (it != streams.end() && it->second == this)
+        streams.erase(it);
+    if (!alive())
+        return;
+    while (PGresult* rest = PQgetResult(m_connection))
+        PQclear(rest);
+}
+
+QString TPgRowSource::text(const char* bytes) const
+{
+    return m_utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+QVariant TPgRowSource::value(const PGresult* result, int row, int column) const
+{
+    const Oid type = m_types[size_t(column)];
+    if (PQgetisnull(result, row, column))
+        return QVariant(QMetaType(metaTypeOf(type)));
+    const char* v = PQgetvalue(result, row, column);
+    switch (type) {
+    case BoolOid:
+        return v[0] == 't';
+    case Int8Oid:
+        return qlonglong(std::strtoll(v, nullptr, 10));
+    case Int2Oid:
+    case Int4Oid:
+    case OidOid:
+        return std::atoi(v);
+    case NumericOid: {
+        if (m_precision == QSql::HighPrecision)
+            return QString::fromLatin1(v);
+        bool ok = false;
+        const double d = QByteArray::fromRawData(v, qsizetype(qstrlen(v))).toDouble(&ok);
+        if (!ok)
+            return {};
+        if (m_precision == QSql::LowPrecisionInt64)
+            return qlonglong(d);
+        if (m_precision == QSql::LowPrecisionInt32)
+            return int(d);
+        return d;
+    }
+    case Float4Oid:
+    case Float8Oid:
+        if (qstricmp(v, "Infinity") == 0)
+            return std::numeric_limits<double>::infinity();
+        if (qstricmp(v, "-Infinity") == 0)
+            return -std::numeric_limits<double>::infinity();
+        return QByteArray::fromRawData(v, qsizetype(qstrlen(v))).toDouble();
+    case DateOid:
+        return v[0] == '\0' ? QDate() : QDate::fromString(QLatin1String(v), Qt::ISODate);
+    default:
+        return text(v);
+    }
+}

@@ -1,0 +1,39 @@
+#include "TQtRowSource.h"
+
+#include "EFrameworkError.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+TQtRowSource::TQtRowSource(QSqlQuery&& query) : m_query(std::move(query))
+{
+    const QSqlRecord record = m_query.record();
+    for (int i = 0; i < record.count(); ++i)
+        m_columns << record.fieldName(i);
+}
+
+void TQtRowSource::read(int count, std::vector<Row>& rows)
+{
+    const int columns = int(m_columns.size());
+    for (int read = 0; read < count && !m_atEnd; ++read) {
+        if (!m_query.next()) {
+            m_atEnd = true;
+            const QSqlError error = m_query.lastError();
+            m_query.finish();
+            if (error.isValid())
+                throw EFrameworkError(error.text());
+            break;
+        }
+        Row row;
+        row.reserve(size_t(columns));
+        for (int c = 0; c < columns; ++c)
+            row.push_back(m_query.value(c));
+        rows.push_back(std::move(row));
+    }
+}
+
+void TQtRowSource::cancel()
+{
+    m_atEnd = true;
+    m_query.finish();
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TRowSource.h"
+
+#include <QSqlQuery>
+
+// Rows read through an executed forward-only QSqlQuery: SQLite and Firebird.
+class FW_EXPORT TQtRowSource : public TRowSource
+{
+public:
+    explicit TQtRowSource(QSqlQuery&& query);
+
+    QStringList columnNames() const override { return m_columns; }
+    void read(int count, std::vector<Row>& rows) override;
+    bool atEnd() const override { return m_atEnd; }
+    void cancel() override;
+
+private:
+    QSqlQuery m_query;
+    QStringList m_columns;
+    bool m_atEnd = false;
+};
