@@ -1,5 +1,7 @@
 #include "TListPickerDialog.h"
 
+#include "TListColumns.h"
+
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 
@@ -113,50 +115,20 @@ TListPickerDialog::TListPickerDialog(TADOIBQuery* query, const QString& keyField
                                   .arg(query->objectName(), keyField));
     dataSet->fetchAll();
 
-    QList<int> columns;
-    QStringList labels;
-    QList<int> sizes;
-    const QList<TADOIBStringField*> fields = query->Fields();
-    if (fields.isEmpty()) {
-        for (int c = 0; c < dataSet->columnCount(); ++c) {
-            columns << c;
-            labels << dataSet->headerData(c, Qt::Horizontal).toString();
-            sizes << 15;
-        }
-    } else {
-        for (const TADOIBStringField* field : fields) {
-            const int column = dataSet->columnIndex(field->FieldName());
-            if (!field->Visible() || column < 0 || columns.contains(column))
-                continue;
-            columns << column;
-            labels << field->DisplayLabel();
-            sizes << field->Size();
-        }
-    }
-    m_model = new TListPickerModel(dataSet, keyColumn, columns, labels, this);
+    const TListColumns shown(query);
+    m_model = new TListPickerModel(dataSet, keyColumn, shown.columns, shown.labels, this);
 
     m_view->setObjectName(QStringLiteral("list"));
     m_view->setModel(m_model);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setAlternatingRowColors(true);
-    m_view->setWordWrap(false);
-    m_view->setTabKeyNavigation(false);
-    m_view->verticalHeader()->hide();
-    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
-    m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->horizontalHeader()->setHighlightSections(false);
+    TListColumns::styleView(m_view);
     m_view->installEventFilter(this);
     connect(m_view, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { toggle(index.row()); });
 
-    const int charWidth = qMax(1, m_view->fontMetrics().averageCharWidth());
     const int checkWidth = m_view->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 10;
     int total = 0;
-    for (int i = 0; i < columns.size(); ++i) {
-        const int chars = qBound(4, qMax(sizes.at(i), int(labels.at(i).size())), 60);
-        const int width = chars * charWidth + 16 + (i == 0 ? checkWidth : 0);
+    for (qsizetype i = 0; i < shown.columns.size(); ++i) {
+        const int width = shown.width(i, m_view->fontMetrics()) + (i == 0 ? checkWidth : 0);
         m_view->horizontalHeader()->resizeSection(i, width);
         total += width;
     }
@@ -187,12 +159,9 @@ TListPickerDialog::TListPickerDialog(TADOIBQuery* query, const QString& keyField
     layout->addWidget(m_view, 1);
     layout->addLayout(buttons);
 
-    int maxWidth = 1000;
-    int maxHeight = 700;
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
-        maxWidth = screen->availableGeometry().width() * 9 / 10;
-        maxHeight = screen->availableGeometry().height() * 8 / 10;
-    }
+    const QSize room = TListColumns::availableSize(parent);
+    const int maxWidth = room.width();
+    const int maxHeight = room.height();
     const int width = qBound(420,
                              total + 2 * m_view->frameWidth() +
                                  m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 30,

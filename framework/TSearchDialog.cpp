@@ -1,5 +1,7 @@
 #include "TSearchDialog.h"
 
+#include "TListColumns.h"
+
 #include "TADOIBQuery.h"
 #include "TEventGuard.h"
 #include "TTextFold.h"
@@ -119,28 +121,10 @@ TSearchDialog::TSearchDialog(TADOIBQuery* query, const QString& title, QWidget* 
     setSizeGripEnabled(true);
 
     TADOIBDataSet* dataSet = query->Query();
-    // The declared visible fields, in declared order; every column when none is declared.
-    QStringList labels;
-    QList<int> sizes;
-    const QList<TADOIBStringField*> fields = query->Fields();
-    if (fields.isEmpty()) {
-        for (int c = 0; c < dataSet->columnCount(); ++c) {
-            m_columns << c;
-            labels << dataSet->headerData(c, Qt::Horizontal).toString();
-            sizes << 15;
-        }
-    } else {
-        for (const TADOIBStringField* field : fields) {
-            const int column = dataSet->columnIndex(field->FieldName());
-            if (!field->Visible() || column < 0 || m_columns.contains(column))
-                continue;
-            m_columns << column;
-            labels << field->DisplayLabel();
-            sizes << field->Size();
-        }
-    }
+    const TListColumns shown(query);
+    m_columns = shown.columns;
 
-    m_proxy = new TSearchFilterModel(m_columns, labels, this);
+    m_proxy = new TSearchFilterModel(m_columns, shown.labels, this);
     m_proxy->setSourceModel(dataSet);
 
     m_filter->setObjectName(QStringLiteral("filter"));
@@ -151,28 +135,17 @@ TSearchDialog::TSearchDialog(TADOIBQuery* query, const QString& title, QWidget* 
 
     m_view->setObjectName(QStringLiteral("list"));
     m_view->setModel(m_proxy);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setAlternatingRowColors(true);
+    TListColumns::styleView(m_view);
     m_view->setSortingEnabled(false);
-    m_view->setWordWrap(false);
-    m_view->setTabKeyNavigation(false);
-    m_view->verticalHeader()->hide();
-    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
-    m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->horizontalHeader()->setHighlightSections(false);
     m_view->installEventFilter(this);
 
     // Declared order and widths from the fields' sizes.
     QHeaderView* header = m_view->horizontalHeader();
-    const int charWidth = qMax(1, m_view->fontMetrics().averageCharWidth());
     int total = 0;
     for (int i = 0; i < m_columns.size(); ++i) {
         const int logical = m_proxy->proxyColumn(m_columns.at(i));
         header->moveSection(header->visualIndex(logical), i);
-        const int chars = qBound(4, qMax(sizes.at(i), int(labels.at(i).size())), 60);
-        const int width = chars * charWidth + 16;
+        const int width = shown.width(i, m_view->fontMetrics());
         header->resizeSection(logical, width);
         total += width;
     }
@@ -207,12 +180,9 @@ TSearchDialog::TSearchDialog(TADOIBQuery* query, const QString& title, QWidget* 
     layout->addWidget(buttons);
 
     // A sensible size: the columns' width, within the screen.
-    int maxWidth = 1000;
-    int maxHeight = 700;
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
-        maxWidth = screen->availableGeometry().width() * 9 / 10;
-        maxHeight = screen->availableGeometry().height() * 8 / 10;
-    }
+    const QSize room = TListColumns::availableSize(parent);
+    const int maxWidth = room.width();
+    const int maxHeight = room.height();
     const int width = qBound(360,
                              total + 2 * m_view->frameWidth() +
                                  m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 30,
