@@ -4,13 +4,13 @@
 #   scripts/bench.sh [bench_lookups options, e.g. --runs 1000 --engines sqlite]
 #
 # The million-row databases are made on the first run and reused: SQLite files in
-# $FIS_BENCH_DATA (default build/h5-release/bench-data), PostgreSQL databases on a
+# $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
 # throw-away server of scripts/db-servers.sh kept in $FIS_DB_STATE (default
 # /tmp/fis-bench-db) until `FIS_DB_STATE=/tmp/fis-bench-db scripts/db-servers.sh stop`.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${FIS_BENCH_BUILD:-$ROOT/build/h5-release}
+BUILD=${FIS_BENCH_BUILD:-$ROOT/build/bench}
 DATA=${FIS_BENCH_DATA:-$BUILD/bench-data}
 export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
 
