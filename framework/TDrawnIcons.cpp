@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <functional>
 
 namespace {
 
@@ -109,55 +110,55 @@ QPixmap drawPencil(int size, const QColor& ink)
     return pixmap;
 }
 
-QIcon twoStates(QPixmap (*draw)(int, const QColor&))
+// Normal and disabled images at the sizes buttons use.
+QIcon iconOf(const std::function<QPixmap(int size, bool enabled)>& draw)
 {
     QIcon icon;
     for (int size : {16, 24, 32}) {
-        icon.addPixmap(draw(size, QColor(50, 50, 60)), QIcon::Normal);
-        icon.addPixmap(draw(size, QColor(160, 160, 160)), QIcon::Disabled);
+        icon.addPixmap(draw(size, true), QIcon::Normal);
+        icon.addPixmap(draw(size, false), QIcon::Disabled);
     }
     return icon;
+}
+
+QColor ink(bool enabled)
+{
+    return enabled ? QColor(50, 50, 60) : QColor(160, 160, 160);
 }
 
 } // namespace
 
 namespace TDrawnIcons {
 
-QIcon printer()
-{
-    return twoStates(drawPrinter);
-}
-
-QIcon preview()
-{
-    return twoStates(drawPreview);
-}
-
-QIcon reportEdit()
-{
-    return twoStates(drawPencil);
-}
-
 QIcon magnifier()
 {
-    QIcon icon;
-    for (int size : {16, 24, 32}) {
-        icon.addPixmap(drawMagnifier(size, QColor(40, 70, 120), QColor(90, 60, 30)), QIcon::Normal);
-        icon.addPixmap(drawMagnifier(size, QColor(150, 150, 150), QColor(170, 170, 170)),
-                       QIcon::Disabled);
-    }
-    return icon;
+    return iconOf([](int size, bool enabled) {
+        return enabled ? drawMagnifier(size, QColor(40, 70, 120), QColor(90, 60, 30))
+                       : drawMagnifier(size, QColor(150, 150, 150), QColor(170, 170, 170));
+    });
 }
 
 QIcon calendar()
 {
-    QIcon icon;
-    for (int size : {16, 24, 32}) {
-        icon.addPixmap(drawCalendar(size, QColor(50, 50, 60), QColor(190, 40, 40)), QIcon::Normal);
-        icon.addPixmap(drawCalendar(size, QColor(150, 150, 150), QColor(190, 190, 190)),
-                       QIcon::Disabled);
-    }
-    return icon;
+    return iconOf([](int size, bool enabled) {
+        return enabled ? drawCalendar(size, QColor(50, 50, 60), QColor(190, 40, 40))
+                       : drawCalendar(size, QColor(150, 150, 150), QColor(190, 190, 190));
+    });
+}
+
+QIcon printer()
+{
+    return iconOf([](int size, bool enabled) { return drawPrinter(size, ink(enabled)); });
+}
+
+QIcon preview()
+{
+    return iconOf([](int size, bool enabled) { return drawPreview(size, ink(enabled)); });
+}
+
+QIcon reportEdit()
+{
+    return iconOf([](int size, bool enabled) { return drawPencil(size, ink(enabled)); });
 }
 
 } // namespace TDrawnIcons
