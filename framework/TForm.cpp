@@ -64,10 +64,12 @@ void TForm::setFormStyle(int style)
 void TForm::applyFlags()
 {
     const bool fixed = m_borderStyle == bsSingle || m_borderStyle == bsDialog;
-    if (fixed && !size().isEmpty())
+    if (fixed && !size().isEmpty()) {
         setFixedSize(size());
-    else if (!fixed)
-        setMinimumSize(0, 0), setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else if (!fixed) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
 
     Qt::WindowFlags flags = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (m_borderIcons & (1 << biSystemMenu))
