@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 
 TListColumns::TListColumns(const TADOIBQuery* query)
@@ -49,11 +50,15 @@ void TListColumns::styleView(QTableView* view)
     view->horizontalHeader()->setHighlightSections(false);
 }
 
-QSize TListColumns::availableSize(const QWidget* parent)
+QSize TListColumns::dialogSize(const QTableView* view, int columnsWidth, const QWidget* parent,
+                               const QSize& least)
 {
-    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return {1000, 700};
-    const QRect room = screen->availableGeometry();
-    return {room.width() * 9 / 10, room.height() * 8 / 10};
+    QSize room(1000, 700);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        room = {screen->availableGeometry().width() * 9 / 10,
+                screen->availableGeometry().height() * 8 / 10};
+    const int wanted = columnsWidth + 2 * view->frameWidth() +
+                       view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 30;
+    return {qBound(least.width(), wanted, qMax(least.width(), room.width())),
+            qMin(least.height(), room.height())};
 }

@@ -27,6 +27,8 @@ public:
 
     // The look both list dialogs share: whole rows, no editing, compact lines.
     static void styleView(QTableView* view);
-    // The room a dialog may take on its parent's screen.
-    static QSize availableSize(const QWidget* parent);
+    // A dialog's size: wide enough for the columns (at least `least`), within its
+    // parent's screen.
+    static QSize dialogSize(const QTableView* view, int columnsWidth, const QWidget* parent,
+                            const QSize& least);
 };

@@ -6,12 +6,11 @@
 #include "TADOIBQuery.h"
 
 #include <QAbstractTableModel>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -159,14 +158,7 @@ TListPickerDialog::TListPickerDialog(TADOIBQuery* query, const QString& keyField
     layout->addWidget(m_view, 1);
     layout->addLayout(buttons);
 
-    const QSize room = TListColumns::availableSize(parent);
-    const int maxWidth = room.width();
-    const int maxHeight = room.height();
-    const int width = qBound(420,
-                             total + 2 * m_view->frameWidth() +
-                                 m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 30,
-                             qMax(420, maxWidth));
-    resize(width, qMin(420, maxHeight));
+    resize(TListColumns::dialogSize(m_view, total, parent, {420, 420}));
 
     if (m_model->rowCount() > 0)
         m_view->selectionModel()->setCurrentIndex(

@@ -6,14 +6,13 @@
 #include "TEventGuard.h"
 #include "TTextFold.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -179,15 +178,7 @@ TSearchDialog::TSearchDialog(TADOIBQuery* query, const QString& title, QWidget* 
     layout->addWidget(m_view, 1);
     layout->addWidget(buttons);
 
-    // A sensible size: the columns' width, within the screen.
-    const QSize room = TListColumns::availableSize(parent);
-    const int maxWidth = room.width();
-    const int maxHeight = room.height();
-    const int width = qBound(360,
-                             total + 2 * m_view->frameWidth() +
-                                 m_view->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 30,
-                             qMax(360, maxWidth));
-    resize(width, qMin(440, maxHeight));
+    resize(TListColumns::dialogSize(m_view, total, parent, {360, 440}));
 
     m_fetchTimer.setInterval(0);
     connect(&m_fetchTimer, &QTimer::timeout, this, &TSearchDialog::fetchSlice);
