@@ -3,11 +3,11 @@
 #include "FrameworkExport.h"
 
 #include <QList>
-#include <QMainWindow>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+class QMainWindow;
 class QMdiArea;
 class QWidget;
 
@@ -21,9 +21,9 @@ public:
     static TApplication* instance();
 
     // The MDI frame; nullptr when the host has none.
-    QMainWindow* MainForm() const { return m_mainForm; }
+    QMainWindow* MainForm() const;
     QMdiArea* mdiArea() const;
-    void setMainForm(QMainWindow* mainForm) { m_mainForm = mainForm; }
+    void setMainForm(QMainWindow* mainForm);
 
     QString reportDirectory() const { return m_reportDirectory; }
     void setReportDirectory(const QString& directory) { m_reportDirectory = directory; }

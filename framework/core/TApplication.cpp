@@ -23,6 +23,16 @@ TApplication::~TApplication()
     destroyOwnedForms();
 }
 
+QMainWindow* TApplication::MainForm() const
+{
+    return m_mainForm;
+}
+
+void TApplication::setMainForm(QMainWindow* mainForm)
+{
+    m_mainForm = mainForm;
+}
+
 QMdiArea* TApplication::mdiArea() const
 {
     return m_mainForm ? qobject_cast<QMdiArea*>(m_mainForm->centralWidget()) : nullptr;
