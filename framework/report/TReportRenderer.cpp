@@ -3,6 +3,7 @@
 #include "EFrameworkError.h"
 #include "TADOIBDataSet.h"
 #include "TListText.h"
+#include "TValueFormat.h"
 
 #include <QFontMetricsF>
 #include <QLocale>
@@ -62,52 +63,17 @@ void TReportRenderer::checkColumns() const
 
 QString TReportRenderer::formatValue(const QVariant& value, TReportDefinition::Format format)
 {
-    if (value.isNull())
-        return {};
-    switch (format) {
-    case TReportDefinition::Format::Date: {
-        QDate date;
-        if (value.typeId() == QMetaType::QDate)
-            date = value.toDate();
-        else if (value.typeId() == QMetaType::QDateTime)
-            date = value.toDateTime().date();
-        else
-            // SQLite keeps dates as ISO text.
-            date = QDate::fromString(value.toString().left(10), Qt::ISODate);
-        return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy"))
-                              : value.toString().trimmed();
-    }
-    case TReportDefinition::Format::Money:
-        return formatCents(toCents(value));
-    case TReportDefinition::Format::Integer:
-        return QString::number(value.toLongLong());
-    case TReportDefinition::Format::Text:
-        break;
-    }
-    // Fixed-width columns come padded with blanks.
-    return value.toString().trimmed();
+    return TValueFormat::text(value, format);
 }
 
 qint64 TReportRenderer::toCents(const QVariant& value)
 {
-    if (value.isNull())
-        return 0;
-    double amount = 0;
-    if (value.typeId() == QMetaType::QString)
-        // PostgreSQL hands NUMERIC over as text.
-        amount = QLocale::c().toDouble(value.toString().trimmed());
-    else
-        amount = value.toDouble();
-    return std::llround(amount * 100.0);
+    return TValueFormat::toCents(value);
 }
 
 QString TReportRenderer::formatCents(qint64 cents)
 {
-    const qint64 units = (cents < 0 ? -cents : cents) / 100;
-    const qint64 fraction = (cents < 0 ? -cents : cents) % 100;
-    return QStringLiteral("%1%2,%3")
-        .arg(cents < 0 ? QStringLiteral("-") : QString(), brazil().toString(units))
-        .arg(int(fraction), 2, 10, QChar(u'0'));
+    return TValueFormat::cents(cents);
 }
 
 QString TReportRenderer::filterText() const
@@ -340,7 +306,9 @@ int TReportRenderer::layout(QPagedPaintDevice* device, QPainter* p, int totalPag
             p->drawText(QRectF(pad, y, right - 2 * pad, h), Qt::AlignLeft | Qt::AlignVCenter,
                         caption);
             for (size_t t = 0; t < totalColumn.size(); ++t)
-                cell(totalColumn[t], y, h, formatCents(sums[t]), fmBold, Qt::AlignRight);
+                cell(totalColumn[t], y, h,
+                     TValueFormat::sum(sums[t], columns[totalColumn[t]].format), fmBold,
+                     Qt::AlignRight);
         }
         y += h + rowH * 0.3;
     };
@@ -370,9 +338,9 @@ int TReportRenderer::layout(QPagedPaintDevice* device, QPainter* p, int totalPag
                     closeGroup();
                 groupKey = key;
                 QStringList parts;
-                for (int gi : groupTextIndex) {
-                    const QString part =
-                        formatValue(m_rows->value(row, gi), TReportDefinition::Format::Text);
+                for (size_t g = 0; g < groupTextIndex.size(); ++g) {
+                    const QString part = formatValue(m_rows->value(row, groupTextIndex[g]),
+                                                     group.textColumns[qsizetype(g)].format);
                     if (!part.isEmpty())
                         parts << part;
                 }
