@@ -274,7 +274,7 @@ qint64 TDemoData::Document::totalWithheldCents() const
 
 QString TDemoData::taxColumn(Tax tax)
 {
-    static const std::array<const char*, TaxCount> columns = {"VLIRRF", "VLINSS", "VLISS",
+    static const std::array<const char*, TaxCount> columns = {"VLIRRF", "VLINSS",   "VLISS",
                                                               "VLPIS",  "VLCOFINS", "VLCSLL"};
     return QString::fromLatin1(columns[size_t(tax)]);
 }
@@ -416,13 +416,13 @@ void TDemoData::create(QSqlDatabase& db, const Scale& scale, const Progress& pro
               });
     fillTable(
         db, engine, QStringLiteral("DOCFISCAL"),
-        {QStringLiteral("CDEMPRESA"), QStringLiteral("CDINSCESTA"), QStringLiteral("CDINSCMUNI"),
-         QStringLiteral("CDFILIAL"), QStringLiteral("IDENTRSAIDOP"), QStringLiteral("CDTIPOOPER"),
-         QStringLiteral("CDMODELO"), QStringLiteral("CDSERIE"), QStringLiteral("NRDOCUMENTO"),
-         QStringLiteral("DTEMISSAO"), QStringLiteral("DTENTRADA"), QStringLiteral("CDCLIFOR"),
-         QStringLiteral("NMCLIFOR"), QStringLiteral("VLDOCUMENTO"), QStringLiteral("VLIRRF"),
-         QStringLiteral("VLBCINSS"), QStringLiteral("VLINSS"), QStringLiteral("VLBCISS"),
-         QStringLiteral("VLISS"), QStringLiteral("VLPIS"), QStringLiteral("VLCOFINS"),
+        {QStringLiteral("CDEMPRESA"), QStringLiteral("CDINSCESTA"),   QStringLiteral("CDINSCMUNI"),
+         QStringLiteral("CDFILIAL"),  QStringLiteral("IDENTRSAIDOP"), QStringLiteral("CDTIPOOPER"),
+         QStringLiteral("CDMODELO"),  QStringLiteral("CDSERIE"),      QStringLiteral("NRDOCUMENTO"),
+         QStringLiteral("DTEMISSAO"), QStringLiteral("DTENTRADA"),    QStringLiteral("CDCLIFOR"),
+         QStringLiteral("NMCLIFOR"),  QStringLiteral("VLDOCUMENTO"),  QStringLiteral("VLIRRF"),
+         QStringLiteral("VLBCINSS"),  QStringLiteral("VLINSS"),       QStringLiteral("VLBCISS"),
+         QStringLiteral("VLISS"),     QStringLiteral("VLPIS"),        QStringLiteral("VLCOFINS"),
          QStringLiteral("VLCSLL")},
         progress, [&](TBatchInserter& out) {
             for (int i = 0; i < scale.documents; ++i) {
@@ -433,12 +433,27 @@ void TDemoData::create(QSqlDatabase& db, const Scale& scale, const Progress& pro
                                                     : QVariant(day);
                 };
                 const auto& w = d.withheldCents;
-                out.add({d.branch.company, d.branch.stateRegistration,
-                         d.branch.municipalRegistration, d.branch.code, d.direction,
-                         d.operationType, d.model, d.series, d.number, date(d.issued),
-                         date(d.date), d.partnerCode, d.partnerName, cents(d.valueCents),
-                         cents(w[IRRF]), cents(d.inssBaseCents), cents(w[INSS]),
-                         cents(d.issBaseCents), cents(w[ISS]), cents(w[PIS]), cents(w[COFINS]),
+                out.add({d.branch.company,
+                         d.branch.stateRegistration,
+                         d.branch.municipalRegistration,
+                         d.branch.code,
+                         d.direction,
+                         d.operationType,
+                         d.model,
+                         d.series,
+                         d.number,
+                         date(d.issued),
+                         date(d.date),
+                         d.partnerCode,
+                         d.partnerName,
+                         cents(d.valueCents),
+                         cents(w[IRRF]),
+                         cents(d.inssBaseCents),
+                         cents(w[INSS]),
+                         cents(d.issBaseCents),
+                         cents(w[ISS]),
+                         cents(w[PIS]),
+                         cents(w[COFINS]),
                          cents(w[CSLL])});
             }
         });

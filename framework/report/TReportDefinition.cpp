@@ -322,8 +322,9 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
                     });
                 if (it == d.m_columns.end() ||
                     (it->format != Format::Money && it->format != Format::Integer))
-                    fault(QStringLiteral("o total '%1' não é uma coluna de valor (money ou integer)")
-                              .arg(field));
+                    fault(
+                        QStringLiteral("o total '%1' não é uma coluna de valor (money ou integer)")
+                            .arg(field));
             }
         }
         return d;
