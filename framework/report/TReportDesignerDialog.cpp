@@ -1,5 +1,7 @@
 #include "TReportDesignerDialog.h"
 
+#include "TADOIBDataSet.h"
+
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TReportDesignForm.h"
@@ -7,6 +9,7 @@
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
 
+#include <QFileInfo>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -17,6 +20,35 @@
 namespace {
 
 const QMarginsF pageMargins(10, 10, 10, 10);
+
+// The open query's rows, read forward for an exporter.
+class DataSetRows : public TRowSource
+{
+public:
+    explicit DataSetRows(TADOIBDataSet* rows) : m_rows(rows) {}
+    QStringList columnNames() const override { return m_rows->columnNames(); }
+    void read(int count, std::vector<Row>& rows) override
+    {
+        const int columns = int(m_rows->columnNames().size());
+        for (int n = 0; n < count && !m_atEnd; ++n, ++m_next) {
+            if (!m_rows->MoveTo(m_next)) {
+                m_atEnd = true;
+                break;
+            }
+            Row row(static_cast<size_t>(columns));
+            for (int c = 0; c < columns; ++c)
+                row[size_t(c)] = m_rows->value(m_next, c);
+            rows.push_back(std::move(row));
+        }
+    }
+    bool atEnd() const override { return m_atEnd; }
+    void cancel() override { m_atEnd = true; }
+
+private:
+    TADOIBDataSet* m_rows;
+    int m_next = 0;
+    bool m_atEnd = false;
+};
 
 } // namespace
 
@@ -146,6 +178,25 @@ void TReportDesignerDialog::ExportPdf(const TReportDefinition& definition, const
         throw EFrameworkError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
                                   .arg(pdfPath, file.errorString()));
     m_pageCount = pages;
+}
+
+bool TReportDesignerDialog::ExportFile(const TReportDefinition& definition, const QString& path,
+                                       const TReportExporter::Progress& progress)
+{
+    if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
+        ExportPdf(definition, path);
+        return QFileInfo::exists(path);
+    }
+    const std::unique_ptr<TReportExporter> exporter = TReportExporter::forPath(path);
+    if (!exporter)
+        throw EFrameworkError(
+            QStringLiteral("Formato de arquivo não suportado: '%1' (use .pdf, .csv ou .xlsx).")
+                .arg(path));
+    TParams params;
+    if (!run(definition, params))
+        return false;
+    DataSetRows rows(m_query->Query());
+    return exporter->write(definition, rows, path, progress);
 }
 
 void TReportDesignerDialog::Design(const TReportDefinition& definition)

@@ -4,6 +4,7 @@
 #include "TEvents.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
+#include "TReportExporter.h"
 
 #include <QObject>
 #include <QPointer>
@@ -34,6 +35,10 @@ public:
     void Design(const TReportDefinition& definition);
     // Writes the report to a PDF file; nothing is written when the run fails.
     void ExportPdf(const TReportDefinition& definition, const QString& pdfPath);
+    // Writes the report's rows to a spreadsheet of the path's kind (.csv, .xlsx) or a
+    // PDF; false when the run or the progress cancelled it, and then no file is left.
+    bool ExportFile(const TReportDefinition& definition, const QString& path,
+                    const TReportExporter::Progress& progress = {});
 
     // Parent of the dialogs shown; by default the widget that owns this object.
     QWidget* parentWidget() const;

@@ -1,0 +1,193 @@
+#include "EFrameworkError.h"
+#include "TCsvExporter.h"
+#include "TValueFormat.h"
+#include "TXlsxExporter.h"
+#include "XlsxRows.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class VectorRows : public TRowSource
+{
+public:
+    VectorRows(QStringList names, std::vector<Row> rows, int failAt = -1)
+        : m_names(std::move(names)), m_rows(std::move(rows)), m_failAt(failAt)
+    {
+    }
+    QStringList columnNames() const override { return m_names; }
+    void read(int count, std::vector<Row>& out) override
+    {
+        for (; count > 0 && m_next < m_rows.size(); --count, ++m_next) {
+            if (int(m_next) == m_failAt)
+                throw EFrameworkError(QStringLiteral("conexão perdida"));
+            out.push_back(m_rows[m_next]);
+        }
+    }
+    bool atEnd() const override { return m_next >= m_rows.size(); }
+    void cancel() override { m_next = m_rows.size(); }
+
+private:
+    QStringList m_names;
+    std::vector<Row> m_rows;
+    size_t m_next = 0;
+    int m_failAt;
+};
+
+TReportDefinition definition()
+{
+    return TReportDefinition::fromJson(QJsonDocument::fromJson(R"({
+        "name": "Teste", "reportCode": "FIS012", "query": {"SQL": "SELECT 1"},
+        "columns": [
+            {"field": "DT", "title": "Data", "width": 8, "format": "date"},
+            {"field": "ES", "title": "E/S", "values": {"E": "Entrada"}},
+            {"field": "QT", "title": "Qtd.", "format": "integer"},
+            {"field": "VL", "title": "Valor", "format": "money"}],
+        "group": {"field": "CD", "footer": "Total do participante",
+                  "text": [{"field": "CD", "title": "CNPJ/CPF", "format": "cnpjcpf"},
+                           {"field": "NM", "title": "Nome"}]},
+        "totals": {"fields": ["QT", "VL"], "caption": "Total geral", "countLabel": "Documentos"}
+    })")
+                                           .object(),
+                                       QStringLiteral("teste"));
+}
+
+std::vector<TRowSource::Row> rows(int count)
+{
+    std::vector<TRowSource::Row> out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(
+            {QStringLiteral("2024-01-%1").arg(i % 28 + 1, 2, 10, QChar(u'0')), QStringLiteral("E"),
+             i + 1, QString::number(1234.5 + i, 'f', 2),
+             i < count / 2 ? QStringLiteral("11222333000181") : QStringLiteral("52998224725"),
+             QStringLiteral("Nome %1").arg(i)});
+    return out;
+}
+
+const QStringList kNames{"DT", "ES", "QT", "VL", "CD", "NM"};
+
+} // namespace
+
+class tst_Export : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void cnpjAndCpfAreFormatted_data()
+    {
+        QTest::addColumn<QString>("digits");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("cnpj") << "11222333000181"
+                              << "11.222.333/0001-81";
+        QTest::newRow("cpf") << "52998224725"
+                             << "529.982.247-25";
+        QTest::newRow("padded") << "52998224725   "
+                                << "529.982.247-25";
+        QTest::newRow("other length") << "1234"
+                                      << "1234";
+        QTest::newRow("not digits") << "ISENTO"
+                                    << "ISENTO";
+    }
+    void cnpjAndCpfAreFormatted()
+    {
+        QFETCH(QString, digits);
+        QFETCH(QString, shown);
+        QCOMPARE(TValueFormat::text(digits, TReportDefinition::Format::CnpjCpf), shown);
+    }
+
+    void csvQuotesAsRfc4180()
+    {
+        const QString path = m_dir.filePath("q.csv");
+        auto r = rows(1);
+        r[0][5] = QStringLiteral("Silva; \"Irmãos\"\nLtda.");
+        VectorRows source(kNames, r);
+        QVERIFY(TCsvExporter().write(definition(), source, path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(),
+                 QByteArray("\xEF\xBB\xBF"
+                            "CNPJ/CPF;Nome;Data;E/S;Qtd.;Valor\r\n"
+                            "529.982.247-25;\"Silva; \"\"Irmãos\"\"\nLtda.\";01/01/2024;"
+                            "Entrada;1;1234,50\r\n"));
+    }
+
+    void xlsxHoldsTypedCellsAndSums_data()
+    {
+        QTest::addColumn<int>("sheetRows");
+        QTest::addColumn<int>("sheets");
+        QTest::newRow("one sheet") << 1048576 << 1;
+        // Header plus 4 rows a sheet: 6 rows, two subtotals, a blank and the total.
+        QTest::newRow("continues") << 5 << 3;
+    }
+    void xlsxHoldsTypedCellsAndSums()
+    {
+        QFETCH(int, sheetRows);
+        QFETCH(int, sheets);
+        const QString path = m_dir.filePath("t.xlsx");
+        VectorRows source(kNames, rows(6));
+        TXlsxExporter exporter;
+        exporter.setSheetRows(sheetRows);
+        QVERIFY(exporter.write(definition(), source, path));
+        QStringList lines = xlsxRows(path);
+        QStringList body;
+        QSet<QString> names;
+        for (const QString& line : lines) {
+            names << line.section(u'|', 0, 0);
+            if (!line.contains("|CNPJ/CPF|"))
+                body << line.section(u'|', 1);
+        }
+        QCOMPARE(names.size(), sheets);
+        QCOMPARE(lines.filter(QRegularExpression("\\|CNPJ/CPF\\|Nome\\|Data\\|")).size(), sheets);
+        QCOMPARE(body.first(), QString("11.222.333/0001-81|Nome 0|2024-01-01|Entrada|1|1234.5"));
+        QVERIFY(body.contains("Total do participante - Documentos: 3||||6|3706.5"));
+        QVERIFY(body.contains("Total do participante - Documentos: 3||||15|3715.5"));
+        QCOMPARE(body.last(), QString("Total geral - Documentos: 6||||21|7422"));
+        QCOMPARE(body.size(), 6 + 2 + 1 + 1);
+    }
+
+    void nothingIsLeftOnCancelOrError_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("failAt");
+        QTest::newRow("csv cancelled") << "c.csv" << -1;
+        QTest::newRow("xlsx cancelled") << "c.xlsx" << -1;
+        QTest::newRow("csv failed") << "f.csv" << 1500;
+        QTest::newRow("xlsx failed") << "f.xlsx" << 1500;
+    }
+    void nothingIsLeftOnCancelOrError()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, failAt);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("anterior") == 8);
+        old.close();
+        VectorRows source(kNames, rows(3000), failAt);
+        auto exporter = TReportExporter::forPath(path);
+        qint64 seen = 0;
+        const auto cancel = [&](qint64 done) {
+            seen = done;
+            return done < 2000;
+        };
+        if (failAt < 0)
+            QVERIFY(!exporter->write(definition(), source, path, cancel));
+        else
+            QVERIFY_THROWS_EXCEPTION(EFrameworkError, exporter->write(definition(), source, path));
+        QVERIFY(seen < 3000);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{file});
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("anterior"));
+    }
+};
+
+QTEST_MAIN(tst_Export)
+#include "tst_export.moc"
