@@ -208,10 +208,11 @@ void tst_DemoData::documentsPointAtRealRows()
                       "COUNT(DISTINCT IDENTRSAIDOP), COUNT(DISTINCT NRDOCUMENTO) FROM DOCFISCAL"),
              QStringList{"1|1|2|300"});
     // Withholding only on the withholding and service types; the withholding types all carry it.
-    QCOMPARE(dump(db, "SELECT COUNT(*) FROM DOCFISCAL WHERE VLRETENCAO <> 0 AND CDTIPOOPER NOT IN "
+    QCOMPARE(dump(db, "SELECT COUNT(*) FROM DOCFISCAL WHERE VLIRRF + VLINSS + VLISS + VLPIS + "
+                      "VLCOFINS + VLCSLL <> 0 AND CDTIPOOPER NOT IN "
                       "('04', '06')"),
              QStringList{"0"});
-    QCOMPARE(dump(db, "SELECT COUNT(*) FROM DOCFISCAL WHERE VLRETENCAO = 0 AND CDTIPOOPER = '04'"),
+    QCOMPARE(dump(db, "SELECT COUNT(*) FROM DOCFISCAL WHERE VLISS = 0 AND CDTIPOOPER = '04'"),
              QStringList{"0"});
     // A textbook CNPJ: 11.222.333/0001-81.
     QCOMPARE(dump(db, "SELECT DISTINCT CDCLIFOR FROM DOCFISCAL WHERE NMCLIFOR = 'Mercado Bom "

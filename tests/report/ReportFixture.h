@@ -27,13 +27,20 @@ inline QStringList schema()
                        "CDINSCMUNI VARCHAR(16), CDFILIAL VARCHAR(4), IDENTRSAIDOP CHAR(1), "
                        "CDTIPOOPER VARCHAR(2), NRDOCUMENTO VARCHAR(12), DTENTRADA DATE, "
                        "CDCLIFOR VARCHAR(14), NMCLIFOR VARCHAR(60), VLDOCUMENTO NUMERIC(15,2), "
-                       "VLRETENCAO NUMERIC(15,2))"),
+                       "VLIRRF NUMERIC(15,2), CDMODELO VARCHAR(2) DEFAULT '55', "
+                       "CDSERIE VARCHAR(3) DEFAULT '1', DTEMISSAO DATE DEFAULT '2024-01-01', "
+                       "VLBCINSS NUMERIC(15,2) DEFAULT 0, VLINSS NUMERIC(15,2) DEFAULT 0, "
+                       "VLBCISS NUMERIC(15,2) DEFAULT 0, VLISS NUMERIC(15,2) DEFAULT 0, "
+                       "VLPIS NUMERIC(15,2) DEFAULT 0, VLCOFINS NUMERIC(15,2) DEFAULT 0, "
+                       "VLCSLL NUMERIC(15,2) DEFAULT 0)"),
         QStringLiteral("INSERT INTO EMPRESA VALUES ('01', 'EMPRESA UM LTDA'), "
                        "('02', 'EMPRESA DOIS S.A.')"),
         QStringLiteral("INSERT INTO TIPOOPERAC VALUES ('E', '01', 'COMPRA PARA COMERCIALIZAÇÃO'), "
                        "('E', '02', 'SERVIÇO TOMADO'), ('S', '05', 'PRESTAÇÃO DE SERVIÇO')"),
         // 1005 falls before January and 1004 after it; 1001 has no withholding.
-        QStringLiteral("INSERT INTO DOCFISCAL VALUES "
+        QStringLiteral("INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "
+                       "IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, NMCLIFOR, "
+                       "VLDOCUMENTO, VLIRRF) VALUES "
                        "('01','IE1','IM1','0001','E','01','1001','2024-01-05','22222222000122',"
                        "'FORNECEDOR BETA LTDA',1000.00,0),"
                        "('01','IE1','IM1','0001','S','05','1002','2024-01-10','22222222000122',"

@@ -75,7 +75,9 @@ class tst_ReportOutput : public QObject
     {
         QSqlQuery q(QSqlDatabase::database(m_db->connectionName()));
         QSqlDatabase::database(m_db->connectionName()).transaction();
-        q.prepare("INSERT INTO DOCFISCAL VALUES ('01','IE1','IM1','0001','E','01',?,"
+        q.prepare("INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "
+                  "IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, NMCLIFOR, "
+                  "VLDOCUMENTO, VLIRRF) VALUES ('01','IE1','IM1','0001','E','01',?,"
                   "'2024-01-15','44444444000144','CLIENTE DELTA',10.00,1.00)");
         for (int i = 0; i < count; ++i) {
             q.addBindValue(QString::number(500000 + i));
@@ -109,7 +111,7 @@ private Q_SLOTS:
                                  "Período: 01/01/2024 a 31/01/2024"})
                      .isEmpty());
         QVERIFY(!lineWith(text, {"05/01/2024", "0001", "Entrada", "COMPRA PARA", "1001",
-                                 "22222222000122", "FORNECEDOR BETA LTDA", "1.000,00", "0,00"})
+                                 "22.222.222/0001-22", "FORNECEDOR BETA LTDA", "1.000,00", "0,00"})
                      .isEmpty());
         QVERIFY(!lineWith(text, {"10/01/2024", "Saída", "1002", "2.500,50", "150,03"}).isEmpty());
         QVERIFY(!text.contains("1004"));
@@ -132,8 +134,10 @@ private Q_SLOTS:
         const QString text = pdfText(exportPdf(retencoes()));
         QVERIFY(text.contains("Retenções por Cliente/Fornecedor"));
         QVERIFY(text.contains("Tipos de Operação: S05, E02"));
-        const int alfa = text.indexOf("Cliente/Fornecedor: 11111111000111 - CLIENTE ALFA E CIA");
-        const int beta = text.indexOf("Cliente/Fornecedor: 22222222000122 - FORNECEDOR BETA LTDA");
+        const int alfa =
+            text.indexOf("Cliente/Fornecedor: 11.111.111/0001-11 - CLIENTE ALFA E CIA");
+        const int beta =
+            text.indexOf("Cliente/Fornecedor: 22.222.222/0001-22 - FORNECEDOR BETA LTDA");
         QVERIFY(alfa >= 0 && beta > alfa);
         QVERIFY(!text.contains("SERVIÇOS GAMA"));
         QVERIFY(!text.contains("1001"));
