@@ -2,8 +2,8 @@
 
 #include "FrameworkExport.h"
 
-#include <QRectF>
 #include <QByteArrayView>
+#include <QRectF>
 
 // Where a report page is drawn: the PDF writer, a printer or the preview's image. Units
 // are points from the top-left corner of the page; texts are Windows-1252 (TReportText).

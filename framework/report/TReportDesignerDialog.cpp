@@ -30,7 +30,8 @@ QMap<QString, TReportDesignerDialog::Exporter>& exporters()
 
 [[noreturn]] void cannotWrite(const QString& path, const QString& why)
 {
-    throw EFrameworkError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, why));
+    throw EFrameworkError(
+        QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, why));
 }
 
 } // namespace
@@ -144,11 +145,10 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
             return;
         // Printed from the pages laid out, without reading the rows again.
         TReportRun again(definition, m_query);
-        again.setProgress(
-            [progress = std::make_shared<TReportProgress>(&preview)](
-                const QString& text, qint64 done, qint64 total) {
-                return progress->step(text, done, total);
-            });
+        again.setProgress([progress = std::make_shared<TReportProgress>(&preview)](
+                              const QString& text, qint64 done, qint64 total) {
+            return progress->step(text, done, total);
+        });
         printPages(renderer, again);
     };
     preview.OnExport = [&] { previewExport(definition); };
@@ -168,9 +168,8 @@ void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
 
 void TReportDesignerDialog::ExportPdf(const TReportDefinition& definition, const QString& pdfPath)
 {
-    exportTo(definition, pdfPath, [this](TReportRun& run, const QString& file) {
-        return writePdf(run, file);
-    });
+    exportTo(definition, pdfPath,
+             [this](TReportRun& run, const QString& file) { return writePdf(run, file); });
 }
 
 bool TReportDesignerDialog::ExportFile(const TReportDefinition& definition, const QString& path)

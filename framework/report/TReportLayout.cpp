@@ -103,8 +103,9 @@ std::vector<QByteArray> wrap(const QByteArray& text, double width)
 TReportLayout::TReportLayout(const TReportDefinition& definition, const QString& filterText,
                              const QDateTime& printedAt)
     : m_definition(definition),
-      m_printedAt(TReportText::encode(
-          QStringLiteral("Emissão: %1").arg(printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm"))))),
+      m_printedAt(
+          TReportText::encode(QStringLiteral("Emissão: %1")
+                                  .arg(printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm"))))),
       m_spool(std::make_unique<TReportSpool>())
 {
     const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
@@ -187,8 +188,7 @@ void TReportLayout::group(const QByteArray& text)
     groupBand(false);
 }
 
-void TReportLayout::sums(const QByteArray& caption, const std::vector<QByteArray>& sums,
-                         bool grand)
+void TReportLayout::sums(const QByteArray& caption, const std::vector<QByteArray>& sums, bool grand)
 {
     if (grand)
         m_y += sumsGap;
@@ -303,11 +303,12 @@ void TReportLayout::drawPage(int page, TReportCanvas& canvas) const
             canvas.fill(QRectF(left, top, width, grand ? thick : thin), ruleGray);
             const QByteArrayView caption = r.text();
             const double captionRight =
-                m_sumColumns.empty() ? m_page.width() - margin
-                                     : m_x[size_t(*std::min_element(m_sumColumns.begin(),
-                                                                    m_sumColumns.end()))];
-            canvas.text(left + pad, baseline(top, sumsHeight, bodySize), true, bodySize,
-                        TReportText::elided(caption, true, bodySize, captionRight - left - 2 * pad));
+                m_sumColumns.empty()
+                    ? m_page.width() - margin
+                    : m_x[size_t(*std::min_element(m_sumColumns.begin(), m_sumColumns.end()))];
+            canvas.text(
+                left + pad, baseline(top, sumsHeight, bodySize), true, bodySize,
+                TReportText::elided(caption, true, bodySize, captionRight - left - 2 * pad));
             for (const int c : m_sumColumns)
                 cell(canvas, c, top, sumsHeight, r.text(), true);
             break;

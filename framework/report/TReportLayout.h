@@ -55,8 +55,8 @@ private:
     void newPage();
     void groupBand(bool continued);
     void drawFrame(int page, TReportCanvas& canvas) const;
-    void cell(TReportCanvas& canvas, int column, double top, double height,
-              QByteArrayView text, bool bold) const;
+    void cell(TReportCanvas& canvas, int column, double top, double height, QByteArrayView text,
+              bool bold) const;
 
     TReportDefinition m_definition;
     std::vector<QByteArray> m_filterLines;

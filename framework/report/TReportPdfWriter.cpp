@@ -32,8 +32,8 @@ QByteArray pdfString(const QString& text)
 
 } // namespace
 
-TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize,
-                                   const QString& title, const QString& creator)
+TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, const QString& title,
+                                   const QString& creator)
     : m_device(device), m_size(pageSize), m_title(title), m_creator(creator),
       m_objects(FirstPage, 0)
 {
@@ -172,8 +172,8 @@ void TReportPdfWriter::finish()
           " /Producer (fisreport) >>\nendobj\n");
 
     const qint64 xref = m_offset;
-    QByteArray table = "xref\n0 " + QByteArray::number(qsizetype(m_objects.size())) +
-                       "\n0000000000 65535 f \n";
+    QByteArray table =
+        "xref\n0 " + QByteArray::number(qsizetype(m_objects.size())) + "\n0000000000 65535 f \n";
     for (size_t i = 1; i < m_objects.size(); ++i)
         table += QByteArray::number(m_objects[i]).rightJustified(10, '0') + " 00000 n \n";
     write(table);

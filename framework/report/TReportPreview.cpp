@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 
 TReportPreview::TReportPreview(const TReportRenderer& renderer, QWidget* parent)
-    : QDialog(parent), m_renderer(renderer), m_scroll(new QScrollArea(this)),
-      m_image(new QLabel), m_pageBox(new QSpinBox), m_pageTotal(new QLabel)
+    : QDialog(parent), m_renderer(renderer), m_scroll(new QScrollArea(this)), m_image(new QLabel),
+      m_pageBox(new QSpinBox), m_pageTotal(new QLabel)
 {
     setObjectName(QStringLiteral("frmVisualizar"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -61,11 +61,10 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, QWidget* parent)
             if (OnPrint)
                 OnPrint();
         });
-    add("actExportar", QStringLiteral("Exportar…"), QStyle::SP_DriveFDIcon, QKeySequence(),
-        [this] {
-            if (OnExport)
-                OnExport();
-        });
+    add("actExportar", QStringLiteral("Exportar…"), QStyle::SP_DriveFDIcon, QKeySequence(), [this] {
+        if (OnExport)
+            OnExport();
+    });
 
     m_image->setObjectName(QStringLiteral("imgPagina"));
     m_image->setAlignment(Qt::AlignCenter);

@@ -33,7 +33,8 @@ bool TReportProgress::step(const QString& text, qint64 done, qint64 total)
         m_dialog->setAutoReset(false);
         m_dialog->setMinimumDuration(0);
         m_dialog->setMinimumWidth(320);
-        QObject::connect(m_dialog.get(), &QProgressDialog::canceled, [this] { m_cancelled = true; });
+        QObject::connect(m_dialog.get(), &QProgressDialog::canceled,
+                         [this] { m_cancelled = true; });
         m_dialog->show();
     }
     if (m_dialog) {

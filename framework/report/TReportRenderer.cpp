@@ -9,8 +9,8 @@
 #include "TReportText.h"
 
 #include <QLocale>
-#include <QPrinter>
 #include <QPainter>
+#include <QPrinter>
 #include <cmath>
 
 namespace {
@@ -145,8 +145,8 @@ bool TReportRenderer::paginate(TReportRun& run)
     // Totals are summed in cents so that the sum of the printed values is printed.
     std::vector<qint64> groupSums(sumColumns.size(), 0), reportSums(sumColumns.size(), 0);
     qint64 groupCount = 0;
-    const auto sumsBand = [&](const QString& caption, qint64 count,
-                              const std::vector<qint64>& sums, bool grand) {
+    const auto sumsBand = [&](const QString& caption, qint64 count, const std::vector<qint64>& sums,
+                              bool grand) {
         QStringList parts;
         if (!caption.isEmpty())
             parts << caption;
@@ -171,13 +171,14 @@ bool TReportRenderer::paginate(TReportRun& run)
             groupKey = (*row)[size_t(groupIndex)];
             QStringList parts;
             for (const int gi : groupTextIndex) {
-                const QString part = formatValue((*row)[size_t(gi)], TReportDefinition::Format::Text);
+                const QString part =
+                    formatValue((*row)[size_t(gi)], TReportDefinition::Format::Text);
                 if (!part.isEmpty())
                     parts << part;
             }
             const QString text = parts.join(QStringLiteral(" - "));
-            m_layout->group(TReportText::encode(group.caption.isEmpty() ? text
-                                                                        : group.caption + u' ' + text));
+            m_layout->group(
+                TReportText::encode(group.caption.isEmpty() ? text : group.caption + u' ' + text));
             inGroup = true;
         }
         for (size_t c = 0; c < cells.size(); ++c) {
@@ -197,7 +198,8 @@ bool TReportRenderer::paginate(TReportRun& run)
         return false;
 
     if (run.rowsRead() == 0)
-        m_layout->message(TReportText::encode(QStringLiteral("Não há dados para o filtro informado.")));
+        m_layout->message(
+            TReportText::encode(QStringLiteral("Não há dados para o filtro informado.")));
     if (inGroup && d.HasTotals())
         sumsBand(group.footer, groupCount, groupSums, false);
     if (d.HasTotals())
@@ -273,4 +275,3 @@ bool TReportRenderer::print(QPrinter* device, TReportRun& run) const
     painter.end();
     return true;
 }
-

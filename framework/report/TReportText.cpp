@@ -27,7 +27,8 @@ Widths measure(bool bold)
         const char c = char(b);
         const QString text = TReportText::decode(QByteArrayView(&c, 1));
         const QList<quint32> glyphs = raw.glyphIndexesForString(text);
-        const QList<QPointF> advances = raw.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
+        const QList<QPointF> advances =
+            raw.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
         widths[size_t(b)] = advances.isEmpty() ? 556.0f : float(advances.first().x());
     }
     return widths;

@@ -3,8 +3,8 @@
 #include "FrameworkExport.h"
 
 #include <QByteArray>
-#include <QString>
 #include <QByteArrayView>
+#include <QString>
 
 // Report text as it is laid out and written: Windows-1252 bytes (the system's code page,
 // the PDF's WinAnsiEncoding) measured with Helvetica's metrics, which URW Nimbus Sans
