@@ -42,10 +42,10 @@ const std::array<const char*, 10> kCompanyKinds = {
 
 struct Partner
 {
-    const char* base; // the first twelve digits of the CNPJ
+    const char* base; // the CNPJ's first twelve digits, or the CPF's first nine
     const char* name;
 };
-const std::array<Partner, 12> kPartners = {{
+const std::array<Partner, 16> kPartners = {{
     {"112223330001", "Mercado Bom Preço Ltda."},
     {"223334440001", "Auto Peças Irmãos Gonçalves Ltda."},
     {"334445550001", "Papelaria Estrela do Sul Ltda."},
@@ -58,28 +58,15 @@ const std::array<Partner, 12> kPartners = {{
     {"101112130001", "Oficina Mecânica São Jorge ME"},
     {"121314150001", "Importadora Atlântico Sul Ltda."},
     {"131415160001", "Gráfica Açaí Editora e Impressos Ltda."},
+    {"529982247", "Maria Aparecida dos Santos"},
+    {"123456789", "José Carlos Pereira"},
+    {"987654321", "Ana Paula Ferreira; Consultoria"},
+    {"111444777", "Antônio \"Toninho\" Oliveira"},
 }};
 
 QString text(const char* s)
 {
     return QString::fromUtf8(s);
-}
-
-// The two check digits of a CNPJ, so the demo partners carry valid numbers.
-QString cnpj(const QString& base)
-{
-    QString digits = base;
-    for (int round = 0; round < 2; ++round) {
-        int sum = 0;
-        int weight = 2;
-        for (qsizetype i = digits.size() - 1; i >= 0; --i) {
-            sum += digits[i].digitValue() * weight;
-            weight = weight == 9 ? 2 : weight + 1;
-        }
-        const int rest = sum % 11;
-        digits += QString::number(rest < 2 ? 0 : 11 - rest);
-    }
-    return digits;
 }
 
 // splitmix64: the same stream on every platform, unlike the standard distributions.
@@ -98,6 +85,12 @@ QString branchCode(int index)
     const int k = index - kDecimalCodes;
     const QChar letter(u'A' + k / (36 * 36 * 36));
     return letter + QStringLiteral("%1").arg(k % (36 * 36 * 36), 3, 36, QLatin1Char('0')).toUpper();
+}
+
+// Rounded to the cent, as the fiscal documents print it.
+qint64 rate(qint64 baseCents, int basisPoints)
+{
+    return (baseCents * basisPoints + 5000) / 10000;
 }
 
 QString cents(qint64 value)
@@ -271,9 +264,43 @@ QList<TDemoData::OperationType> TDemoData::operationTypes()
     };
 }
 
+qint64 TDemoData::Document::totalWithheldCents() const
+{
+    qint64 total = 0;
+    for (qint64 c : withheldCents)
+        total += c;
+    return total;
+}
+
+QString TDemoData::taxColumn(Tax tax)
+{
+    static const std::array<const char*, TaxCount> columns = {"VLIRRF", "VLINSS",   "VLISS",
+                                                              "VLPIS",  "VLCOFINS", "VLCSLL"};
+    return QString::fromLatin1(columns[size_t(tax)]);
+}
+
+// Both the CNPJ and the CPF take two modulo-11 digits; the CNPJ's weights cycle 2..9.
+QString TDemoData::withCheckDigits(const QString& base)
+{
+    const bool cnpj = base.size() == 12;
+    QString digits = base;
+    for (int round = 0; round < 2; ++round) {
+        int sum = 0;
+        int weight = 2;
+        for (qsizetype i = digits.size() - 1; i >= 0; --i) {
+            sum += digits[i].digitValue() * weight;
+            weight = cnpj && weight == 9 ? 2 : weight + 1;
+        }
+        const int rest = sum % 11;
+        digits += QString::number(rest < 2 ? 0 : 11 - rest);
+    }
+    return digits;
+}
+
 TDemoData::Document TDemoData::document(const Scale& scale, int index)
 {
     static const QList<OperationType> types = operationTypes();
+    const quint64 r0 = mix(quint64(index) * 4);
     const quint64 r1 = mix(quint64(index) * 4 + 1);
     const quint64 r2 = mix(quint64(index) * 4 + 2);
     const quint64 r3 = mix(quint64(index) * 4 + 3);
@@ -282,23 +309,43 @@ TDemoData::Document TDemoData::document(const Scale& scale, int index)
     const int global = int(r1 % quint64(scale.branches));
     const OperationType& type = types[qsizetype(r2 % quint64(types.size()))];
     const Partner& partner = kPartners[(r2 >> 16) % kPartners.size()];
+    const bool services = type.code == QLatin1String("04") || type.code == QLatin1String("06");
 
     Document d;
     d.branch = branch(scale, global / per, global % per);
     d.direction = type.direction;
     d.operationType = type.code;
+    d.model = services ? QStringLiteral("SE") : QStringLiteral("55");
+    d.series = services ? QStringLiteral("A") : QStringLiteral("1");
     d.number = QStringLiteral("%1").arg(index + 1, 9, 10, QLatin1Char('0'));
     d.date = QDate(2024, 1, 1).addDays(qint64(r3 % 366));
-    d.partnerCode = cnpj(QString::fromLatin1(partner.base));
+    // Incoming documents arrive a few days after they are issued.
+    d.issued = type.direction == QLatin1String("E") ? d.date.addDays(-qint64(r0 % 6)) : d.date;
+    d.partnerCode = withCheckDigits(QString::fromLatin1(partner.base));
     d.partnerName = text(partner.name);
     d.valueCents = 1000 + qint64((r3 >> 16) % 5000000);
-    // Withholding: 4.65% (PIS, COFINS, CSLL) on the withholding types, 1.5% IRRF on services.
-    if (type.code == QLatin1String("04"))
-        d.withholdingCents = (d.valueCents * 465 + 5000) / 10000;
-    else if (type.code == QLatin1String("06"))
-        d.withholdingCents = (d.valueCents * 150 + 5000) / 10000;
-    else
-        d.withholdingCents = 0;
+    if (!services)
+        return d;
+
+    // Services: ISS at 2% to 5% on the amount less materials (up to 30%); companies
+    // suffer IRRF 1.5% and PIS/COFINS/CSLL 0.65/3/1%, and INSS 11% on the labour
+    // share of a cession of labour; individuals suffer INSS 11% on the whole amount.
+    const bool company = d.partnerCode.size() == 14;
+    d.issBaseCents = d.valueCents - rate(d.valueCents, int((r0 >> 8) % 3001));
+    d.withheldCents[ISS] = rate(d.issBaseCents, 200 + int((r0 >> 20) % 4) * 100);
+    if (company) {
+        d.withheldCents[IRRF] = rate(d.valueCents, 150);
+        d.withheldCents[PIS] = rate(d.valueCents, 65);
+        d.withheldCents[COFINS] = rate(d.valueCents, 300);
+        d.withheldCents[CSLL] = rate(d.valueCents, 100);
+        if (type.code == QLatin1String("04")) {
+            d.inssBaseCents = rate(d.valueCents, 4000 + int((r0 >> 32) % 6001));
+            d.withheldCents[INSS] = rate(d.inssBaseCents, 1100);
+        }
+    } else {
+        d.inssBaseCents = d.valueCents;
+        d.withheldCents[INSS] = rate(d.valueCents, 1100);
+    }
     return d;
 }
 
@@ -369,21 +416,45 @@ void TDemoData::create(QSqlDatabase& db, const Scale& scale, const Progress& pro
               });
     fillTable(
         db, engine, QStringLiteral("DOCFISCAL"),
-        {QStringLiteral("CDEMPRESA"), QStringLiteral("CDINSCESTA"), QStringLiteral("CDINSCMUNI"),
-         QStringLiteral("CDFILIAL"), QStringLiteral("IDENTRSAIDOP"), QStringLiteral("CDTIPOOPER"),
-         QStringLiteral("NRDOCUMENTO"), QStringLiteral("DTENTRADA"), QStringLiteral("CDCLIFOR"),
-         QStringLiteral("NMCLIFOR"), QStringLiteral("VLDOCUMENTO"), QStringLiteral("VLRETENCAO")},
+        {QStringLiteral("CDEMPRESA"), QStringLiteral("CDINSCESTA"),   QStringLiteral("CDINSCMUNI"),
+         QStringLiteral("CDFILIAL"),  QStringLiteral("IDENTRSAIDOP"), QStringLiteral("CDTIPOOPER"),
+         QStringLiteral("CDMODELO"),  QStringLiteral("CDSERIE"),      QStringLiteral("NRDOCUMENTO"),
+         QStringLiteral("DTEMISSAO"), QStringLiteral("DTENTRADA"),    QStringLiteral("CDCLIFOR"),
+         QStringLiteral("NMCLIFOR"),  QStringLiteral("VLDOCUMENTO"),  QStringLiteral("VLIRRF"),
+         QStringLiteral("VLBCINSS"),  QStringLiteral("VLINSS"),       QStringLiteral("VLBCISS"),
+         QStringLiteral("VLISS"),     QStringLiteral("VLPIS"),        QStringLiteral("VLCOFINS"),
+         QStringLiteral("VLCSLL")},
         progress, [&](TBatchInserter& out) {
             for (int i = 0; i < scale.documents; ++i) {
                 const Document d = document(scale, i);
                 // SQLite keeps dates as ISO text; the others take a real date.
-                const QVariant date = engine == Engine::SQLite
-                                          ? QVariant(d.date.toString(Qt::ISODate))
-                                          : QVariant(d.date);
-                out.add({d.branch.company, d.branch.stateRegistration,
-                         d.branch.municipalRegistration, d.branch.code, d.direction,
-                         d.operationType, d.number, date, d.partnerCode, d.partnerName,
-                         cents(d.valueCents), cents(d.withholdingCents)});
+                auto date = [&](const QDate& day) {
+                    return engine == Engine::SQLite ? QVariant(day.toString(Qt::ISODate))
+                                                    : QVariant(day);
+                };
+                const auto& w = d.withheldCents;
+                out.add({d.branch.company,
+                         d.branch.stateRegistration,
+                         d.branch.municipalRegistration,
+                         d.branch.code,
+                         d.direction,
+                         d.operationType,
+                         d.model,
+                         d.series,
+                         d.number,
+                         date(d.issued),
+                         date(d.date),
+                         d.partnerCode,
+                         d.partnerName,
+                         cents(d.valueCents),
+                         cents(w[IRRF]),
+                         cents(d.inssBaseCents),
+                         cents(w[INSS]),
+                         cents(d.issBaseCents),
+                         cents(w[ISS]),
+                         cents(w[PIS]),
+                         cents(w[COFINS]),
+                         cents(w[CSLL])});
             }
         });
 

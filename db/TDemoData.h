@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <array>
 #include <functional>
 
 // The demo database: the schema of each engine and deterministic rows a Brazilian
@@ -40,13 +41,28 @@ public:
     {
         QString direction, code, name;
     };
+    // The six withholdings, in the order of the report columns.
+    enum Tax
+    {
+        IRRF,
+        INSS,
+        ISS,
+        PIS,
+        COFINS,
+        CSLL,
+        TaxCount
+    };
+
     struct Document
     {
         Branch branch;
-        QString direction, operationType, number;
-        QDate date;
+        QString direction, operationType, model, series, number;
+        QDate issued, date;
         QString partnerCode, partnerName;
-        qint64 valueCents, withholdingCents;
+        qint64 valueCents = 0;
+        qint64 inssBaseCents = 0, issBaseCents = 0;
+        std::array<qint64, TaxCount> withheldCents{};
+        qint64 totalWithheldCents() const;
     };
 
     // Called after each table is filled (table, rows written, milliseconds taken) and
@@ -75,6 +91,10 @@ public:
     static QList<Branch> incompleteBranches();
     static QList<OperationType> operationTypes();
     static Document document(const Scale& scale, int index);
+    // The column of each withholding in DOCFISCAL.
+    static QString taxColumn(Tax tax);
+    // A CNPJ base of 12 digits or a CPF base of 9 with its two check digits appended.
+    static QString withCheckDigits(const QString& base);
 
 private:
     static int branchesPerCompany(const Scale& scale);

@@ -12,6 +12,7 @@ packages=(
   libsqlite3-dev libpq-dev
   xvfb xauth imagemagick poppler-utils fonts-dejavu-core
   fonts-urw-base35 python3-reportlab
+  libxlsxwriter-dev python3-xlsxwriter python3-openpyxl
 )
 
 missing=()

@@ -45,12 +45,25 @@ CREATE TABLE DOCFISCAL (
     CDFILIAL     VARCHAR(4)  NOT NULL,
     IDENTRSAIDOP CHAR(1)     NOT NULL CHECK (IDENTRSAIDOP IN ('E', 'S')),
     CDTIPOOPER   VARCHAR(2)  NOT NULL,
+    CDMODELO     VARCHAR(2)  NOT NULL,
+    CDSERIE      VARCHAR(3)  NOT NULL,
     NRDOCUMENTO  VARCHAR(12) NOT NULL,
+    DTEMISSAO    DATE        NOT NULL,
     DTENTRADA    DATE        NOT NULL,
-    CDCLIFOR     VARCHAR(14),
+    -- The participant: a CNPJ (14 digits) or a CPF (11 digits), without punctuation.
+    CDCLIFOR     VARCHAR(14) NOT NULL,
     NMCLIFOR     VARCHAR(60),
-    VLDOCUMENTO  NUMERIC(15,2),
-    VLRETENCAO   NUMERIC(15,2)
+    VLDOCUMENTO  NUMERIC(15,2) NOT NULL,
+    -- Withheld amounts; IRRF, PIS, COFINS and CSLL are taken on the gross amount,
+    -- INSS on the labour share and ISS on the service net of deductions.
+    VLIRRF       NUMERIC(15,2) NOT NULL,
+    VLBCINSS     NUMERIC(15,2) NOT NULL,
+    VLINSS       NUMERIC(15,2) NOT NULL,
+    VLBCISS      NUMERIC(15,2) NOT NULL,
+    VLISS        NUMERIC(15,2) NOT NULL,
+    VLPIS        NUMERIC(15,2) NOT NULL,
+    VLCOFINS     NUMERIC(15,2) NOT NULL,
+    VLCSLL       NUMERIC(15,2) NOT NULL
 );
 
 -- Indexes come last so a bulk load can fill the tables before building them.

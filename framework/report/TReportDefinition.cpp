@@ -12,6 +12,8 @@
 
 namespace {
 
+using Column = TReportDefinition::Column;
+
 // Thrown inside the parser and turned into the one message that names the file.
 struct DefinitionFault
 {
@@ -85,7 +87,9 @@ TReportDefinition::Format format(const QJsonObject& o, const QString& where)
         return TReportDefinition::Format::Money;
     if (f == u"integer")
         return TReportDefinition::Format::Integer;
-    fault(QStringLiteral("formato '%1'%2 desconhecido (use text, date, money ou integer)")
+    if (f == u"cnpjcpf")
+        return TReportDefinition::Format::CnpjCpf;
+    fault(QStringLiteral("formato '%1'%2 desconhecido (use text, date, money, integer ou cnpjcpf)")
               .arg(f, where));
 }
 
@@ -98,6 +102,8 @@ QString formatName(TReportDefinition::Format f)
         return QStringLiteral("money");
     case TReportDefinition::Format::Integer:
         return QStringLiteral("integer");
+    case TReportDefinition::Format::CnpjCpf:
+        return QStringLiteral("cnpjcpf");
     case TReportDefinition::Format::Text:
         break;
     }
@@ -144,6 +150,69 @@ QString alignmentName(Qt::Alignment a)
     if (a & Qt::AlignHCenter)
         return QStringLiteral("center");
     return QStringLiteral("left");
+}
+
+Column column(const QJsonObject& co, const QString& where)
+{
+    Column c;
+    c.field = requiredText(co, QStringLiteral("field"), where);
+    c.title = optionalText(co, QStringLiteral("title"), where);
+    const QJsonValue width = co.value(QStringLiteral("width"));
+    if (!width.isUndefined()) {
+        if (!width.isDouble() || width.toDouble() <= 0)
+            fault(QStringLiteral("a largura%1 deve ser um número positivo").arg(where));
+        c.width = width.toDouble();
+    }
+    const QString align = optionalText(co, QStringLiteral("alignment"), where);
+    if (align.isEmpty() || align == u"left")
+        c.alignment = Qt::AlignLeft;
+    else if (align == u"right")
+        c.alignment = Qt::AlignRight;
+    else if (align == u"center")
+        c.alignment = Qt::AlignHCenter;
+    else
+        fault(QStringLiteral("alinhamento '%1'%2 desconhecido (use left, center ou right)")
+                  .arg(align, where));
+    c.format = format(co, where);
+    c.values = valueMap(co, where);
+    return c;
+}
+
+QJsonObject columnJson(const Column& c)
+{
+    QJsonObject co;
+    co.insert(QStringLiteral("field"), c.field);
+    co.insert(QStringLiteral("title"), c.title);
+    co.insert(QStringLiteral("width"), c.width);
+    co.insert(QStringLiteral("alignment"), alignmentName(c.alignment));
+    if (c.format != TReportDefinition::Format::Text)
+        co.insert(QStringLiteral("format"), formatName(c.format));
+    if (!c.values.isEmpty())
+        co.insert(QStringLiteral("values"), valueMapJson(c.values));
+    return co;
+}
+
+// Group texts: a column name, or a column object when the export needs its title.
+QList<Column> groupColumns(const QJsonValue& v)
+{
+    if (v.isUndefined())
+        return {};
+    if (!v.isArray())
+        fault(QStringLiteral("'text' do grupo deve ser uma lista"));
+    QList<Column> out;
+    for (const QJsonValue& item : v.toArray()) {
+        const QString where = QStringLiteral(" do texto %1 do grupo").arg(out.size() + 1);
+        if (item.isObject()) {
+            out << column(item.toObject(), where);
+            continue;
+        }
+        if (!item.isString() || item.toString().isEmpty())
+            fault(QStringLiteral("'text' do grupo deve conter nomes ou objetos de colunas"));
+        Column c;
+        c.field = c.title = item.toString();
+        out << c;
+    }
+    return out;
 }
 
 // Report files are "<code>.json" or "<code>_<anything>.json".
@@ -194,29 +263,7 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
             const QString where = QStringLiteral(" da coluna %1").arg(n);
             if (!cv.isObject())
                 fault(QStringLiteral("a coluna %1 não é um objeto").arg(n));
-            const QJsonObject co = cv.toObject();
-            Column c;
-            c.field = requiredText(co, QStringLiteral("field"), where);
-            c.title = optionalText(co, QStringLiteral("title"), where);
-            const QJsonValue width = co.value(QStringLiteral("width"));
-            if (!width.isUndefined()) {
-                if (!width.isDouble() || width.toDouble() <= 0)
-                    fault(QStringLiteral("a largura%1 deve ser um número positivo").arg(where));
-                c.width = width.toDouble();
-            }
-            const QString align = optionalText(co, QStringLiteral("alignment"), where);
-            if (align.isEmpty() || align == u"left")
-                c.alignment = Qt::AlignLeft;
-            else if (align == u"right")
-                c.alignment = Qt::AlignRight;
-            else if (align == u"center")
-                c.alignment = Qt::AlignHCenter;
-            else
-                fault(QStringLiteral("alinhamento '%1'%2 desconhecido (use left, center ou right)")
-                          .arg(align, where));
-            c.format = format(co, where);
-            c.values = valueMap(co, where);
-            d.m_columns << c;
+            d.m_columns << column(cv.toObject(), where);
         }
 
         const QJsonValue filters = o.value(QStringLiteral("filters"));
@@ -247,10 +294,14 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
             const QString where = QStringLiteral(" do grupo");
             d.m_group.field = requiredText(go, QStringLiteral("field"), where);
             d.m_group.caption = optionalText(go, QStringLiteral("caption"), where);
-            d.m_group.textFields =
-                textList(go.value(QStringLiteral("text")), QStringLiteral("text"));
-            if (d.m_group.textFields.isEmpty())
-                d.m_group.textFields << d.m_group.field;
+            d.m_group.textColumns = groupColumns(go.value(QStringLiteral("text")));
+            if (d.m_group.textColumns.isEmpty()) {
+                Column c;
+                c.field = c.title = d.m_group.field;
+                d.m_group.textColumns << c;
+            }
+            for (const Column& c : d.m_group.textColumns)
+                d.m_group.textFields << c.field;
             d.m_group.footer = optionalText(go, QStringLiteral("footer"), where);
         }
 
@@ -269,9 +320,11 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
                     std::find_if(d.m_columns.begin(), d.m_columns.end(), [&](const Column& c) {
                         return c.field.compare(field, Qt::CaseInsensitive) == 0;
                     });
-                if (it == d.m_columns.end() || it->format != Format::Money)
-                    fault(QStringLiteral("o total '%1' não é uma coluna de valor (money)")
-                              .arg(field));
+                if (it == d.m_columns.end() ||
+                    (it->format != Format::Money && it->format != Format::Integer))
+                    fault(
+                        QStringLiteral("o total '%1' não é uma coluna de valor (money ou integer)")
+                            .arg(field));
             }
         }
         return d;
@@ -376,25 +429,19 @@ QJsonObject TReportDefinition::toJson() const
         o.insert(QStringLiteral("filters"), filters);
 
     QJsonArray columns;
-    for (const Column& c : m_columns) {
-        QJsonObject co;
-        co.insert(QStringLiteral("field"), c.field);
-        co.insert(QStringLiteral("title"), c.title);
-        co.insert(QStringLiteral("width"), c.width);
-        co.insert(QStringLiteral("alignment"), alignmentName(c.alignment));
-        if (c.format != Format::Text)
-            co.insert(QStringLiteral("format"), formatName(c.format));
-        if (!c.values.isEmpty())
-            co.insert(QStringLiteral("values"), valueMapJson(c.values));
-        columns.append(co);
-    }
+    for (const Column& c : m_columns)
+        columns.append(columnJson(c));
     o.insert(QStringLiteral("columns"), columns);
 
     if (HasGroup()) {
         QJsonObject go;
         go.insert(QStringLiteral("field"), m_group.field);
         go.insert(QStringLiteral("caption"), m_group.caption);
-        go.insert(QStringLiteral("text"), linesJson(m_group.textFields));
+        QJsonArray text;
+        for (const Column& c : m_group.textColumns)
+            text.append(c.title == c.field && c.format == Format::Text ? QJsonValue(c.field)
+                                                                       : QJsonValue(columnJson(c)));
+        go.insert(QStringLiteral("text"), text);
         go.insert(QStringLiteral("footer"), m_group.footer);
         o.insert(QStringLiteral("group"), go);
     }

@@ -19,7 +19,9 @@ public:
         Text,
         Date,
         Money,
-        Integer
+        Integer,
+        // A participant's CNPJ or CPF, by its number of digits.
+        CnpjCpf
     };
 
     struct Column
@@ -53,10 +55,12 @@ public:
         QString field;
         QString caption;
         QStringList textFields;
+        // The text fields with their titles, widths and formats; exports make them columns.
+        QList<Column> textColumns;
         QString footer;
     };
 
-    // Money columns summed per group and for the whole report.
+    // Money and integer columns summed per group and for the whole report.
     struct Totals
     {
         QStringList fields;

@@ -64,6 +64,8 @@ QString formatText(TReportDefinition::Format f)
         return QStringLiteral("Valor");
     case TReportDefinition::Format::Integer:
         return QStringLiteral("Inteiro");
+    case TReportDefinition::Format::CnpjCpf:
+        return QStringLiteral("CNPJ/CPF");
     case TReportDefinition::Format::Text:
         break;
     }

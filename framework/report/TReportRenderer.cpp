@@ -7,6 +7,7 @@
 #include "TReportPdfWriter.h"
 #include "TReportRun.h"
 #include "TReportText.h"
+#include "TValueFormat.h"
 
 #include <QLocale>
 #include <QPainter>
@@ -43,52 +44,17 @@ TReportRenderer::~TReportRenderer() = default;
 
 QString TReportRenderer::formatValue(const QVariant& value, TReportDefinition::Format format)
 {
-    if (value.isNull())
-        return {};
-    switch (format) {
-    case TReportDefinition::Format::Date: {
-        QDate date;
-        if (value.typeId() == QMetaType::QDate)
-            date = value.toDate();
-        else if (value.typeId() == QMetaType::QDateTime)
-            date = value.toDateTime().date();
-        else
-            // SQLite keeps dates as ISO text.
-            date = QDate::fromString(value.toString().left(10), Qt::ISODate);
-        return date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy"))
-                              : value.toString().trimmed();
-    }
-    case TReportDefinition::Format::Money:
-        return formatCents(toCents(value));
-    case TReportDefinition::Format::Integer:
-        return QString::number(value.toLongLong());
-    case TReportDefinition::Format::Text:
-        break;
-    }
-    // Fixed-width columns come padded with blanks.
-    return value.toString().trimmed();
+    return TValueFormat::text(value, format);
 }
 
 qint64 TReportRenderer::toCents(const QVariant& value)
 {
-    if (value.isNull())
-        return 0;
-    double amount = 0;
-    if (value.typeId() == QMetaType::QString)
-        // PostgreSQL hands NUMERIC over as text.
-        amount = QLocale::c().toDouble(value.toString().trimmed());
-    else
-        amount = value.toDouble();
-    return std::llround(amount * 100.0);
+    return TValueFormat::toCents(value);
 }
 
 QString TReportRenderer::formatCents(qint64 cents)
 {
-    const qint64 units = (cents < 0 ? -cents : cents) / 100;
-    const qint64 fraction = (cents < 0 ? -cents : cents) % 100;
-    return QStringLiteral("%1%2,%3")
-        .arg(cents < 0 ? QStringLiteral("-") : QString(), brazil().toString(units))
-        .arg(int(fraction), 2, 10, QChar(u'0'));
+    return TValueFormat::cents(cents);
 }
 
 QString TReportRenderer::filterText() const
@@ -153,8 +119,9 @@ bool TReportRenderer::paginate(TReportRun& run)
         if (!totals.countLabel.isEmpty())
             parts << QStringLiteral("%1: %2").arg(totals.countLabel, brazil().toString(count));
         std::vector<QByteArray> texts;
-        for (const qint64 cents : sums)
-            texts.push_back(TReportText::encode(formatCents(cents)));
+        for (size_t t = 0; t < sums.size(); ++t)
+            texts.push_back(TReportText::encode(
+                TValueFormat::sum(sums[t], columns[size_t(sumColumns[t])].format)));
         m_layout->sums(TReportText::encode(parts.join(QStringLiteral(" - "))), texts, grand);
     };
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TReportExporter.h"
+
+#include <QByteArray>
+#include <QFile>
+
+// CSV as a Brazilian spreadsheet opens it: UTF-8 with BOM, ";" between fields, decimal
+// comma, RFC 4180 quoting and line ends. Only the rows: sums would spoil the data.
+class FW_EXPORT TCsvExporter : public TReportExporter
+{
+public:
+    // A field quoted when it holds the separator, a quote or a line break.
+    static QByteArray field(const QString& text);
+
+protected:
+    void begin(const QString& file, const std::vector<Column>& columns) override;
+    void row(const TRowSource::Row& values) override;
+    void end() override;
+    void discard() override;
+
+private:
+    void flush();
+
+    QFile m_file;
+    QByteArray m_buffer;
+    std::vector<Column> m_columns;
+};

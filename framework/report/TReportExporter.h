@@ -1,0 +1,51 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TReportDefinition.h"
+#include "TRowSource.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Writes a report's rows to a file as they are read, so memory stays flat at any size.
+// The group's text fields lead as columns; the file appears only once it is complete.
+class FW_EXPORT TReportExporter
+{
+public:
+    // Rows written so far; false cancels the export.
+    using Progress = std::function<bool(qint64 rows)>;
+
+    virtual ~TReportExporter();
+
+    // The exporter for the file's extension (.csv, .xlsx), or null.
+    static std::unique_ptr<TReportExporter> forPath(const QString& path);
+    // The file dialog's filters of the formats above.
+    static QStringList fileFilters();
+
+    // Writes every row; false when cancelled. On cancel and on error (EFrameworkError)
+    // nothing is left at path and a file already there is kept.
+    bool write(const TReportDefinition& definition, TRowSource& rows, const QString& path,
+               const Progress& progress = {});
+
+protected:
+    struct Column
+    {
+        TReportDefinition::Column definition;
+        int source = -1;
+        bool summed = false;
+    };
+
+    virtual void begin(const QString& file, const std::vector<Column>& columns) = 0;
+    virtual void row(const TRowSource::Row& values) = 0;
+    // A group's or the report's sums, in hundredths, one per summed column, in order.
+    virtual void totals(const QString& caption, const std::vector<qint64>& sums, bool grand);
+    // Completes the file; an error throws.
+    virtual void end() = 0;
+    // Gives up a file begun, after a cancel or an error.
+    virtual void discard() = 0;
+
+    static QString fileError(const QString& file, const QString& reason);
+};

@@ -1,0 +1,170 @@
+#include "TXlsxExporter.h"
+
+#include "EFrameworkError.h"
+#include "TValueFormat.h"
+
+#include <xlsxwriter.h>
+
+namespace {
+
+// Definition widths are shares of a printed line; a character or so each on a sheet.
+double sheetWidth(const TReportDefinition::Column& c)
+{
+    return std::max(c.width * 1.4, double(c.title.size()) + 2.0);
+}
+
+lxw_format* numberFormat(lxw_workbook* book, const char* numberFormat, bool bold)
+{
+    lxw_format* f = workbook_add_format(book);
+    if (numberFormat)
+        format_set_num_format(f, numberFormat);
+    if (bold)
+        format_set_bold(f);
+    return f;
+}
+
+} // namespace
+
+void TXlsxExporter::check(int error) const
+{
+    if (error != LXW_NO_ERROR)
+        throw EFrameworkError(fileError(m_file, QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+}
+
+lxw_format* TXlsxExporter::formatOf(TReportDefinition::Format format, bool bold) const
+{
+    if (format == TReportDefinition::Format::Money)
+        return bold ? m_boldMoney : m_money;
+    if (format == TReportDefinition::Format::Integer)
+        return bold ? m_boldInteger : m_integer;
+    return bold ? m_bold : nullptr;
+}
+
+void TXlsxExporter::begin(const QString& file, const std::vector<Column>& columns)
+{
+    m_file = file;
+    m_columns = columns;
+    m_sheets = 0;
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    m_book = workbook_new_opt(file.toUtf8().constData(), &options);
+    if (!m_book)
+        throw EFrameworkError(fileError(file, QStringLiteral("falha ao criar a planilha")));
+    m_header = numberFormat(m_book, nullptr, true);
+    format_set_bottom(m_header, LXW_BORDER_THIN);
+    format_set_bg_color(m_header, 0xE1E1E1);
+    m_date = numberFormat(m_book, "dd/mm/yyyy", false);
+    // Excel stores the format in its own notation and shows 1.234,56 in a Brazilian locale.
+    m_money = numberFormat(m_book, "#,##0.00", false);
+    m_integer = numberFormat(m_book, "#,##0", false);
+    m_bold = numberFormat(m_book, nullptr, true);
+    m_boldMoney = numberFormat(m_book, "#,##0.00", true);
+    m_boldInteger = numberFormat(m_book, "#,##0", true);
+    newSheet();
+}
+
+void TXlsxExporter::newSheet()
+{
+    ++m_sheets;
+    const QByteArray name = QStringLiteral("Planilha%1").arg(m_sheets).toUtf8();
+    m_sheet = workbook_add_worksheet(m_book, name.constData());
+    if (!m_sheet)
+        throw EFrameworkError(fileError(m_file, QStringLiteral("falha ao criar a folha")));
+    for (size_t c = 0; c < m_columns.size(); ++c) {
+        const TReportDefinition::Column& d = m_columns[c].definition;
+        check(worksheet_set_column(m_sheet, lxw_col_t(c), lxw_col_t(c), sheetWidth(d),
+                                   d.format == TReportDefinition::Format::Date ? m_date : nullptr));
+        check(worksheet_write_string(m_sheet, 0, lxw_col_t(c), d.title.toUtf8().constData(),
+                                     m_header));
+    }
+    worksheet_freeze_panes(m_sheet, 1, 0);
+    m_row = 1;
+}
+
+void TXlsxExporter::closeSheet()
+{
+    if (m_sheet && !m_columns.empty())
+        check(worksheet_autofilter(m_sheet, 0, 0, lxw_row_t(m_row > 1 ? m_row - 1 : 1),
+                                   lxw_col_t(m_columns.size() - 1)));
+}
+
+unsigned TXlsxExporter::nextRow()
+{
+    if (m_row >= unsigned(m_sheetRows)) {
+        closeSheet();
+        newSheet();
+    }
+    return m_row++;
+}
+
+void TXlsxExporter::row(const TRowSource::Row& values)
+{
+    const lxw_row_t r = nextRow();
+    for (size_t c = 0; c < m_columns.size(); ++c) {
+        const Column& column = m_columns[c];
+        const QVariant& v = values[size_t(column.source)];
+        if (v.isNull())
+            continue;
+        const lxw_col_t col = lxw_col_t(c);
+        switch (column.definition.format) {
+        case TReportDefinition::Format::Money:
+            check(worksheet_write_number(m_sheet, r, col, double(TValueFormat::toCents(v)) / 100.0,
+                                         m_money));
+            break;
+        case TReportDefinition::Format::Integer:
+            check(worksheet_write_number(m_sheet, r, col, v.toDouble(), m_integer));
+            break;
+        case TReportDefinition::Format::Date: {
+            const QDate d = TValueFormat::date(v);
+            if (d.isValid()) {
+                lxw_datetime when{d.year(), d.month(), d.day(), 0, 0, 0};
+                check(worksheet_write_datetime(m_sheet, r, col, &when, m_date));
+                break;
+            }
+            [[fallthrough]];
+        }
+        default: {
+            const QString text = TValueFormat::text(v, column.definition.format);
+            if (text.isEmpty())
+                break;
+            const auto it = column.definition.values.constFind(text);
+            const QByteArray utf8 =
+                (it == column.definition.values.constEnd() ? text : it.value()).toUtf8();
+            check(worksheet_write_string(m_sheet, r, col, utf8.constData(), nullptr));
+        }
+        }
+    }
+}
+
+void TXlsxExporter::totals(const QString& caption, const std::vector<qint64>& sums, bool grand)
+{
+    // The grand total stands apart from the last group's.
+    if (grand)
+        nextRow();
+    const lxw_row_t r = nextRow();
+    check(worksheet_write_string(m_sheet, r, 0, caption.toUtf8().constData(), m_bold));
+    size_t s = 0;
+    for (size_t c = 0; c < m_columns.size(); ++c) {
+        if (!m_columns[c].summed)
+            continue;
+        const auto format = m_columns[c].definition.format;
+        check(worksheet_write_number(m_sheet, r, lxw_col_t(c), double(sums[s++]) / 100.0,
+                                     formatOf(format, true)));
+    }
+}
+
+void TXlsxExporter::end()
+{
+    closeSheet();
+    const lxw_error error = workbook_close(m_book);
+    m_book = nullptr;
+    check(error);
+}
+
+void TXlsxExporter::discard()
+{
+    if (m_book)
+        lxw_workbook_free(m_book);
+    m_book = nullptr;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TReportExporter.h"
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
+
+// An Excel workbook written by libxlsxwriter in constant-memory mode: typed cells,
+// the header frozen with an autofilter, group and report sums in bold. A result
+// beyond a sheet's rows continues on the next sheet.
+class FW_EXPORT TXlsxExporter : public TReportExporter
+{
+public:
+    // Rows of a sheet, the header included; tests lower it.
+    void setSheetRows(int rows) { m_sheetRows = rows; }
+
+protected:
+    void begin(const QString& file, const std::vector<Column>& columns) override;
+    void row(const TRowSource::Row& values) override;
+    void totals(const QString& caption, const std::vector<qint64>& sums, bool grand) override;
+    void end() override;
+    void discard() override;
+
+private:
+    void newSheet();
+    void closeSheet();
+    // The next row, on a new sheet when this one is full.
+    unsigned nextRow();
+    void check(int error) const;
+    lxw_format* formatOf(TReportDefinition::Format format, bool bold) const;
+
+    lxw_workbook* m_book = nullptr;
+    lxw_worksheet* m_sheet = nullptr;
+    QString m_file;
+    std::vector<Column> m_columns;
+    int m_sheetRows = 1048576;
+    int m_sheets = 0;
+    unsigned m_row = 0;
+    lxw_format* m_header = nullptr;
+    lxw_format* m_date = nullptr;
+    lxw_format* m_money = nullptr;
+    lxw_format* m_integer = nullptr;
+    lxw_format* m_bold = nullptr;
+    lxw_format* m_boldMoney = nullptr;
+    lxw_format* m_boldInteger = nullptr;
+};
