@@ -1,11 +1,9 @@
 #include "TCommandLine.h"
 
-#include <QCommandLineOption>
+#include "TConnectionSettings.h"
+#include "TInstallPaths.h"
+
 #include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -22,6 +20,48 @@ QString optionName(const QString& argument)
     return argument.mid(2).section(QLatin1Char('='), 0, 0);
 }
 
+QCommandLineOption valued(const char* name, const QString& description, const char* valueName)
+{
+    return QCommandLineOption(QLatin1String(name), description, QLatin1String(valueName));
+}
+
+// The options that take a value; the connection's come first.
+const QList<QCommandLineOption>& valuedOptions()
+{
+    static const QList<QCommandLineOption> options = {
+        valued("driver",
+               QStringLiteral("Banco de dados: sqlite, postgresql ou firebird (padrão: o "
+                              "configurado em Arquivo › Configurar conexão, ou sqlite)."),
+               "DRIVER"),
+        valued("database",
+               QStringLiteral("Arquivo ou nome do banco (padrão no SQLite: o banco de "
+                              "demonstração)."),
+               "BANCO"),
+        valued("host", QStringLiteral("Servidor do banco."), "SERVIDOR"),
+        valued("port", QStringLiteral("Porta do servidor."), "PORTA"),
+        valued("user", QStringLiteral("Usuário do banco."), "USUARIO"),
+        valued("password-file",
+               QStringLiteral("Arquivo com a senha do banco, legível só pelo dono. Sem ele vale "
+                              "a variável de ambiente FIS_DB_PASSWORD; a senha nunca é aceita "
+                              "na linha de comando."),
+               "ARQUIVO"),
+        valued("module", QStringLiteral("Biblioteca do módulo (padrão: libfis01200.so instalada)."),
+               "ARQUIVO"),
+        valued("reports", QStringLiteral("Diretório das definições de relatórios."), "DIR"),
+        valued("screenshot",
+               QStringLiteral("Grava a janela principal neste arquivo PNG e encerra."), "ARQUIVO"),
+        valued("quit-after",
+               QStringLiteral("Encerra após MS milissegundos (com --screenshot, grava a imagem "
+                              "antes)."),
+               "MS"),
+    };
+    return options;
+}
+
+const QStringList connectionNames = {QStringLiteral("driver"), QStringLiteral("database"),
+                                     QStringLiteral("host"),   QStringLiteral("port"),
+                                     QStringLiteral("user"),   QStringLiteral("password-file")};
+
 } // namespace
 
 bool TCommandLine::fail(const QString& text)
@@ -36,56 +76,54 @@ bool TCommandLine::parse(const QStringList& arguments, const QProcessEnvironment
 
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Mostra esta ajuda."));
-    const QCommandLineOption module(
-        QStringLiteral("module"),
-        QStringLiteral("Biblioteca do módulo (padrão: libfis01200.so ao lado do programa)."),
-        QStringLiteral("ARQUIVO"));
     const QCommandLineOption open(
         QStringLiteral("open"),
         QStringLiteral("Abre a Listagem dos Documentos ao iniciar. Aceita um MODO opcional "
                        "(--open MODO): S abre como janela filha, outro valor como diálogo."));
-    const QCommandLineOption reports(QStringLiteral("reports"),
-                                     QStringLiteral("Diretório das definições de relatórios."),
-                                     QStringLiteral("DIR"));
-    const QCommandLineOption driver(
-        QStringLiteral("driver"),
-        QStringLiteral("Banco de dados: sqlite, postgresql ou firebird (padrão: sqlite)."),
-        QStringLiteral("DRIVER"));
-    const QCommandLineOption database(
-        QStringLiteral("database"),
-        QStringLiteral("Arquivo ou nome do banco (padrão no SQLite: o banco de demonstração)."),
-        QStringLiteral("BANCO"));
-    const QCommandLineOption host(QStringLiteral("host"), QStringLiteral("Servidor do banco."),
-                                  QStringLiteral("SERVIDOR"));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Porta do servidor."),
-                                  QStringLiteral("PORTA"));
-    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("Usuário do banco."),
-                                  QStringLiteral("USUARIO"));
-    const QCommandLineOption passwordFile(
-        QStringLiteral("password-file"),
-        QStringLiteral("Arquivo com a senha do banco. Sem ele vale a variável de ambiente "
-                       "FIS_DB_PASSWORD; a senha nunca é aceita na linha de comando."),
-        QStringLiteral("ARQUIVO"));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Grava a janela principal neste arquivo PNG e encerra."),
-        QStringLiteral("ARQUIVO"));
-    const QCommandLineOption quitAfter(
-        QStringLiteral("quit-after"),
-        QStringLiteral("Encerra após MS milissegundos (com --screenshot, grava a imagem antes)."),
-        QStringLiteral("MS"));
-    const QList<QCommandLineOption> valued = {module, reports, driver,       database,   host,
-                                              port,   user,    passwordFile, screenshot, quitAfter};
+    const QCommandLineOption listReports(
+        QStringLiteral("list-reports"),
+        QStringLiteral("Lista os relatórios encontrados no diretório de relatórios e encerra."));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Sistema Fiscal"));
     parser.addOption(help);
-    parser.addOptions(valued);
+    parser.addOptions(valuedOptions());
     parser.addOption(open);
+    parser.addOption(listReports);
 
+    QStringList prepared;
+    if (!prepare(arguments, valuedOptions(), prepared))
+        return false;
+    if (!parser.parse(prepared)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return fail(
+                QStringLiteral("Opção desconhecida: %1.").arg(parser.unknownOptionNames().first()));
+        return fail(QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText()));
+    }
+    if (parser.isSet(help)) {
+        m_helpRequested = true;
+        m_helpText = parser.helpText();
+        return true;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("Argumento não esperado: %1.")
+                        .arg(parser.positionalArguments().first()));
+
+    m_listReports = parser.isSet(listReports);
+    m_modulePath = parser.isSet(QStringLiteral("module")) ? parser.value(QStringLiteral("module"))
+                                                          : TInstallPaths::modulePath();
+    m_reportDirectory = parser.isSet(QStringLiteral("reports"))
+                            ? parser.value(QStringLiteral("reports"))
+                            : TInstallPaths::reportDirectory();
+    return readConnection(parser, environment) && readRun(parser);
+}
+
+bool TCommandLine::prepare(const QStringList& arguments, const QList<QCommandLineOption>& valued,
+                           QStringList& prepared)
+{
     // QCommandLineParser has no optional values, so the mode after --open is taken
     // out here; a following option is not a mode.
-    QStringList prepared{arguments.value(0)};
+    prepared = QStringList{arguments.value(0)};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (argument == QLatin1String("--")) {
@@ -116,87 +154,85 @@ bool TCommandLine::parse(const QStringList& arguments, const QProcessEnvironment
             return fail(QStringLiteral("Falta o valor da opção --%1.").arg(name));
         prepared << argument;
     }
+    return true;
+}
 
-    if (!parser.parse(prepared)) {
-        if (!parser.unknownOptionNames().isEmpty())
-            return fail(
-                QStringLiteral("Opção desconhecida: %1.").arg(parser.unknownOptionNames().first()));
-        return fail(QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText()));
+bool TCommandLine::readConnection(const QCommandLineParser& parser,
+                                  const QProcessEnvironment& environment)
+{
+    for (const QString& name : connectionNames) {
+        if (parser.isSet(name))
+            m_connectionValues.insert(name, parser.value(name));
     }
-    if (parser.isSet(help)) {
-        m_helpRequested = true;
-        m_helpText = parser.helpText();
-        return true;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("Argumento não esperado: %1.")
-                        .arg(parser.positionalArguments().first()));
-
-    m_modulePath = parser.isSet(module) ? parser.value(module) : defaultModulePath();
-    m_reportDirectory = parser.isSet(reports) ? parser.value(reports) : defaultReportDirectory();
-
-    if (parser.isSet(driver)) {
-        m_connection.driver = parser.value(driver).toLower();
+    if (m_connectionValues.contains(QStringLiteral("driver"))) {
+        QString& driver = m_connectionValues[QStringLiteral("driver")];
+        driver = driver.toLower();
         static const QStringList drivers = {QStringLiteral("sqlite"), QStringLiteral("postgresql"),
                                             QStringLiteral("firebird")};
-        if (!drivers.contains(m_connection.driver))
+        if (!drivers.contains(driver))
             return fail(QStringLiteral("Banco de dados desconhecido: %1 (use sqlite, postgresql "
                                        "ou firebird).")
-                            .arg(parser.value(driver)));
+                            .arg(parser.value(QStringLiteral("driver"))));
     }
-    // Empty for SQLite: the data module's own demo database.
-    m_connection.database = parser.value(database);
-    m_connection.host = parser.value(host);
-    m_connection.user = parser.value(user);
-    if (parser.isSet(port)) {
+    if (m_connectionValues.contains(QStringLiteral("port"))) {
         bool ok = false;
-        m_connection.port = parser.value(port).toInt(&ok);
-        if (!ok || m_connection.port < 1 || m_connection.port > 65535)
-            return fail(QStringLiteral("Porta inválida: %1.").arg(parser.value(port)));
+        const int port = m_connectionValues.value(QStringLiteral("port")).toInt(&ok);
+        if (!ok || port < 1 || port > 65535)
+            return fail(QStringLiteral("Porta inválida: %1.")
+                            .arg(m_connectionValues.value(QStringLiteral("port"))));
     }
+    // The file is the explicit choice, so it wins over the environment.
+    TConnectionOptions fromFile;
+    fromFile.passwordFile = m_connectionValues.value(QStringLiteral("password-file"));
+    QString error;
+    if (!TConnectionSettings::readPasswordFile(fromFile, &error))
+        return fail(error);
+    m_password =
+        fromFile.passwordFile.isEmpty() ? environment.value(passwordVariable) : fromFile.password;
+    return true;
+}
 
-    if (parser.isSet(passwordFile)) {
-        QFile file(parser.value(passwordFile));
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("Não foi possível ler o arquivo de senha %1: %2")
-                            .arg(file.fileName(), file.errorString()));
-        QByteArray content = file.readAll();
-        // Editors end the file with a line break that is not part of the password.
-        while (content.endsWith('\n') || content.endsWith('\r'))
-            content.chop(1);
-        m_connection.password = QString::fromUtf8(content);
-    } else {
-        m_connection.password = environment.value(passwordVariable);
-    }
-
-    m_screenshotFile = parser.value(screenshot);
-    if (parser.isSet(quitAfter)) {
+bool TCommandLine::readRun(const QCommandLineParser& parser)
+{
+    m_screenshotFile = parser.value(QStringLiteral("screenshot"));
+    if (parser.isSet(QStringLiteral("quit-after"))) {
         bool ok = false;
-        m_quitAfter = parser.value(quitAfter).toInt(&ok);
+        m_quitAfter = parser.value(QStringLiteral("quit-after")).toInt(&ok);
         if (!ok || m_quitAfter < 0)
             return fail(QStringLiteral("Tempo inválido em --quit-after: %1 (milissegundos).")
-                            .arg(parser.value(quitAfter)));
+                            .arg(parser.value(QStringLiteral("quit-after"))));
     } else if (!m_screenshotFile.isEmpty()) {
         m_quitAfter = screenshotDelay;
     }
     return true;
 }
 
+TConnectionOptions TCommandLine::connection(const TConnectionOptions& saved) const
+{
+    const auto take = [this](const char* name, QString& field) {
+        const auto found = m_connectionValues.constFind(QLatin1String(name));
+        if (found != m_connectionValues.cend())
+            field = *found;
+    };
+    TConnectionOptions result = saved;
+    const QString driver = m_connectionValues.value(QStringLiteral("driver"), saved.driver);
+    if (driver != saved.driver) {
+        result = TConnectionOptions();
+        result.driver = driver;
+    }
+    take("database", result.database);
+    take("host", result.host);
+    take("user", result.user);
+    if (m_connectionValues.contains(QStringLiteral("port")))
+        result.port = m_connectionValues.value(QStringLiteral("port")).toInt();
+    if (!m_password.isEmpty()) {
+        result.password = m_password;
+        result.askPassword = false;
+    }
+    return result;
+}
+
 QVariant TCommandLine::openParameter() const
 {
     return m_hasOpenMode ? QVariant(QVariantList{m_openMode}) : QVariant();
-}
-
-QString TCommandLine::defaultModulePath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("libfis01200.so"));
-}
-
-QString TCommandLine::defaultReportDirectory()
-{
-    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
-                                              QStringLiteral("/../share/fishost/reports"));
-    if (QFileInfo(installed).isDir())
-        return installed;
-    return QStringLiteral(FIS_SOURCE_DIR "/reports");
 }

@@ -10,6 +10,10 @@ struct TConnectionOptions
     QString database;                          // file path or database name
     QString host;                              // empty: local / embedded
     int port = 0;
+    // Where the password comes from when the environment gives none: a file only its
+    // owner can read, or a question at connect time. Both may be saved; the password never.
+    QString passwordFile;
+    bool askPassword = false;
     QString user;
     QString password;
 };

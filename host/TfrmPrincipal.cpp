@@ -1,7 +1,10 @@
 #include "TfrmPrincipal.h"
 
 #include "TApplication.h"
+#include "TConnectionDialog.h"
+#include "TConnectionSettings.h"
 #include "TEventGuard.h"
+#include "TMessagePresenter.h"
 #include "TModuleLoader.h"
 
 #include <QCloseEvent>
@@ -44,6 +47,10 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     setCentralWidget(m_mdiArea);
 
     mnuArquivo = menuBar()->addMenu(QStringLiteral("&Arquivo"));
+    actConfigurarConexao = mnuArquivo->addAction(QStringLiteral("&Configurar conexão…"), this,
+                                                 &TfrmPrincipal::actConfigurarConexaoTriggered);
+    actConfigurarConexao->setEnabled(false);
+    mnuArquivo->addSeparator();
     actSair = mnuArquivo->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
     actSair->setShortcut(QKeySequence::Quit);
 
@@ -60,11 +67,12 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     actFecharTodas = mnuJanela->addAction(QStringLiteral("&Fechar todas"), m_mdiArea,
                                           &QMdiArea::closeAllSubWindows);
 
-    const QList<QAction*> actions = {actSair, actListagemDocumentos, actCascata, actLadoALado,
-                                     actFecharTodas};
-    const QStringList names = {QStringLiteral("actSair"), QStringLiteral("actListagemDocumentos"),
-                               QStringLiteral("actCascata"), QStringLiteral("actLadoALado"),
-                               QStringLiteral("actFecharTodas")};
+    const QList<QAction*> actions = {actConfigurarConexao, actSair,      actListagemDocumentos,
+                                     actCascata,           actLadoALado, actFecharTodas};
+    const QStringList names = {
+        QStringLiteral("actConfigurarConexao"),  QStringLiteral("actSair"),
+        QStringLiteral("actListagemDocumentos"), QStringLiteral("actCascata"),
+        QStringLiteral("actLadoALado"),          QStringLiteral("actFecharTodas")};
     for (qsizetype i = 0; i < actions.size(); ++i)
         actions[i]->setObjectName(names[i]);
     mnuArquivo->setObjectName(QStringLiteral("mnuArquivo"));
@@ -88,6 +96,12 @@ void TfrmPrincipal::setModule(TModuleLoader* module)
     actListagemDocumentos->setEnabled(module && module->isLoaded());
     if (actListagemDocumentos->isEnabled())
         m_lblModulo->hide();
+}
+
+void TfrmPrincipal::setSettings(QSettings* settings)
+{
+    m_settings = settings;
+    actConfigurarConexao->setEnabled(settings != nullptr);
 }
 
 void TfrmPrincipal::showModuleMissing(const QString& path, const QString& reason)
@@ -124,6 +138,21 @@ void TfrmPrincipal::actListagemDocumentosTriggered()
     TEventGuard::run([this] {
         if (m_module)
             m_module->callIniProc(QVariant());
+    });
+}
+
+void TfrmPrincipal::actConfigurarConexaoTriggered()
+{
+    TEventGuard::run([this] {
+        if (!m_settings)
+            return;
+        TConnectionDialog dialog(this);
+        dialog.setOptions(TConnectionSettings::load(*m_settings));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        TConnectionSettings::save(*m_settings, dialog.options());
+        TMessagePresenter::current().showInformation(
+            QStringLiteral("A nova conexão será usada no próximo início do sistema."));
     });
 }
 

@@ -6,6 +6,7 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
+class QSettings;
 class QSqlDatabase;
 class TModuleLoader;
 
@@ -27,12 +28,16 @@ public:
     void showModuleMissing(const QString& path, const QString& reason);
     void showDatabase(const QSqlDatabase& database);
 
+    // Where "Configurar conexão" keeps its choice (not owned); without it the entry is disabled.
+    void setSettings(QSettings* settings);
+
     // Closes every MDI child; false when one of them refused.
     bool closeMdiChildren();
 
     QMenu* mnuArquivo;
     QMenu* mnuFiscal;
     QMenu* mnuJanela;
+    QAction* actConfigurarConexao;
     QAction* actSair;
     QAction* actListagemDocumentos;
     QAction* actCascata;
@@ -41,6 +46,8 @@ public:
 
     // Opens the screen; an error of the module is shown, never thrown at Qt.
     void actListagemDocumentosTriggered();
+    // Edits the saved connection; it is used from the next start on.
+    void actConfigurarConexaoTriggered();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -50,4 +57,5 @@ private:
     QLabel* m_lblBancoDados;
     QLabel* m_lblModulo;
     TModuleLoader* m_module = nullptr;
+    QSettings* m_settings = nullptr;
 };

@@ -31,3 +31,18 @@ fi
 
 mkdir -p "$DATA"
 QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_lookups" --data-dir "$DATA" --engines "$engines" "$@"
+
+# The report engine: the shipped listing to PDF and in the preview at three sizes, and
+# the reportlab peer at 100,000 rows in the same run.
+cmake --build "$BUILD" --target bench_report -j2
+for n in 10000 100000 1000000; do
+  db="$DATA/docs-$n.db"
+  [ -f "$db" ] || "$BUILD/bin/fisdemo" --driver sqlite --database "$db" --documents "$n" >/dev/null
+  echo "== $n rows"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_report" --database "$db" --reports "$ROOT/reports" --pdf "$DATA/report-$n.pdf" | tee "$DATA/report-$n.txt"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_report" --database "$db" --reports "$ROOT/reports" --preview
+  if [ "$n" = 100000 ]; then
+    pages=$(sed -n 's/.*, \([0-9]*\) pages.*/\1/p' "$DATA/report-$n.txt")
+    /usr/bin/python3 "$ROOT/bench/reportlab_peer.py" "$db" "$pages" "$DATA/peer-$n.pdf"
+  fi
+done

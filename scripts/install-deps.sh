@@ -11,6 +11,7 @@ packages=(
   firebird3.0-server firebird3.0-utils firebird-dev
   libsqlite3-dev libpq-dev
   xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+  fonts-urw-base35 python3-reportlab
   libxlsxwriter-dev python3-xlsxwriter python3-openpyxl
 )
 

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class QMainWindow;
 class QMdiArea;
 class QWidget;
@@ -28,6 +30,12 @@ public:
     QString reportDirectory() const { return m_reportDirectory; }
     void setReportDirectory(const QString& directory) { m_reportDirectory = directory; }
 
+    // Shows the help page of a help context (a form's HelpContext); the host decides
+    // how. False when no help is installed or the page does not exist.
+    using THelpHandler = std::function<bool(int context)>;
+    void setHelpHandler(THelpHandler handler) { m_helpHandler = std::move(handler); }
+    bool showHelp(int context) const { return m_helpHandler && m_helpHandler(context); }
+
     // Takes ownership of a top-level form: it is destroyed with the application
     // object unless it was destroyed before.
     void own(QWidget* form);
@@ -40,5 +48,6 @@ private:
 
     QPointer<QMainWindow> m_mainForm;
     QString m_reportDirectory;
+    THelpHandler m_helpHandler;
     QList<QPointer<QWidget>> m_forms;
 };

@@ -64,6 +64,19 @@ void TADOIBDataSet::fetchAll()
         fetchMore();
 }
 
+void TADOIBDataSet::readForward(int count, std::vector<TRowSource::Row>& rows)
+{
+    rows.clear();
+    if (!m_rows.empty()) {
+        beginResetModel();
+        rows.swap(m_rows);
+        m_current = -1;
+        endResetModel();
+    }
+    if (int(rows.size()) < count && m_source && !m_source->atEnd())
+        m_source->read(count - int(rows.size()), rows);
+}
+
 int TADOIBDataSet::columnIndex(const QString& name) const
 {
     for (int i = 0; i < m_columns.size(); ++i)

@@ -39,6 +39,9 @@ public:
     // True once every row has been read from the driver (or the rest was given up).
     bool allFetched() const { return !m_source || m_source->atEnd(); }
     void fetchAll();
+    // Hands over up to count rows forward, those held first, keeping none: a report run
+    // reads a million rows in constant memory. The dataset holds no rows afterwards.
+    void readForward(int count, std::vector<TRowSource::Row>& rows);
 
     int columnIndex(const QString& name) const;
     QStringList columnNames() const { return m_columns; }

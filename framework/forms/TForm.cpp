@@ -4,6 +4,7 @@
 #include "TApplication.h"
 #include "TEventBinder.h"
 #include "TEventGuard.h"
+#include "TMessagePresenter.h"
 #include "TScreen.h"
 
 #include <QCloseEvent>
@@ -11,9 +12,21 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QShortcut>
 
 TForm::TForm(QWidget* parent) : QWidget(parent)
 {
+    // F1 anywhere on the form opens the page of its HelpContext (set by the definition).
+    auto* help = new QShortcut(QKeySequence::HelpContents, this, nullptr, nullptr,
+                               Qt::WidgetWithChildrenShortcut);
+    connect(help, &QShortcut::activated, this, [this] {
+        TEventGuard::run([this] {
+            const int context = property("HelpContext").toInt();
+            if (context > 0 && !TApplication::instance()->showHelp(context))
+                TMessagePresenter::current().showInformation(
+                    QStringLiteral("Não há ajuda instalada para esta tela."));
+        });
+    });
 }
 
 TForm::~TForm()

@@ -1,54 +1,49 @@
 #include "TReportDesignerDialog.h"
 
-#include "TADOIBDataSet.h"
+#include "TReportExporter.h"
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TReportDesignForm.h"
+#include "TReportPreview.h"
+#include "TReportProgress_p.h"
 #include "TReportRenderer.h"
-#include "TSqlText.h"
-#include "TdtmDBGeral.h"
+#include "TReportRun.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
-#include <QPdfWriter>
+#include <QMap>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QSaveFile>
-#include <exception>
+#include <QTemporaryFile>
+#include <filesystem>
 
 namespace {
 
 const QMarginsF pageMargins(10, 10, 10, 10);
 
-// The open query's rows, read forward for an exporter.
-class DataSetRows : public TRowSource
+QMap<QString, TReportDesignerDialog::Exporter>& exporters()
 {
-public:
-    explicit DataSetRows(TADOIBDataSet* rows) : m_rows(rows) {}
-    QStringList columnNames() const override { return m_rows->columnNames(); }
-    void read(int count, std::vector<Row>& rows) override
-    {
-        const int columns = int(m_rows->columnNames().size());
-        for (int n = 0; n < count && !m_atEnd; ++n, ++m_next) {
-            if (!m_rows->MoveTo(m_next)) {
-                m_atEnd = true;
-                break;
-            }
-            Row row(static_cast<size_t>(columns));
-            for (int c = 0; c < columns; ++c)
-                row[size_t(c)] = m_rows->value(m_next, c);
-            rows.push_back(std::move(row));
-        }
-    }
-    bool atEnd() const override { return m_atEnd; }
-    void cancel() override { m_atEnd = true; }
+    static QMap<QString, TReportDesignerDialog::Exporter> registry = [] {
+        QMap<QString, TReportDesignerDialog::Exporter> formats;
+        for (const char* extension : {"csv", "xlsx"})
+            formats.insert(
+                QLatin1String(extension), [extension](TReportRun& run, const QString& file) {
+                    return TReportExporter::forPath(QStringLiteral("x.") + QLatin1String(extension))
+                        ->writeRun(run, file);
+                });
+        return formats;
+    }();
+    return registry;
+}
 
-private:
-    TADOIBDataSet* m_rows;
-    int m_next = 0;
-    bool m_atEnd = false;
-};
+[[noreturn]] void cannotWrite(const QString& path, const QString& why)
+{
+    throw EFrameworkError(
+        QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, why));
+}
 
 } // namespace
 
@@ -68,33 +63,37 @@ QWidget* TReportDesignerDialog::parentWidget() const
     return m_parentWidget ? m_parentWidget.data() : qobject_cast<QWidget*>(parent());
 }
 
-bool TReportDesignerDialog::run(const TReportDefinition& definition, TParams& params)
+void TReportDesignerDialog::cancel()
 {
-    m_query->Close();
-    if (!dtmDBGeral)
-        throw EFrameworkError(
-            QStringLiteral("Não há conexão com o banco de dados para emitir o relatório."));
-    m_query->setADOConnection(dtmDBGeral->adcGeral);
-    m_query->setDataBase(dtmDBGeral->dtbGeral);
-    m_query->setTransaction(dtmDBGeral->ibtGeral);
-    // The list follows the text that runs on this database, not the default one.
-    m_query->setParamCheck(false);
-    m_query->setSQL(definition.SQL());
-    m_query->setSQL_IB(definition.SQL_IB());
-    const QStringList names = TSqlText::parameterNames(m_query->activeText());
+    m_cancelRequested = true;
+}
 
-    params = TParams(names);
-    bool handled = true;
-    if (BeforeGetQueryParams)
-        BeforeGetQueryParams(params, handled);
-    if (!handled)
-        return false;
+void TReportDesignerDialog::registerExporter(const QString& extension, const Exporter& exporter)
+{
+    exporters().insert(extension.toLower(), exporter);
+}
 
-    m_query->Params().Rebuild(names);
-    for (const QString& name : names)
-        m_query->ParamByName(name).SetAsVariant(params.ParamByName(name).Value());
-    m_query->Open();
-    return true;
+QString TReportDesignerDialog::exportFilters()
+{
+    QStringList filters{QStringLiteral("PDF (*.pdf)")};
+    for (auto it = exporters().cbegin(); it != exporters().cend(); ++it)
+        filters << QStringLiteral("%1 (*.%2)").arg(it.key().toUpper(), it.key());
+    return filters.join(QStringLiteral(";;"));
+}
+
+std::unique_ptr<TReportRun> TReportDesignerDialog::start(const TReportDefinition& definition)
+{
+    m_pageCount = 0;
+    m_cancelRequested = false;
+    auto run = std::make_unique<TReportRun>(definition, m_query);
+    if (!run->start(BeforeGetQueryParams))
+        return nullptr;
+    auto progress = std::make_shared<TReportProgress>(parentWidget());
+    run->setProgress([this, progress](const QString& text, qint64 done, qint64 total) {
+        Q_EMIT progressed(text, done, total);
+        return !m_cancelRequested && progress->step(text, done, total) && !m_cancelRequested;
+    });
+    return run;
 }
 
 void TReportDesignerDialog::preparePrinter(const TReportDefinition& definition)
@@ -103,108 +102,156 @@ void TReportDesignerDialog::preparePrinter(const TReportDefinition& definition)
     m_printer->setDocName(definition.Title());
 }
 
-void TReportDesignerDialog::Print(const TReportDefinition& definition)
+bool TReportDesignerDialog::choosePrinter(const TReportDefinition& definition)
 {
-    TParams params;
-    if (!run(definition, params))
-        return;
-    TReportRenderer renderer(definition, m_query->Query(), params);
-    renderer.checkColumns();
     preparePrinter(definition);
-
     QPrintDialog dialog(m_printer.get(), parentWidget());
     dialog.setWindowTitle(QStringLiteral("Imprimir - %1").arg(definition.Name()));
-    // Every page is printed; a range would need the page count before the dialog.
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    if (dialog.exec() != QDialog::Accepted)
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool TReportDesignerDialog::printPages(const TReportRenderer& renderer, TReportRun& run)
+{
+    if (renderer.print(m_printer.get(), run))
+        return true;
+    // A cancelled print to a file leaves no part of it.
+    if (m_printer->outputFormat() == QPrinter::PdfFormat && !m_printer->outputFileName().isEmpty())
+        QFile::remove(m_printer->outputFileName());
+    return false;
+}
+
+void TReportDesignerDialog::Print(const TReportDefinition& definition)
+{
+    const auto run = start(definition);
+    if (!run)
         return;
-    m_pageCount = renderer.render(m_printer.get());
+    run->checkColumns();
+    if (!choosePrinter(definition))
+        return;
+    TReportRenderer renderer(definition, run->params());
+    if (renderer.paginate(*run) && printPages(renderer, *run))
+        m_pageCount = renderer.pageCount();
 }
 
 void TReportDesignerDialog::Preview(const TReportDefinition& definition)
 {
-    TParams params;
-    if (!run(definition, params))
+    const auto run = start(definition);
+    if (!run)
         return;
-    TReportRenderer renderer(definition, m_query->Query(), params);
-    renderer.checkColumns();
+    TReportRenderer renderer(definition, run->params());
+    if (!renderer.paginate(*run))
+        return;
     preparePrinter(definition);
-    // Every row is read here, so a database error reaches the caller, not the dialog.
-    m_pageCount = renderer.countPages(m_printer.get());
+    const int pages = renderer.pageCount();
+    // The rows are all read: the preview needs no progress of its own.
+    run->setProgress({});
 
-    QPrintPreviewDialog dialog(m_printer.get(), parentWidget());
-    dialog.setWindowTitle(QStringLiteral("Visualizar - %1").arg(definition.Name()));
-    std::exception_ptr failure;
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* printer) {
-        // Painting runs inside Qt's dialog: nothing may escape from here.
-        try {
-            m_pageCount = renderer.render(printer);
-        } catch (...) {
-            failure = std::current_exception();
-            QMetaObject::invokeMethod(&dialog, &QDialog::reject, Qt::QueuedConnection);
-        }
-    });
-    dialog.exec();
-    if (failure)
-        std::rethrow_exception(failure);
+    TReportPreview preview(renderer, parentWidget());
+    preview.setWindowTitle(QStringLiteral("Visualizar - %1").arg(definition.Name()));
+    preview.OnPrint = [&] {
+        if (!choosePrinter(definition))
+            return;
+        // Printed from the pages laid out, without reading the rows again.
+        TReportRun again(definition, m_query);
+        again.setProgress([progress = std::make_shared<TReportProgress>(&preview)](
+                              const QString& text, qint64 done, qint64 total) {
+            return progress->step(text, done, total);
+        });
+        printPages(renderer, again);
+    };
+    preview.OnExport = [&] { previewExport(definition); };
+    m_pageCount = pages;
+    preview.exec();
+    m_pageCount = pages;
+}
+
+void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
+{
+    const QString path = QFileDialog::getSaveFileName(
+        parentWidget(), QStringLiteral("Exportar - %1").arg(definition.Name()),
+        QDir::home().filePath(definition.Name() + QStringLiteral(".pdf")), exportFilters());
+    if (!path.isEmpty())
+        ExportFile(definition, path);
 }
 
 void TReportDesignerDialog::ExportPdf(const TReportDefinition& definition, const QString& pdfPath)
 {
-    TParams params;
-    if (!run(definition, params))
-        return;
-    TReportRenderer renderer(definition, m_query->Query(), params);
-    renderer.checkColumns();
-
-    QSaveFile file(pdfPath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFrameworkError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                                  .arg(pdfPath, file.errorString()));
-    int pages = 0;
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(600);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageOrientation(definition.Orientation());
-        writer.setPageMargins(pageMargins, QPageLayout::Millimeter);
-        writer.setTitle(definition.Title());
-        writer.setCreator(definition.ReportCode());
-        pages = renderer.render(&writer);
-    }
-    if (!file.commit())
-        throw EFrameworkError(QStringLiteral("Não foi possível gravar o arquivo '%1': %2.")
-                                  .arg(pdfPath, file.errorString()));
-    m_pageCount = pages;
+    exportTo(definition, pdfPath,
+             [this](TReportRun& run, const QString& file) { return writePdf(run, file); });
 }
 
-bool TReportDesignerDialog::ExportFile(const TReportDefinition& definition, const QString& path,
-                                       const TReportExporter::Progress& progress)
+bool TReportDesignerDialog::ExportFile(const TReportDefinition& definition, const QString& path)
 {
-    if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) == 0) {
-        ExportPdf(definition, path);
-        return QFileInfo::exists(path);
-    }
-    const std::unique_ptr<TReportExporter> exporter = TReportExporter::forPath(path);
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension == QLatin1String("pdf"))
+        return exportTo(definition, path, [this](TReportRun& run, const QString& file) {
+            return writePdf(run, file);
+        });
+    const Exporter exporter = exporters().value(extension);
     if (!exporter)
         throw EFrameworkError(
-            QStringLiteral("Formato de arquivo não suportado: '%1' (use .pdf, .csv ou .xlsx).")
-                .arg(path));
-    TParams params;
-    if (!run(definition, params))
+            QStringLiteral("O formato do arquivo '%1' não é conhecido.").arg(path));
+    return exportTo(definition, path, exporter);
+}
+
+bool TReportDesignerDialog::writePdf(TReportRun& run, const QString& file)
+{
+    TReportRenderer renderer(run.definition(), run.params());
+    if (!renderer.paginate(run))
         return false;
-    DataSetRows rows(m_query->Query());
-    return exporter->write(definition, rows, path, progress);
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        cannotWrite(file, out.errorString());
+    if (!renderer.writePdf(&out, run))
+        return false;
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        cannotWrite(file, out.errorString());
+    m_pageCount = renderer.pageCount();
+    return true;
+}
+
+bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const QString& path,
+                                     const Exporter& exporter)
+{
+    const auto run = start(definition);
+    if (!run)
+        return false;
+    run->checkColumns();
+    // Written beside the target and renamed over it: a failed or cancelled run leaves
+    // neither a part of the file nor a changed old one.
+    const QFileInfo target(path);
+    QTemporaryFile partial(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                           QStringLiteral("-XXXXXX"));
+    if (!partial.open())
+        cannotWrite(path, partial.errorString());
+    partial.close();
+    if (!exporter(*run, partial.fileName())) {
+        m_pageCount = 0;
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(partial.fileName().toStdString(), path.toStdString(), error);
+    if (error) {
+        m_pageCount = 0;
+        cannotWrite(path, QString::fromStdString(error.message()));
+    }
+    partial.setAutoRemove(false);
+    // A temporary file is the owner's alone; an exported report is not.
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return true;
 }
 
 void TReportDesignerDialog::Design(const TReportDefinition& definition)
 {
-    TParams params;
-    if (!run(definition, params))
+    const auto run = start(definition);
+    if (!run)
         return;
-    TReportDesignForm form(definition, m_query->activeText(), params, parentWidget());
+    TReportDesignForm form(definition, m_query->activeText(), run->params(), parentWidget());
     connect(&form, &TReportDesignForm::saved, this, &TReportDesignerDialog::reportSaved);
     form.exec();
 }

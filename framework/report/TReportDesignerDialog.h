@@ -4,25 +4,33 @@
 #include "TEvents.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
-#include "TReportExporter.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QPrinter;
 class TADOIBQuery;
+class TReportProgress;
+class TReportRenderer;
+class TReportRun;
 
 // Runs a report definition: asks BeforeGetQueryParams for the values of the query's
-// parameters, opens the query on the data module's connection and prints, previews,
-// exports or shows the definition. Errors travel out to the caller.
+// parameters, opens the query on the data module's connection, reads the rows forward
+// once and prints, previews, exports or shows the definition. A long run shows its
+// progress and can be cancelled. Errors travel out to the caller.
 class FW_EXPORT TReportDesignerDialog : public QObject
 {
     Q_OBJECT
 
 public:
+    // Writes the rows of a started run to the file at path (a temporary beside the
+    // target, renamed over it on success); false when the run was cancelled.
+    using Exporter = std::function<bool(TReportRun& run, const QString& path)>;
+
     explicit TReportDesignerDialog(QObject* parent = nullptr);
     ~TReportDesignerDialog() override;
 
@@ -35,10 +43,14 @@ public:
     void Design(const TReportDefinition& definition);
     // Writes the report to a PDF file; nothing is written when the run fails.
     void ExportPdf(const TReportDefinition& definition, const QString& pdfPath);
-    // Writes the report's rows to a spreadsheet of the path's kind (.csv, .xlsx) or a
-    // PDF; false when the run or the progress cancelled it, and then no file is left.
-    bool ExportFile(const TReportDefinition& definition, const QString& path,
-                    const TReportExporter::Progress& progress = {});
+    // Writes the report in the format the file's extension names ("pdf", or one of
+    // registerExporter); nothing is written when the run fails or is cancelled. False
+    // when the handler declined or the run was cancelled.
+    bool ExportFile(const TReportDefinition& definition, const QString& path);
+    // Adds a file format for ExportFile, by extension without the dot ("csv").
+    static void registerExporter(const QString& extension, const Exporter& exporter);
+    // "PDF (*.pdf)" and one filter per registered format, for a save dialog.
+    static QString exportFilters();
 
     // Parent of the dialogs shown; by default the widget that owns this object.
     QWidget* parentWidget() const;
@@ -51,17 +63,31 @@ public:
     // The printer behind Print and Preview; its settings carry over between runs.
     QPrinter* Printer() const { return m_printer.get(); }
 
+public Q_SLOTS:
+    // Stops the run in progress: its statement is closed and nothing more is output.
+    void cancel();
+
 Q_SIGNALS:
     // A definition was saved under a new title from the designer.
     void reportSaved(const QString& path);
+    // A run moved on (done of total; total 0 while the pages are still being counted).
+    void progressed(const QString& text, qint64 done, qint64 total);
 
 private:
-    // Fills the parameters and opens the query; false when the handler cancelled.
-    bool run(const TReportDefinition& definition, TParams& params);
+    // The preamble of every action: the parameters filled and the query open, progress
+    // and cancel wired; null when the handler declined.
+    std::unique_ptr<TReportRun> start(const TReportDefinition& definition);
+    bool printPages(const TReportRenderer& renderer, TReportRun& run);
     void preparePrinter(const TReportDefinition& definition);
+    bool choosePrinter(const TReportDefinition& definition);
+    void previewExport(const TReportDefinition& definition);
+    bool exportTo(const TReportDefinition& definition, const QString& path,
+                  const Exporter& exporter);
+    bool writePdf(TReportRun& run, const QString& file);
 
     TADOIBQuery* m_query;
     std::unique_ptr<QPrinter> m_printer;
     QPointer<QWidget> m_parentWidget;
+    bool m_cancelRequested = false;
     int m_pageCount = 0;
 };

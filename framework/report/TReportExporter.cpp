@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TCsvExporter.h"
+#include "TReportRun.h"
 #include "TValueFormat.h"
 #include "TXlsxExporter.h"
 
@@ -61,24 +62,38 @@ QString TReportExporter::fileError(const QString& file, const QString& reason)
     return QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(file, reason);
 }
 
+bool TReportExporter::writeRun(TReportRun& run, const QString& file)
+{
+    return writeRows(
+        run.definition(), [&](const QString& field) { return run.column(field); },
+        [&] { return run.next(); }, file, [&](qint64) { return !run.cancelled(); });
+}
+
 bool TReportExporter::write(const TReportDefinition& d, TRowSource& rows, const QString& path,
                             const Progress& progress)
 {
     const QStringList names = rows.columnNames();
-    std::vector<Column> columns;
-    std::vector<int> summed;
-    auto add = [&](const TReportDefinition::Column& c, bool canSum) {
-        const bool sum = canSum && d.TotalsBy().fields.contains(c.field, Qt::CaseInsensitive);
-        columns.push_back({c, sourceIndex(names, c.field, d.Name()), sum});
-        if (sum)
-            summed.push_back(columns.back().source);
+    std::vector<TRowSource::Row> batch;
+    size_t at = 0;
+    bool cancelled = false;
+    auto next = [&]() -> const TRowSource::Row* {
+        if (at == batch.size()) {
+            if (cancelled || rows.atEnd())
+                return nullptr;
+            batch.clear();
+            at = 0;
+            rows.read(kBatch, batch);
+            if (batch.empty())
+                return nullptr;
+        }
+        return &batch[at++];
     };
-    if (d.HasGroup())
-        for (const TReportDefinition::Column& c : d.GroupBy().textColumns)
-            add(c, false);
-    for (const TReportDefinition::Column& c : d.Columns())
-        add(c, true);
-    const int groupIndex = d.HasGroup() ? sourceIndex(names, d.GroupBy().field, d.Name()) : -1;
+    auto check = [&](qint64 done) {
+        cancelled = progress && !progress(done);
+        if (cancelled)
+            rows.cancel();
+        return !cancelled;
+    };
 
     // Written beside the target, so the rename that publishes it stays on one file system.
     const QFileInfo target(path);
@@ -87,7 +102,38 @@ bool TReportExporter::write(const TReportDefinition& d, TRowSource& rows, const 
     if (!temp.open())
         throw EFrameworkError(fileError(path, temp.errorString()));
     temp.close();
-    const QString file = temp.fileName();
+    if (!writeRows(
+            d, [&](const QString& field) { return sourceIndex(names, field, d.Name()); }, next,
+            temp.fileName(), check))
+        return false;
+    temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    std::error_code error;
+    std::filesystem::rename(temp.fileName().toStdString(), path.toStdString(), error);
+    if (error)
+        throw EFrameworkError(fileError(path, QString::fromStdString(error.message())));
+    return true;
+}
+
+bool TReportExporter::writeRows(const TReportDefinition& d,
+                                const std::function<int(const QString&)>& columnOf,
+                                const std::function<const TRowSource::Row*()>& next,
+                                const QString& file, const std::function<bool(qint64)>& progress)
+{
+    std::vector<Column> columns;
+    std::vector<int> summed;
+    auto add = [&](const TReportDefinition::Column& c, bool canSum) {
+        const bool sum = canSum && d.TotalsBy().fields.contains(c.field, Qt::CaseInsensitive);
+        columns.push_back({c, columnOf(c.field), sum});
+        if (sum)
+            summed.push_back(columns.back().source);
+    };
+    if (d.HasGroup())
+        for (const TReportDefinition::Column& c : d.GroupBy().textColumns)
+            add(c, false);
+    for (const TReportDefinition::Column& c : d.Columns())
+        add(c, true);
+    const int groupIndex = d.HasGroup() ? columnOf(d.GroupBy().field) : -1;
 
     std::vector<qint64> groupSums(summed.size(), 0), reportSums(summed.size(), 0);
     qint64 groupCount = 0, count = 0;
@@ -103,31 +149,28 @@ bool TReportExporter::write(const TReportDefinition& d, TRowSource& rows, const 
 
     try {
         begin(file, columns);
-        std::vector<TRowSource::Row> batch;
-        while (!rows.atEnd()) {
-            batch.clear();
-            rows.read(kBatch, batch);
-            for (const TRowSource::Row& r : batch) {
-                if (groupIndex >= 0) {
-                    const QString key = r[size_t(groupIndex)].toString();
-                    if (key != groupKey)
-                        closeGroup();
-                    groupKey = key;
-                }
-                row(r);
-                for (size_t s = 0; s < summed.size(); ++s) {
-                    const qint64 cents = TValueFormat::toCents(r[size_t(summed[s])]);
-                    groupSums[s] += cents;
-                    reportSums[s] += cents;
-                }
-                ++groupCount;
-                ++count;
+        while (const TRowSource::Row* r = next()) {
+            if (groupIndex >= 0) {
+                const QString key = (*r)[size_t(groupIndex)].toString();
+                if (key != groupKey)
+                    closeGroup();
+                groupKey = key;
             }
-            if (progress && !progress(count)) {
-                rows.cancel();
+            row(*r);
+            for (size_t s = 0; s < summed.size(); ++s) {
+                const qint64 cents = TValueFormat::toCents((*r)[size_t(summed[s])]);
+                groupSums[s] += cents;
+                reportSums[s] += cents;
+            }
+            ++groupCount;
+            if (++count % kBatch == 0 && !progress(count)) {
                 discard();
                 return false;
             }
+        }
+        if (!progress(count)) {
+            discard();
+            return false;
         }
         if (groupIndex >= 0)
             closeGroup();
@@ -138,12 +181,5 @@ bool TReportExporter::write(const TReportDefinition& d, TRowSource& rows, const 
         discard();
         throw;
     }
-
-    temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    std::error_code error;
-    std::filesystem::rename(file.toStdString(), path.toStdString(), error);
-    if (error)
-        throw EFrameworkError(fileError(path, QString::fromStdString(error.message())));
     return true;
 }

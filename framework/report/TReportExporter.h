@@ -12,6 +12,8 @@
 
 // Writes a report's rows to a file as they are read, so memory stays flat at any size.
 // The group's text fields lead as columns; the file appears only once it is complete.
+class TReportRun;
+
 class FW_EXPORT TReportExporter
 {
 public:
@@ -29,6 +31,10 @@ public:
     // nothing is left at path and a file already there is kept.
     bool write(const TReportDefinition& definition, TRowSource& rows, const QString& path,
                const Progress& progress = {});
+
+    // Writes the rows of a started run straight to file (the caller publishes it);
+    // false when the run was cancelled.
+    bool writeRun(TReportRun& run, const QString& file);
 
 protected:
     struct Column
@@ -48,4 +54,10 @@ protected:
     virtual void discard() = 0;
 
     static QString fileError(const QString& file, const QString& reason);
+
+private:
+    bool writeRows(const TReportDefinition& definition,
+                   const std::function<int(const QString&)>& columnOf,
+                   const std::function<const TRowSource::Row*()>& next, const QString& file,
+                   const std::function<bool(qint64)>& progress);
 };

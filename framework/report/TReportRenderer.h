@@ -5,30 +5,41 @@
 #include "TReportDefinition.h"
 
 #include <QDateTime>
-#include <QFont>
-#include <QList>
+#include <QImage>
 #include <QString>
-#include <vector>
+#include <memory>
 
-class QPagedPaintDevice;
+class QIODevice;
+class QPrinter;
 class QPainter;
-class TADOIBDataSet;
+class TReportLayout;
+class TReportRun;
 
-// Lays out an open dataset as a paged table report on any paged device: title,
-// filter line, column headers, rows, group and report totals, "Página N de M".
-// Rows are read through the dataset's cursor, never copied.
+// Turns the rows of a report run into pages: formats the values, follows the groups and
+// sums the totals while the rows are read forward once (paginate), then draws any page on
+// demand: to a PDF, a printer, a painter or an image. Only the page count and a
+// temporary file of laid-out bands outlive the read.
 class FW_EXPORT TReportRenderer
 {
 public:
-    TReportRenderer(const TReportDefinition& definition, TADOIBDataSet* rows,
-                    const TParams& params);
+    TReportRenderer(const TReportDefinition& definition, const TParams& params);
+    ~TReportRenderer();
 
-    // Every column, group and total field must be in the result; an error otherwise.
-    void checkColumns() const;
-    // Reads every row to lay the pages out on that device, painting nothing.
-    int countPages(QPagedPaintDevice* device);
-    // Paints the whole report on the device and returns the number of pages.
-    int render(QPagedPaintDevice* device);
+    // Reads every row of the run and lays the pages out, drawing nothing. False when the
+    // run was cancelled on the way.
+    bool paginate(TReportRun& run);
+    int pageCount() const;
+    // Page size in points.
+    QSizeF pageSize() const;
+
+    // Page (1-based) on a painter: scale turns points into the painter's units, origin
+    // is where the page's top-left corner falls.
+    void drawPage(int page, QPainter* painter, double scale, const QPointF& origin = {}) const;
+    // Page as an image at that resolution, on white.
+    QImage pageImage(int page, double dpi) const;
+    // Every page, in order; false when the run's progress said stop.
+    bool writePdf(QIODevice* device, TReportRun& run) const;
+    bool print(QPrinter* printer, TReportRun& run) const;
 
     // The filter line: the labelled values of the parameters the definition names.
     QString filterText() const;
@@ -39,11 +50,8 @@ public:
     static QString formatCents(qint64 cents);
 
 private:
-    int layout(QPagedPaintDevice* device, QPainter* painter, int totalPages);
-
     TReportDefinition m_definition;
-    TADOIBDataSet* m_rows;
     TParams m_params;
     QDateTime m_printedAt;
-    QFont m_font;
+    std::unique_ptr<TReportLayout> m_layout;
 };

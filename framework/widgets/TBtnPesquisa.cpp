@@ -19,7 +19,31 @@ TBtnPesquisa::TBtnPesquisa(QWidget* parent) : QToolButton(parent)
             [this] { TEventGuard::run([this] { Pesquisar(); }); });
 }
 
-TBtnPesquisa::~TBtnPesquisa() = default;
+TBtnPesquisa::~TBtnPesquisa()
+{
+    delete m_searchKey;
+}
+
+void TBtnPesquisa::setAssociate(QWidget* associate)
+{
+    delete m_searchKey;
+    m_associate = associate;
+    if (!associate)
+        return;
+    m_searchKey =
+        new QShortcut(QKeySequence(Qt::Key_F2), associate, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(m_searchKey, &QShortcut::activated, this, [this] {
+        if (isEnabled())
+            TEventGuard::run([this] { Pesquisar(); });
+    });
+    const QString hint = QStringLiteral("F2: pesquisar");
+    if (!associate->toolTip().contains(hint))
+        associate->setToolTip(associate->toolTip().isEmpty()
+                                  ? hint
+                                  : associate->toolTip() + QLatin1Char('\n') + hint);
+    if (!toolTip().contains(QLatin1String("F2")))
+        setToolTip(toolTip() + QStringLiteral(" (F2)"));
+}
 
 void TBtnPesquisa::setDataSource(TDataSource* source)
 {

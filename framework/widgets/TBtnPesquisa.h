@@ -4,6 +4,7 @@
 #include "TEvents.h"
 
 #include <QPointer>
+#include <QShortcut>
 #include <QString>
 #include <QToolButton>
 
@@ -38,8 +39,9 @@ public:
 
     // The control the search belongs to (the form's reference; the search does not
     // read it). Not Q_PROPERTYs: the form definition names them, the binder sets them.
+    // F2 in the associate presses the button, and its tooltip says so.
     QWidget* Associate() const { return m_associate; }
-    void setAssociate(QWidget* associate) { m_associate = associate; }
+    void setAssociate(QWidget* associate);
     TDataSource* DataSource() const { return m_dataSource; }
     void setDataSource(TDataSource* source);
 
@@ -54,5 +56,6 @@ private:
     QString m_title;
     QString m_emptyError;
     QPointer<QWidget> m_associate;
+    QPointer<QShortcut> m_searchKey;
     QPointer<TDataSource> m_dataSource;
 };

@@ -2,14 +2,13 @@
 #include "ReportFixture.h"
 #include "TReportDesignForm.h"
 #include "TReportDesignerDialog.h"
+#include "TReportPreview.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -191,10 +190,10 @@ private Q_SLOTS:
         designer.BeforeGetQueryParams = [this](TParams& params, bool&) { m_filter.fill(params); };
         int shownPages = -1;
         QString title;
-        whenShown<QPrintPreviewDialog>([&](QPrintPreviewDialog* dialog) {
-            title = dialog->windowTitle();
-            shownPages = dialog->findChild<QPrintPreviewWidget*>()->pageCount();
-            dialog->reject();
+        whenShown<TReportPreview>([&](TReportPreview* preview) {
+            title = preview->windowTitle();
+            shownPages = preview->pageCount();
+            preview->reject();
         });
         designer.Preview(shipped(listagem()));
         QVERIFY(designer.PageCount() > 1);

@@ -1,0 +1,326 @@
+#include "TReportLayout.h"
+
+#include "TReportCanvas.h"
+#include "TReportSpool_p.h"
+#include "TReportText.h"
+
+#include <QPageSize>
+#include <cstring>
+
+namespace {
+
+constexpr double mm = 72.0 / 25.4;
+constexpr double margin = 10 * mm;
+constexpr double bodySize = 7.5;
+constexpr double smallSize = 6.5;
+constexpr double titleSize = 12;
+constexpr double pad = 1.0 * mm;
+constexpr double thin = 0.15 * mm;
+constexpr double thick = 0.4 * mm;
+constexpr int ruleGray = 40, headGray = 225, zebraGray = 244, groupGray = 235;
+
+constexpr double lineHeight(double size)
+{
+    return size * 1.15;
+}
+constexpr double rowHeight = lineHeight(bodySize) + 1.2 * mm;
+constexpr double headRowHeight = lineHeight(bodySize) + 2.0 * mm;
+constexpr double titleHeight = lineHeight(titleSize) + 1.0 * mm;
+constexpr double sumsHeight = rowHeight + 1.0 * mm;
+constexpr double sumsGap = rowHeight * 0.3;
+
+// The baseline that centres a line of that size in a box.
+double baseline(double top, double height, double size)
+{
+    return top + height / 2 + 0.36 * size;
+}
+
+// Band records in the spool: a kind byte, the top as a float, then the texts.
+enum Kind : char
+{
+    Row = 'R',
+    Group = 'G',
+    Sums = 'S',
+    Message = 'M'
+};
+
+void put(QByteArray& out, Kind kind, double top)
+{
+    out += char(kind);
+    const float y = float(top);
+    out.append(reinterpret_cast<const char*>(&y), sizeof y);
+}
+
+void putText(QByteArray& out, const QByteArray& text)
+{
+    const auto n = quint16(qMin<qsizetype>(text.size(), 0xFFFF));
+    out.append(reinterpret_cast<const char*>(&n), sizeof n);
+    out.append(text.constData(), n);
+}
+
+struct Reader
+{
+    const char* at;
+    const char* end;
+
+    template <typename T> T get()
+    {
+        T v;
+        std::memcpy(&v, at, sizeof v);
+        at += sizeof v;
+        return v;
+    }
+    QByteArrayView text()
+    {
+        const auto n = get<quint16>();
+        const QByteArrayView v(at, n);
+        at += n;
+        return v;
+    }
+};
+
+// Greedy word wrap of the filter line at the page's width.
+std::vector<QByteArray> wrap(const QByteArray& text, double width)
+{
+    std::vector<QByteArray> lines;
+    QByteArray line;
+    for (const QByteArray& word : text.split(' ')) {
+        const QByteArray next = line.isEmpty() ? word : line + ' ' + word;
+        if (!line.isEmpty() && TReportText::width(next, false, smallSize) > width) {
+            lines.push_back(line);
+            line = word;
+        } else {
+            line = next;
+        }
+    }
+    if (!line.trimmed().isEmpty())
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TReportLayout::TReportLayout(const TReportDefinition& definition, const QString& filterText,
+                             const QDateTime& printedAt)
+    : m_definition(definition),
+      m_printedAt(
+          TReportText::encode(QStringLiteral("Emissão: %1")
+                                  .arg(printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm"))))),
+      m_spool(std::make_unique<TReportSpool>())
+{
+    const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
+    m_page = definition.Orientation() == QPageLayout::Landscape ? a4.transposed() : a4;
+    const double width = m_page.width() - 2 * margin;
+    const double height = m_page.height() - 2 * margin;
+
+    const QList<TReportDefinition::Column> columns = definition.Columns();
+    double share = 0;
+    for (const auto& c : columns)
+        share += c.width;
+    m_x.push_back(margin);
+    for (const auto& c : columns) {
+        m_x.push_back(m_x.back() + width * c.width / share);
+        m_align.push_back(c.alignment);
+        m_titles.push_back(TReportText::encode(c.title));
+    }
+    for (const QString& f : definition.TotalsBy().fields)
+        for (int i = 0; i < columns.size(); ++i)
+            if (columns[i].field.compare(f, Qt::CaseInsensitive) == 0)
+                m_sumColumns.push_back(i);
+
+    m_filterLines = wrap(TReportText::encode(filterText), width);
+    m_filterTop = margin + titleHeight + 1.0 * mm;
+    m_ruleY = m_filterTop + double(m_filterLines.size()) * lineHeight(smallSize) + 1.0 * mm;
+    m_headTop = m_ruleY + 1.0 * mm;
+    m_bodyTop = m_headTop + headRowHeight + 0.8 * mm;
+    m_footerLine = margin + height - lineHeight(smallSize) - 1.5 * mm;
+    m_bottom = m_footerLine - 1.0 * mm;
+    newPage();
+}
+
+TReportLayout::~TReportLayout() = default;
+
+void TReportLayout::newPage()
+{
+    if (m_pages > 0)
+        m_spool->endPage();
+    ++m_pages;
+    m_y = m_bodyTop;
+    if (m_pageStarted)
+        m_pageStarted(m_pages);
+}
+
+void TReportLayout::ensure(double height, bool repeatGroup)
+{
+    if (m_y + height <= m_bottom)
+        return;
+    newPage();
+    if (repeatGroup && !m_groupText.isNull())
+        groupBand(true);
+}
+
+void TReportLayout::groupBand(bool continued)
+{
+    QByteArray& out = m_spool->current();
+    put(out, Group, m_y);
+    putText(out, continued ? m_groupText + TReportText::encode(QStringLiteral(" (continuação)"))
+                           : m_groupText);
+    m_y += rowHeight;
+}
+
+void TReportLayout::row(const std::vector<QByteArray>& cells)
+{
+    ensure(rowHeight, true);
+    QByteArray& out = m_spool->current();
+    put(out, Row, m_y);
+    out += char(m_rows++ % 2);
+    for (const QByteArray& c : cells)
+        putText(out, c);
+    m_y += rowHeight;
+}
+
+void TReportLayout::group(const QByteArray& text)
+{
+    // A header never stands alone at the foot of a page.
+    m_groupText = QByteArray();
+    ensure(2 * rowHeight, false);
+    m_groupText = text.isNull() ? QByteArray("") : text;
+    groupBand(false);
+}
+
+void TReportLayout::sums(const QByteArray& caption, const std::vector<QByteArray>& sums, bool grand)
+{
+    if (grand)
+        m_y += sumsGap;
+    ensure(sumsHeight + sumsGap, false);
+    QByteArray& out = m_spool->current();
+    put(out, Sums, m_y);
+    out += char(grand);
+    putText(out, caption);
+    for (const QByteArray& s : sums)
+        putText(out, s);
+    m_y += sumsHeight + sumsGap;
+}
+
+void TReportLayout::message(const QByteArray& text)
+{
+    QByteArray& out = m_spool->current();
+    put(out, Message, m_y);
+    putText(out, text);
+    m_y += rowHeight * 2;
+}
+
+void TReportLayout::finish()
+{
+    m_spool->endPage();
+}
+
+int TReportLayout::pageCount() const
+{
+    return m_spool->pageCount();
+}
+
+void TReportLayout::cell(TReportCanvas& canvas, int column, double top, double height,
+                         QByteArrayView text, bool bold) const
+{
+    if (text.empty())
+        return;
+    const double left = m_x[size_t(column)] + pad;
+    const double room = m_x[size_t(column) + 1] - m_x[size_t(column)] - 2 * pad;
+    const QByteArray fitted = TReportText::elided(text, bold, bodySize, room);
+    const double advance = TReportText::width(fitted, bold, bodySize);
+    double at = left;
+    const Qt::Alignment align = m_align[size_t(column)];
+    if (align & Qt::AlignRight)
+        at = left + room - advance;
+    else if (align & Qt::AlignHCenter)
+        at = left + (room - advance) / 2;
+    canvas.text(at, baseline(top, height, bodySize), bold, bodySize, fitted);
+}
+
+void TReportLayout::drawFrame(int page, TReportCanvas& canvas) const
+{
+    const double left = margin;
+    const double right = m_page.width() - margin;
+    const double width = right - left;
+    const double titleLine = baseline(margin, titleHeight, titleSize);
+
+    canvas.text(left, baseline(margin, titleHeight, smallSize), true, smallSize,
+                TReportText::encode(m_definition.ReportCode()));
+    canvas.text(right - TReportText::width(m_printedAt, false, smallSize),
+                baseline(margin, titleHeight, smallSize), false, smallSize, m_printedAt);
+    const QByteArray title = TReportText::encode(m_definition.Title());
+    canvas.text(left + (width - TReportText::width(title, true, titleSize)) / 2, titleLine, true,
+                titleSize, title);
+    double y = m_filterTop;
+    for (const QByteArray& line : m_filterLines) {
+        canvas.text(left, y + lineHeight(smallSize) * 0.8, false, smallSize, line);
+        y += lineHeight(smallSize);
+    }
+    canvas.fill(QRectF(left, m_ruleY, width, thick), ruleGray);
+
+    canvas.fill(QRectF(left, m_headTop, width, headRowHeight), headGray);
+    for (size_t c = 0; c < m_titles.size(); ++c)
+        cell(canvas, int(c), m_headTop, headRowHeight, m_titles[c], true);
+    canvas.fill(QRectF(left, m_headTop + headRowHeight, width, thin), ruleGray);
+
+    canvas.fill(QRectF(left, m_footerLine, width, thin), ruleGray);
+    const double foot =
+        baseline(m_footerLine + thin, m_page.height() - margin - m_footerLine, smallSize);
+    canvas.text(left, foot, false, smallSize,
+                TReportText::encode(m_definition.ReportCode() + QStringLiteral(" - ") +
+                                    m_definition.Name()));
+    const QByteArray number = QByteArray("P\xE1gina ") + QByteArray::number(page) + " de " +
+                              QByteArray::number(pageCount());
+    canvas.text(right - TReportText::width(number, false, smallSize), foot, false, smallSize,
+                number);
+}
+
+void TReportLayout::drawPage(int page, TReportCanvas& canvas) const
+{
+    const QByteArray bytes = m_spool->page(page);
+    const double left = margin;
+    const double width = m_page.width() - 2 * margin;
+    canvas.beginPage();
+    drawFrame(page, canvas);
+    Reader r{bytes.constData(), bytes.constData() + bytes.size()};
+    while (r.at < r.end) {
+        const auto kind = r.get<char>();
+        const double top = r.get<float>();
+        switch (kind) {
+        case Row:
+            if (r.get<char>())
+                canvas.fill(QRectF(left, top, width, rowHeight), zebraGray);
+            for (size_t c = 0; c < m_titles.size(); ++c)
+                cell(canvas, int(c), top, rowHeight, r.text(), false);
+            break;
+        case Group:
+            canvas.fill(QRectF(left, top, width, rowHeight), groupGray);
+            canvas.text(left + pad, baseline(top, rowHeight, bodySize), true, bodySize, r.text());
+            break;
+        case Sums: {
+            const bool grand = r.get<char>();
+            canvas.fill(QRectF(left, top, width, grand ? thick : thin), ruleGray);
+            const QByteArrayView caption = r.text();
+            const double captionRight =
+                m_sumColumns.empty()
+                    ? m_page.width() - margin
+                    : m_x[size_t(*std::min_element(m_sumColumns.begin(), m_sumColumns.end()))];
+            canvas.text(
+                left + pad, baseline(top, sumsHeight, bodySize), true, bodySize,
+                TReportText::elided(caption, true, bodySize, captionRight - left - 2 * pad));
+            for (const int c : m_sumColumns)
+                cell(canvas, c, top, sumsHeight, r.text(), true);
+            break;
+        }
+        case Message:
+            canvas.text(left + pad, baseline(top, rowHeight * 2, bodySize), false, bodySize,
+                        r.text());
+            break;
+        default:
+            r.at = r.end;
+            break;
+        }
+    }
+    canvas.endPage();
+}

@@ -1,0 +1,182 @@
+#include "TReportPdfWriter.h"
+
+#include "EFrameworkError.h"
+#include "TReportText.h"
+
+#include <QIODevice>
+#include <cmath>
+
+namespace {
+
+// Fixed object numbers; pages follow from FirstPage on, two objects each.
+enum : int
+{
+    Catalog = 1,
+    Pages,
+    Regular,
+    Bold,
+    Info,
+    FirstPage
+};
+
+QByteArray pdfString(const QString& text)
+{
+    QByteArray out("(");
+    for (const char c : TReportText::encode(text)) {
+        if (c == '(' || c == ')' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + ')';
+}
+
+} // namespace
+
+TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, const QString& title,
+                                   const QString& creator)
+    : m_device(device), m_size(pageSize), m_title(title), m_creator(creator),
+      m_objects(FirstPage, 0)
+{
+    write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    for (const auto& [object, name] : {std::pair{Regular, "Helvetica"}, {Bold, "Helvetica-Bold"}}) {
+        m_objects[size_t(object)] = m_offset;
+        write(QByteArray::number(object) + " 0 obj\n<< /Type /Font /Subtype /Type1 /BaseFont /" +
+              name + " /Encoding /WinAnsiEncoding >>\nendobj\n");
+    }
+    m_content.reserve(64 * 1024);
+}
+
+int TReportPdfWriter::beginObject()
+{
+    m_objects.push_back(m_offset);
+    const int object = int(m_objects.size()) - 1;
+    write(QByteArray::number(object) + " 0 obj\n");
+    return object;
+}
+
+void TReportPdfWriter::write(const QByteArray& bytes)
+{
+    if (m_device->write(bytes) != bytes.size())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível gravar o PDF: %1.").arg(m_device->errorString()));
+    m_offset += bytes.size();
+}
+
+// Two decimals at most, without trailing zeros: a point is 0.35 mm.
+void TReportPdfWriter::number(double value)
+{
+    qint64 hundredths = std::llround(value * 100.0);
+    if (hundredths < 0) {
+        m_content += '-';
+        hundredths = -hundredths;
+    }
+    m_content += QByteArray::number(hundredths / 100);
+    const int fraction = int(hundredths % 100);
+    if (fraction) {
+        m_content += '.';
+        m_content += char('0' + fraction / 10);
+        if (fraction % 10)
+            m_content += char('0' + fraction % 10);
+    }
+    m_content += ' ';
+}
+
+void TReportPdfWriter::beginPage()
+{
+    m_content.clear();
+    m_font = -1;
+    m_gray = 0;
+    m_inText = false;
+}
+
+void TReportPdfWriter::text(double x, double y, bool bold, double size, QByteArrayView text)
+{
+    if (text.empty())
+        return;
+    if (m_gray != 0) {
+        m_content += "0 g\n";
+        m_gray = 0;
+    }
+    if (!m_inText) {
+        m_content += "BT\n";
+        m_inText = true;
+    }
+    if (m_font != int(bold) || m_fontSize != size) {
+        m_font = int(bold);
+        m_fontSize = size;
+        m_content += bold ? "/F2 " : "/F1 ";
+        number(size);
+        m_content += "Tf\n";
+    }
+    m_content += "1 0 0 1 ";
+    number(x);
+    number(m_size.height() - y);
+    m_content += "Tm (";
+    for (const char c : text) {
+        if (c == '(' || c == ')' || c == '\\')
+            m_content += '\\';
+        m_content += c;
+    }
+    m_content += ") Tj\n";
+}
+
+void TReportPdfWriter::fill(const QRectF& rect, int gray)
+{
+    if (m_inText) {
+        m_content += "ET\n";
+        m_inText = false;
+    }
+    if (gray != m_gray) {
+        m_gray = gray;
+        number(gray / 255.0);
+        m_content += "g\n";
+    }
+    number(rect.x());
+    number(m_size.height() - rect.bottom());
+    number(rect.width());
+    number(rect.height());
+    m_content += "re f\n";
+}
+
+void TReportPdfWriter::endPage()
+{
+    if (m_inText)
+        m_content += "ET\n";
+    // Fast deflate: the size is what matters most in the time of a big report.
+    const QByteArray packed = qCompress(m_content, 1).mid(4);
+    const int stream = beginObject();
+    write("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n");
+    write(packed);
+    write("\nendstream\nendobj\n");
+    m_pages.push_back(beginObject());
+    write(QByteArray("<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 3 0 R /F2 4 0 R "
+                     ">> >> /MediaBox [0 0 ") +
+          QByteArray::number(m_size.width(), 'f', 2) + ' ' +
+          QByteArray::number(m_size.height(), 'f', 2) + "] /Contents " +
+          QByteArray::number(stream) + " 0 R >>\nendobj\n");
+}
+
+void TReportPdfWriter::finish()
+{
+    m_objects[Pages] = m_offset;
+    QByteArray kids;
+    kids.reserve(qsizetype(m_pages.size()) * 10);
+    for (const int page : m_pages)
+        kids += QByteArray::number(page) + " 0 R ";
+    write("2 0 obj\n<< /Type /Pages /Count " + QByteArray::number(qsizetype(m_pages.size())) +
+          " /Kids [" + kids + "] >>\nendobj\n");
+    m_objects[Catalog] = m_offset;
+    write("1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
+    m_objects[Info] = m_offset;
+    write("5 0 obj\n<< /Title " + pdfString(m_title) + " /Creator " + pdfString(m_creator) +
+          " /Producer (fisreport) >>\nendobj\n");
+
+    const qint64 xref = m_offset;
+    QByteArray table =
+        "xref\n0 " + QByteArray::number(qsizetype(m_objects.size())) + "\n0000000000 65535 f \n";
+    for (size_t i = 1; i < m_objects.size(); ++i)
+        table += QByteArray::number(m_objects[i]).rightJustified(10, '0') + " 00000 n \n";
+    write(table);
+    write("trailer\n<< /Size " + QByteArray::number(qsizetype(m_objects.size())) +
+          " /Root 1 0 R /Info 5 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TReportCanvas.h"
+
+#include <QByteArray>
+#include <QSizeF>
+#include <QString>
+#include <vector>
+
+class QIODevice;
+
+// A PDF written page by page as it is drawn, with the base-14 Helvetica fonts in
+// WinAnsiEncoding: only the page being drawn is held in memory, whatever the number of
+// pages (libharu and Qt's writer keep the whole document until it is saved).
+class FW_EXPORT TReportPdfWriter : public TReportCanvas
+{
+public:
+    // Page size in points.
+    TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, const QString& title,
+                     const QString& creator);
+
+    void beginPage() override;
+    void endPage() override;
+    void text(double x, double y, bool bold, double size, QByteArrayView text) override;
+    void fill(const QRectF& rect, int gray) override;
+
+    // Writes the page tree and the cross-reference table; an error when the device failed.
+    void finish();
+    int pageCount() const { return int(m_pages.size()); }
+
+private:
+    int beginObject();
+    void write(const QByteArray& bytes);
+    void number(double value);
+
+    QIODevice* m_device;
+    QSizeF m_size;
+    QString m_title;
+    QString m_creator;
+    qint64 m_offset = 0;
+    std::vector<qint64> m_objects;
+    std::vector<int> m_pages;
+    QByteArray m_content;
+    int m_font = -1;
+    double m_fontSize = 0;
+    int m_gray = 0;
+    bool m_inText = false;
+};

@@ -1,0 +1,89 @@
+#include "TReportRun.h"
+
+#include "EFrameworkError.h"
+#include "TADOIBQuery.h"
+#include "TSqlText.h"
+#include "TdtmDBGeral.h"
+
+TReportRun::TReportRun(const TReportDefinition& definition, TADOIBQuery* query)
+    : m_definition(definition), m_query(query)
+{
+}
+
+bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
+{
+    m_query->Close();
+    if (!dtmDBGeral)
+        throw EFrameworkError(
+            QStringLiteral("Não há conexão com o banco de dados para emitir o relatório."));
+    m_query->setADOConnection(dtmDBGeral->adcGeral);
+    m_query->setDataBase(dtmDBGeral->dtbGeral);
+    m_query->setTransaction(dtmDBGeral->ibtGeral);
+    // The list follows the text that runs on this database, not the default one.
+    m_query->setParamCheck(false);
+    m_query->setSQL(m_definition.SQL());
+    m_query->setSQL_IB(m_definition.SQL_IB());
+    const QStringList names = TSqlText::parameterNames(m_query->activeText());
+
+    m_params = TParams(names);
+    bool handled = true;
+    if (beforeGetQueryParams)
+        beforeGetQueryParams(m_params, handled);
+    if (!handled)
+        return false;
+
+    m_query->Params().Rebuild(names);
+    for (const QString& name : names)
+        m_query->ParamByName(name).SetAsVariant(m_params.ParamByName(name).Value());
+    m_query->Open();
+    return true;
+}
+
+int TReportRun::column(const QString& field) const
+{
+    const int index = m_query->Query()->columnIndex(field);
+    if (index < 0)
+        throw EFrameworkError(QStringLiteral("Relatório '%1': a consulta não traz a coluna '%2'.")
+                                  .arg(m_definition.Name(), field));
+    return index;
+}
+
+void TReportRun::checkColumns() const
+{
+    for (const TReportDefinition::Column& c : m_definition.Columns())
+        column(c.field);
+    if (m_definition.HasGroup()) {
+        column(m_definition.GroupBy().field);
+        for (const QString& f : m_definition.GroupBy().textFields)
+            column(f);
+    }
+}
+
+const TRowSource::Row* TReportRun::next()
+{
+    if (m_cancelled)
+        return nullptr;
+    if (m_next >= m_batch.size()) {
+        m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+        m_next = 0;
+        if (m_batch.empty())
+            return nullptr;
+    }
+    ++m_rowsRead;
+    return &m_batch[m_next++];
+}
+
+bool TReportRun::progress(const QString& text, qint64 done, qint64 total)
+{
+    if (!m_cancelled && m_progress && !m_progress(text, done, total))
+        cancel();
+    return !m_cancelled;
+}
+
+void TReportRun::cancel()
+{
+    m_cancelled = true;
+    m_batch.clear();
+    // The driver gives up the rows not read yet; PostgreSQL's server is told to stop.
+    m_query->Close();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TEvents.h"
+#include "TParams.h"
+#include "TReportDefinition.h"
+#include "TRowSource.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class TADOIBQuery;
+
+// One run of a report's query: asks BeforeGetQueryParams for the values, opens the query
+// on the data module's connection and hands the rows over forward, one at a time, keeping
+// none. Whatever consumes them (the page layout, a spreadsheet exporter) reports its
+// progress here, and a progress handler that answers false cancels the run: the statement
+// is closed and no more rows come.
+class FW_EXPORT TReportRun
+{
+public:
+    // The text shown, what is done of total (0: not known yet); false cancels.
+    using Progress = std::function<bool(const QString& text, qint64 done, qint64 total)>;
+
+    TReportRun(const TReportDefinition& definition, TADOIBQuery* query);
+
+    // Fills the parameters and opens the query; false when the handler declined.
+    bool start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams);
+
+    const TReportDefinition& definition() const { return m_definition; }
+    const TParams& params() const { return m_params; }
+    // The result column of that field; a missing one is an error naming the report.
+    int column(const QString& field) const;
+    // Every column, group and total field of the definition must be in the result.
+    void checkColumns() const;
+
+    // The next row, or null at the end and after a cancel; valid until the next call.
+    const TRowSource::Row* next();
+    qint64 rowsRead() const { return m_rowsRead; }
+
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+    // Tells the progress handler; false (and the run cancelled) when it says stop.
+    bool progress(const QString& text, qint64 done, qint64 total);
+    void cancel();
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    TReportDefinition m_definition;
+    TADOIBQuery* m_query;
+    TParams m_params;
+    Progress m_progress;
+    std::vector<TRowSource::Row> m_batch;
+    size_t m_next = 0;
+    qint64 m_rowsRead = 0;
+    bool m_cancelled = false;
+};

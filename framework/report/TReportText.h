@@ -1,0 +1,24 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Report text as it is laid out and written: Windows-1252 bytes (the system's code page,
+// the PDF's WinAnsiEncoding) measured with Helvetica's metrics, which URW Nimbus Sans
+// shares, so the screen, the printer and the PDF break lines and pages alike.
+class FW_EXPORT TReportText
+{
+public:
+    // A character the code page lacks becomes '?'.
+    static QByteArray encode(const QString& text);
+    static QString decode(QByteArrayView text);
+    // Width in points of the text at that size.
+    static double width(QByteArrayView text, bool bold, double size);
+    // The longest start of text, with an ellipsis when cut, that fits in room points.
+    static QByteArray elided(QByteArrayView text, bool bold, double size, double room);
+    // The family the widths come from; the painter draws with it.
+    static QString family();
+};

@@ -1,0 +1,34 @@
+#include "TOpenDatabase.h"
+
+#include "EFrameworkError.h"
+#include "TDataModuleFactory.h"
+#include "TdtmDBGeral.h"
+
+#include <QSqlDatabase>
+
+TOpenDatabase::TOpenDatabase(const TConnectionOptions& options)
+    : m_dataModule(TDataModuleFactory::open(options))
+{
+}
+
+TOpenDatabase::~TOpenDatabase()
+{
+    const QString name = m_dataModule->adcGeral->connectionName();
+    if (dtmDBGeral == m_dataModule.get())
+        dtmDBGeral = nullptr;
+    m_dataModule.reset();
+    QSqlDatabase::database(name, false).close();
+    QSqlDatabase::removeDatabase(name);
+}
+
+QString TOpenDatabase::tryOpen(const TConnectionOptions& options)
+{
+    try {
+        TOpenDatabase database(options);
+    } catch (const EFrameworkError& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return QString::fromLocal8Bit(e.what());
+    }
+    return QString();
+}
