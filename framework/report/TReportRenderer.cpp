@@ -137,9 +137,9 @@ bool TReportRenderer::paginate(TReportRun& run)
             }
             groupKey = (*row)[size_t(groupIndex)];
             QStringList parts;
-            for (const int gi : groupTextIndex) {
-                const QString part =
-                    formatValue((*row)[size_t(gi)], TReportDefinition::Format::Text);
+            for (size_t g = 0; g < groupTextIndex.size(); ++g) {
+                const QString part = formatValue((*row)[size_t(groupTextIndex[g])],
+                                                 group.textColumns[qsizetype(g)].format);
                 if (!part.isEmpty())
                     parts << part;
             }
