@@ -41,8 +41,6 @@ void TBtnPesquisa::setAssociate(QWidget* associate)
         associate->setToolTip(associate->toolTip().isEmpty()
                                   ? hint
                                   : associate->toolTip() + QLatin1Char('\n') + hint);
-    if (!toolTip().contains(QLatin1String("F2")))
-        setToolTip(toolTip() + QStringLiteral(" (F2)"));
 }
 
 void TBtnPesquisa::setDataSource(TDataSource* source)
