@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build clang-format pkg-config
+  build-essential cmake ninja-build clang-format pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-ibase libgl-dev qt6-translations-l10n
   postgresql-15 postgresql-client-15
