@@ -56,7 +56,7 @@ drive() {
   xdotool windowfocus --sync "$(xdotool search --name 'Sistema Fiscal' | head -1)"
   press() { xdotool key --delay 150 "$@"; sleep 0.3; }
   press alt+1 alt+4                  # "Todas" companies (and registrations), branches
-  press Tab                          # direction stays Entrada; on to the start date
+  press Tab Tab                      # past the direction (Entrada) to the start date
   xdotool type --delay 60 01012024
   press Tab
   xdotool type --delay 60 31032024

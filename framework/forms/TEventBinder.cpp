@@ -9,8 +9,10 @@
 #include "TMaskEdit.h"
 #include "TReportDesignerDialog.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequence>
 #include <QRadioButton>
 
 namespace {
@@ -126,6 +128,18 @@ void resolveReference(TForm* form, QObject* target, const QString& property, con
     }
 }
 
+// Set after the definition's texts: a button's text (its mnemonic) resets its shortcut.
+void setShortCut(QObject* target, const QString& text)
+{
+    auto* button = qobject_cast<QAbstractButton*>(target);
+    if (!button)
+        refuse(target, QStringLiteral("a propriedade ShortCut não se aplica"));
+    const QKeySequence key = QKeySequence::fromString(text, QKeySequence::PortableText);
+    if (key.isEmpty() || key[0].key() == Qt::Key_unknown)
+        refuse(target, QStringLiteral("tecla '%1' inválida").arg(text));
+    button->setShortcut(key);
+}
+
 bool isEventName(const QString& name)
 {
     return (name.startsWith(u"On") && name.size() > 2 && name.at(2).isUpper()) ||
@@ -146,10 +160,17 @@ void bindObject(TForm* form, QObject* target)
                 bindEvent(form, other, member, value.toString());
             else if (!other->setProperty(member.toLatin1().constData(), value))
                 refuse(other, QStringLiteral("a propriedade %1 não existe").arg(member));
+        } else if (target == form && property == u"ActiveControl") {
+            auto* control = qobject_cast<QWidget*>(component(form, value.toString()));
+            if (!control)
+                refuse(form, QStringLiteral("'%1' não é um controle").arg(value.toString()));
+            form->setActiveControl(control);
         } else if (isEventName(property)) {
             bindEvent(form, target, property, value.toString());
         } else if (property == u"Associate" || property == u"DataSource") {
             resolveReference(form, target, property, value.toString());
+        } else if (property == u"ShortCut") {
+            setShortCut(target, value.toString());
         }
     }
 }
