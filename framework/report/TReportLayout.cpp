@@ -14,6 +14,7 @@ constexpr double margin = 10 * mm;
 constexpr double bodySize = 7.5;
 constexpr double smallSize = 6.5;
 constexpr double titleSize = 12;
+constexpr double smallestTitleSize = 5.5;
 constexpr double pad = 1.0 * mm;
 constexpr double thin = 0.15 * mm;
 constexpr double thick = 0.4 * mm;
@@ -127,6 +128,12 @@ TReportLayout::TReportLayout(const TReportDefinition& definition, const QString&
         m_align.push_back(c.alignment);
         m_titles.push_back(TReportText::encode(c.title));
     }
+    // A title a little too wide for a narrow column is set smaller rather than cut.
+    for (size_t c = 0; c < m_titles.size(); ++c) {
+        const double w = TReportText::width(m_titles[c], true, bodySize);
+        m_titleSizes.push_back(
+            qBound(smallestTitleSize, bodySize * room(int(c)) / qMax(w, 1.0), bodySize));
+    }
     for (const QString& f : definition.TotalsBy().fields)
         for (int i = 0; i < columns.size(); ++i)
             if (columns[i].field.compare(f, Qt::CaseInsensitive) == 0)
@@ -225,27 +232,32 @@ int TReportLayout::pageCount() const
     return m_spool->pageCount();
 }
 
+double TReportLayout::room(int column) const
+{
+    return m_x[size_t(column) + 1] - m_x[size_t(column)] - 2 * pad;
+}
+
 void TReportLayout::cell(TReportCanvas& canvas, int column, double top, double height,
-                         QByteArrayView text, bool bold) const
+                         QByteArrayView text, bool bold, double size) const
 {
     if (text.empty())
         return;
     const double left = m_x[size_t(column)] + pad;
-    const double room = m_x[size_t(column) + 1] - m_x[size_t(column)] - 2 * pad;
+    const double room = this->room(column);
     bool ellipsis = false;
     double advance = 0;
-    const qsizetype kept = TReportText::fit(text, bold, bodySize, room, ellipsis, advance);
+    const qsizetype kept = TReportText::fit(text, bold, size, room, ellipsis, advance);
     double at = left;
     const Qt::Alignment align = m_align[size_t(column)];
     if (align & Qt::AlignRight)
         at = left + room - advance;
     else if (align & Qt::AlignHCenter)
         at = left + (room - advance) / 2;
-    const double y = baseline(top, height, bodySize);
+    const double y = baseline(top, height, size);
     if (!ellipsis)
-        canvas.text(at, y, bold, bodySize, text);
+        canvas.text(at, y, bold, size, text);
     else
-        canvas.text(at, y, bold, bodySize, QByteArray(text.first(kept).toByteArray() + "\x85"));
+        canvas.text(at, y, bold, size, QByteArray(text.first(kept).toByteArray() + "\x85"));
 }
 
 void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
@@ -271,7 +283,7 @@ void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
         y += lineHeight(smallSize);
     }
     for (size_t c = 0; c < m_titles.size(); ++c)
-        cell(canvas, int(c), m_headTop, headRowHeight, m_titles[c], true);
+        cell(canvas, int(c), m_headTop, headRowHeight, m_titles[c], true, m_titleSizes[c]);
 
     const double foot =
         baseline(m_footerLine + thin, m_page.height() - margin - m_footerLine, smallSize);
@@ -317,7 +329,7 @@ void TReportLayout::drawBands(const QByteArray& bytes, TReportCanvas& canvas, bo
                 break;
             }
             for (size_t c = 0; c < m_titles.size(); ++c)
-                cell(canvas, int(c), top, rowHeight, r.text(), false);
+                cell(canvas, int(c), top, rowHeight, r.text(), false, bodySize);
             break;
         }
         case Group: {
@@ -344,7 +356,7 @@ void TReportLayout::drawBands(const QByteArray& bytes, TReportCanvas& canvas, bo
                 left + pad, baseline(top, sumsHeight, bodySize), true, bodySize,
                 TReportText::elided(caption, true, bodySize, captionRight - left - 2 * pad));
             for (const int c : m_sumColumns)
-                cell(canvas, c, top, sumsHeight, r.text(), true);
+                cell(canvas, c, top, sumsHeight, r.text(), true, bodySize);
             break;
         }
         case Message: {

@@ -58,8 +58,9 @@ private:
     void groupBand(bool continued);
     void drawFrame(int page, TReportCanvas& canvas, bool texts) const;
     void drawBands(const QByteArray& bytes, TReportCanvas& canvas, bool texts) const;
+    double room(int column) const;
     void cell(TReportCanvas& canvas, int column, double top, double height, QByteArrayView text,
-              bool bold) const;
+              bool bold, double size) const;
 
     TReportDefinition m_definition;
     std::vector<QByteArray> m_filterLines;
@@ -71,6 +72,7 @@ private:
     std::vector<double> m_x;
     std::vector<Qt::Alignment> m_align;
     std::vector<QByteArray> m_titles;
+    std::vector<double> m_titleSizes;
     std::vector<int> m_sumColumns;
     double m_filterTop = 0, m_ruleY = 0, m_headTop = 0, m_bodyTop = 0, m_footerLine = 0,
            m_bottom = 0;

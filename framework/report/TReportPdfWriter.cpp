@@ -40,8 +40,9 @@ qint64 hundredths(double value)
 void appendHundredths(QByteArray& out, qint64 value)
 {
     char buffer[24];
-    char* end = buffer + sizeof buffer;
+    char* const end = buffer + sizeof buffer;
     char* at = end;
+    *--at = ' ';
     const bool negative = value < 0;
     quint64 v = quint64(negative ? -value : value);
     const int fraction = int(v % 100);
@@ -58,8 +59,7 @@ void appendHundredths(QByteArray& out, qint64 value)
     } while (v);
     if (negative)
         *--at = '-';
-    *--end = ' ';
-    out.append(at, qsizetype(end - at) + 1);
+    out.append(at, qsizetype(end - at));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "TReportRun.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QScrollArea>
@@ -98,6 +99,7 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
     m_scroll->setWidgetResizable(true);
     m_scroll->setAlignment(Qt::AlignCenter);
     m_scroll->setBackgroundRole(QPalette::Dark);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -236,18 +238,21 @@ void TReportPreview::fitWidth()
     showPage();
 }
 
-void TReportPreview::resizeEvent(QResizeEvent* event)
+bool TReportPreview::eventFilter(QObject* watched, QEvent* event)
 {
-    QDialog::resizeEvent(event);
-    if (m_fitWidth)
-        showPage();
+    // The page fits the viewport's width as laid out, not the dialog's.
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize && m_fitWidth &&
+        m_fittedWidth != m_scroll->viewport()->width())
+        TEventGuard::run([this] { showPage(); });
+    return QDialog::eventFilter(watched, event);
 }
 
 void TReportPreview::showPage()
 {
     const double screenDpi = logicalDpiX();
     if (m_fitWidth && m_renderer.pageSize().width() > 0) {
-        const int room = m_scroll->viewport()->width() - 24;
+        m_fittedWidth = m_scroll->viewport()->width();
+        const int room = m_fittedWidth - 24;
         m_zoom = qMax(0.2, room / (m_renderer.pageSize().width() / 72.0 * screenDpi));
     }
     const qreal ratio = devicePixelRatioF();

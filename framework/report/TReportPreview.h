@@ -53,7 +53,7 @@ Q_SIGNALS:
     void pagesCounted(int pages);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     TReportPreview(const TReportRenderer& renderer, TReportRenderer* pass, TReportRun* run,
@@ -73,6 +73,7 @@ private:
     QLabel* m_pageTotal;
     int m_page = 1;
     int m_shownPage = 0;
+    int m_fittedWidth = 0;
     // The page asked for before it was laid out; -1 the last one.
     int m_wanted = 0;
     double m_zoom = 1.0;
