@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <csignal>
+
 namespace {
 
 const QStringList codeNames = {QStringLiteral("P_CDEMPRESA"), QStringLiteral("P_CDINSCESTA"),
@@ -18,6 +20,8 @@ const QStringList dateNames = {QStringLiteral("P_DTENTRINI"), QStringLiteral("P_
 const QString directionName = QStringLiteral("P_IDENTRSAID");
 const QString listName = QStringLiteral("P_CDTIPOOPER");
 const QString allTypesName = QStringLiteral("P_TCDTIPOOPER");
+
+volatile std::sig_atomic_t stopRequested = 0;
 
 [[noreturn]] void refuse(const QString& text)
 {
@@ -51,6 +55,11 @@ QString typeList(const QString& value)
 }
 
 } // namespace
+
+void TReportJob::requestStop()
+{
+    stopRequested = 1;
+}
 
 TReportParamBinder::Filter TReportJob::filter(const QMap<QString, QString>& params)
 {
@@ -171,7 +180,12 @@ TReportJob::Result TReportJob::run()
         }
         TReportParamBinder::Bind(params, values);
     };
+    QObject::connect(&report, &TReportDesignerDialog::progressed, [&report] {
+        if (stopRequested)
+            report.cancel();
+    });
     if (!report.ExportFile(definition, m_commandLine.outputPath()))
-        refuse(QStringLiteral("A emissão do relatório foi cancelada."));
+        refuse(QStringLiteral("A emissão do relatório foi interrompida; nenhum arquivo foi "
+                              "gravado."));
     return {report.PageCount(), report.RowCount()};
 }

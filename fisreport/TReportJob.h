@@ -23,6 +23,10 @@ public:
 
     Result run();
 
+    // Asks the run in progress to stop at its next page, leaving no file; safe to call
+    // from a signal handler.
+    static void requestStop();
+
     // The filter of those --param values. A name that is not one of the report
     // parameters, a bad date or direction is an error.
     static TReportParamBinder::Filter filter(const QMap<QString, QString>& params);

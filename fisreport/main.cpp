@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -16,6 +17,11 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "fisreport: %s\n", qPrintable(message));
+}
+
+void stop(int)
+{
+    TReportJob::requestStop();
 }
 
 } // namespace
@@ -40,6 +46,9 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    // A scheduler that gives up on the run gets no half-written file.
+    std::signal(SIGTERM, stop);
+    std::signal(SIGINT, stop);
     QString failure;
     try {
         TReportJob job(commandLine);
