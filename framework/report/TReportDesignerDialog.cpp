@@ -23,6 +23,8 @@
 namespace {
 
 const QMarginsF pageMargins(10, 10, 10, 10);
+// A short report is read whole before its preview opens, so its total shows at once.
+constexpr int firstPageBudgetMs = 150;
 
 QMap<QString, TReportDesignerDialog::Exporter>& exporters()
 {
@@ -142,15 +144,14 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
     const auto run = start(definition);
     if (!run)
         return;
+    // The window opens on page 1 and reads the rest of the rows itself.
+    run->setProgress({});
     TReportRenderer renderer(definition, run->params());
-    if (!renderer.paginate(*run))
+    if (!renderer.paginate(*run, 1, firstPageBudgetMs))
         return;
     preparePrinter(definition);
-    const int pages = renderer.pageCount();
-    // The rows are all read: the preview needs no progress of its own.
-    run->setProgress({});
 
-    TReportPreview preview(renderer, parentWidget());
+    TReportPreview preview(renderer, *run, parentWidget());
     preview.setWindowTitle(QStringLiteral("Visualizar - %1").arg(definition.Name()));
     preview.OnPrint = [&] {
         if (!choosePrinter(definition))
@@ -164,9 +165,9 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
         printPages(renderer, again);
     };
     preview.OnExport = [&] { previewExport(definition); };
-    m_pageCount = pages;
+    m_pageCount = renderer.pageCount();
     preview.exec();
-    m_pageCount = pages;
+    m_pageCount = renderer.pageCount();
 }
 
 void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
