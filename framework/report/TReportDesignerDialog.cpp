@@ -86,6 +86,7 @@ QString TReportDesignerDialog::exportFilters()
 std::unique_ptr<TReportRun> TReportDesignerDialog::start(const TReportDefinition& definition)
 {
     m_pageCount = 0;
+    m_rowCount = 0;
     m_cancelRequested = false;
     auto run = std::make_unique<TReportRun>(definition, m_query);
     if (!run->start(BeforeGetQueryParams))
@@ -241,6 +242,7 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
         cannotWrite(path, QString::fromStdString(error.message()));
     }
     partial.setAutoRemove(false);
+    m_rowCount = run->rowsRead();
     // A temporary file is the owner's alone; an exported report is not.
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                     QFileDevice::ReadGroup | QFileDevice::ReadOther);
