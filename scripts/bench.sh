@@ -2,6 +2,7 @@
 # Builds the lookup benchmark in Release and runs it on SQLite and PostgreSQL.
 #
 #   scripts/bench.sh [bench_lookups options, e.g. --runs 1000 --engines sqlite]
+#   scripts/bench.sh export    (the exporters only)
 #
 # The million-row databases are made on the first run and reused: SQLite files in
 # $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
@@ -15,6 +16,30 @@ DATA=${FIS_BENCH_DATA:-$BUILD/bench-data}
 export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+# The exporters: XLSX of 100,000 rows against python3-xlsxwriter on the same rows, CSV of
+# 1,000,000 rows, and each format's peak memory at 1,000,000 rows against 10,000 (the
+# same 10,000 distinct rows repeated, so only the writer's own memory can grow).
+#   scripts/bench.sh export    runs this part alone
+bench_export() {
+  cmake --build "$BUILD" --target bench_export -j2
+  local run=("$BUILD/bin/bench_export" --reports "$ROOT/reports")
+  echo "== export"
+  "${run[@]}" --format xlsx --rows 100000 --peer "$ROOT/bench/xlsxwriter_peer.py"
+  for format in csv xlsx; do
+    small=$("${run[@]}" --format $format --rows 10000 --pool 10000)
+    large=$("${run[@]}" --format $format --rows 1000000 --pool 10000)
+    echo "$small"
+    echo "$large"
+    awk -v a="$small" -v b="$large" -v f=$format 'BEGIN {
+      sub(/.*peak /, "", a); sub(/.*peak /, "", b)
+      printf "%s peak memory 1,000,000 / 10,000 rows: %.2fx (target <= 1.5x)\n", f, b / a }'
+  done
+}
+if [ "${1:-}" = export ]; then
+  bench_export
+  exit 0
+fi
 cmake --build "$BUILD" --target bench_lookups fisdemo -j2
 
 engines=sqlite
@@ -46,3 +71,5 @@ for n in 10000 100000 1000000; do
     /usr/bin/python3 "$ROOT/bench/reportlab_peer.py" "$db" "$pages" "$DATA/peer-$n.pdf"
   fi
 done
+
+bench_export

@@ -22,6 +22,15 @@ void appendCents(QByteArray& out, qint64 cents)
 
 } // namespace
 
+QString TCsvExporter::inert(const QString& text)
+{
+    // A spreadsheet opening the file would run a text such as "=HYPERLINK(...)" as a
+    // formula; the apostrophe is how its users themselves mark a text.
+    if (!text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front()))
+        return u'\'' + text;
+    return text;
+}
+
 QByteArray TCsvExporter::field(const QString& text)
 {
     QByteArray utf8 = text.toUtf8();
@@ -66,7 +75,7 @@ void TCsvExporter::row(const TRowSource::Row& values)
         default: {
             const QString text = TValueFormat::text(v, column.definition.format);
             const auto it = column.definition.values.constFind(text);
-            m_buffer += field(it == column.definition.values.constEnd() ? text : it.value());
+            m_buffer += field(inert(it == column.definition.values.constEnd() ? text : it.value()));
         }
         }
     }

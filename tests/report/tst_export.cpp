@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,12 +47,12 @@ TReportDefinition definition()
         "name": "Teste", "reportCode": "FIS012", "query": {"SQL": "SELECT 1"},
         "columns": [
             {"field": "DT", "title": "Data", "width": 8, "format": "date"},
-            {"field": "ES", "title": "E/S", "values": {"E": "Entrada"}},
-            {"field": "QT", "title": "Qtd.", "format": "integer"},
-            {"field": "VL", "title": "Valor", "format": "money"}],
+            {"field": "ES", "title": "E/S", "width": 5, "values": {"E": "Entrada"}},
+            {"field": "QT", "title": "Qtd.", "width": 4, "format": "integer"},
+            {"field": "VL", "title": "Valor", "width": 9, "format": "money"}],
         "group": {"field": "CD", "footer": "Total do participante",
-                  "text": [{"field": "CD", "title": "CNPJ/CPF", "format": "cnpjcpf"},
-                           {"field": "NM", "title": "Nome"}]},
+                  "text": [{"field": "CD", "title": "CNPJ/CPF", "width": 13, "format": "cnpjcpf"},
+                           {"field": "NM", "title": "Nome", "width": 30}]},
         "totals": {"fields": ["QT", "VL"], "caption": "Total geral", "countLabel": "Documentos"}
     })")
                                            .object(),
@@ -117,6 +118,57 @@ private Q_SLOTS:
                             "CNPJ/CPF;Nome;Data;E/S;Qtd.;Valor\r\n"
                             "529.982.247-25;\"Silva; \"\"Irmãos\"\"\nLtda.\";01/01/2024;"
                             "Entrada;1;1234,50\r\n"));
+    }
+
+    void csvQuotesOnlyWhatNeedsIt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("plain") << "Irmãos Ltda." << QByteArray("Irmãos Ltda.");
+        QTest::newRow("separator") << "A; B" << QByteArray("\"A; B\"");
+        QTest::newRow("quote") << "O \"Toninho\"" << QByteArray("\"O \"\"Toninho\"\"\"");
+        QTest::newRow("line feed") << "A\nB" << QByteArray("\"A\nB\"");
+        QTest::newRow("carriage return") << "A\rB" << QByteArray("\"A\rB\"");
+        QTest::newRow("comma stays bare") << "1,5" << QByteArray("1,5");
+        // A text a spreadsheet would run as a formula is marked as text.
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << QByteArray("\"'=HYPERLINK(\"\"x\"\")\"");
+        QTest::newRow("at sign") << "@SUM(A1)" << QByteArray("'@SUM(A1)");
+        QTest::newRow("inner equals") << "A=B" << QByteArray("A=B");
+    }
+    void csvQuotesOnlyWhatNeedsIt()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, field);
+        QCOMPARE(TCsvExporter::field(TCsvExporter::inert(text)), field);
+    }
+
+    // What a spreadsheet user sees besides the values: the header frozen and filtered,
+    // the widths of the definition, dates as dates and amounts in 1.234,56.
+    void xlsxSheetIsSetUp()
+    {
+        const QString path = m_dir.filePath("s.xlsx");
+        VectorRows source(kNames, rows(4));
+        QVERIFY(TXlsxExporter().write(definition(), source, path));
+        const char* script = R"(
+import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+print(ws.freeze_panes, ws.auto_filter.ref)
+print(' '.join('%.1f' % ws.column_dimensions[c].width for c in 'ABCDEF'))
+print(' '.join('%s:%s' % (type(c.value).__name__, c.number_format) for c in ws[2]))
+print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
+)";
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+        QVERIFY(p.waitForFinished(60000));
+        const QStringList lines =
+            QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0), QString("A2 A1:F9"));
+        // 1.4 characters a share, or the title's width when wider ("Qtd."), plus the
+        // padding Excel keeps.
+        QCOMPARE(lines.value(1), QString("18.9 42.7 11.9 7.7 6.7 13.3"));
+        QCOMPARE(lines.value(2), QString("str:General str:General datetime:dd/mm/yyyy str:General "
+                                         "int:#,##0 float:#,##0.00"));
+        QCOMPARE(lines.value(3), QString("True True Total geral - Documentos: 4"));
     }
 
     void xlsxHoldsTypedCellsAndSums_data()
