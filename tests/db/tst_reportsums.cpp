@@ -4,6 +4,7 @@
 #include "TReportDesignerDialog.h"
 #include "TValueFormat.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -169,6 +170,19 @@ private Q_SLOTS:
         const QString xlsx = m_fixture.scratchPath() + QStringLiteral("/sums.xlsx");
         QVERIFY(designer.ExportFile(definition, pdf));
         QVERIFY(designer.ExportFile(definition, xlsx));
+
+        // FIS_KEEP_OUTPUT=DIR keeps each report's files, to be looked at.
+        const QString keep = qEnvironmentVariable("FIS_KEEP_OUTPUT");
+        if (!keep.isEmpty()) {
+            const QString stem =
+                QStringLiteral("%1/%2-%3-%4")
+                    .arg(keep, engine, QFileInfo(definition.FilePath()).baseName(),
+                         QString::fromLatin1(QTest::currentDataTag()).section(u',', 1).trimmed());
+            QFile::remove(stem + ".pdf");
+            QFile::remove(stem + ".xlsx");
+            QFile::copy(pdf, stem + ".pdf");
+            QFile::copy(xlsx, stem + ".xlsx");
+        }
 
         QList<qint64> want;
         for (const QString& field : fields)
