@@ -23,6 +23,7 @@ protected:
     void discard() override;
 
 private:
+    void appendDate(const QVariant& value);
     void flush();
 
     QFile m_file;

@@ -104,6 +104,30 @@ private Q_SLOTS:
         QCOMPARE(TValueFormat::text(digits, TReportDefinition::Format::CnpjCpf), shown);
     }
 
+    void amountsAndDatesAreRead_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<qint64>("cents");
+        QTest::addColumn<QString>("date");
+        QTest::newRow("numeric text") << QVariant("1234.5") << qint64(123450) << "";
+        QTest::newRow("negative") << QVariant(" -0.01 ") << qint64(-1) << "";
+        QTest::newRow("exponent") << QVariant("1e3") << qint64(100000) << "";
+        QTest::newRow("double") << QVariant(2500.55) << qint64(250055) << "";
+        QTest::newRow("iso date") << QVariant("2024-02-29") << qint64(0) << "29/02/2024";
+        QTest::newRow("timestamp") << QVariant("2024-01-05 10:00:00") << qint64(0) << "05/01/2024";
+        QTest::newRow("no such day") << QVariant("2023-02-29") << qint64(0) << "2023-02-29";
+    }
+    void amountsAndDatesAreRead()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(qint64, cents);
+        QFETCH(QString, date);
+        if (date.isEmpty())
+            QCOMPARE(TValueFormat::toCents(value), cents);
+        else
+            QCOMPARE(TValueFormat::text(value, TReportDefinition::Format::Date), date);
+    }
+
     void csvQuotesAsRfc4180()
     {
         const QString path = m_dir.filePath("q.csv");
