@@ -100,8 +100,13 @@ void appendTwo(char*& p, int value)
 // converted value alive.
 QStringView textOf(const QVariant& v, QString& owned)
 {
-    if (v.typeId() == QMetaType::QString)
-        return QStringView(*static_cast<const QString*>(v.constData())).trimmed();
+    if (v.typeId() == QMetaType::QString) {
+        const QStringView s(*static_cast<const QString*>(v.constData()));
+        // Most values carry no blanks: skip the general trim.
+        if (s.isEmpty() || (s.front().unicode() > u' ' && s.back().unicode() > u' '))
+            return s;
+        return s.trimmed();
+    }
     owned = v.toString().trimmed();
     return owned;
 }
@@ -186,8 +191,8 @@ void TCsvExporter::row(const TRowSource::Row& values)
 
 void TCsvExporter::appendDate(const QVariant& v)
 {
-    const QDate d = TValueFormat::date(v);
-    if (!d.isValid() || d.year() < 1000 || d.year() > 9999) {
+    int year = 0, month = 0, day = 0;
+    if (!TValueFormat::dateParts(v, year, month, day) || year < 1000 || year > 9999) {
         QString owned;
         appendField(m_buffer, textOf(v, owned));
         return;
@@ -195,12 +200,12 @@ void TCsvExporter::appendDate(const QVariant& v)
     const qsizetype start = m_buffer.size();
     m_buffer.resize(start + 10);
     char* p = m_buffer.data() + start;
-    appendTwo(p, d.day());
+    appendTwo(p, day);
     *p++ = '/';
-    appendTwo(p, d.month());
+    appendTwo(p, month);
     *p++ = '/';
-    appendTwo(p, d.year() / 100);
-    appendTwo(p, d.year() % 100);
+    appendTwo(p, year / 100);
+    appendTwo(p, year % 100);
 }
 
 void TCsvExporter::flush()

@@ -50,6 +50,33 @@ QString TValueFormat::sum(qint64 hundredths, TReportDefinition::Format format)
     return cents(hundredths);
 }
 
+bool TValueFormat::dateParts(const QVariant& value, int& year, int& month, int& day)
+{
+    if (value.typeId() == QMetaType::QString) {
+        // Read by hand: a million rows of QDate::fromString cost seconds.
+        const QString& s = *static_cast<const QString*>(value.constData());
+        if (s.size() < 10 || s[4] != u'-' || s[7] != u'-')
+            return false;
+        int part[3] = {0, 0, 0};
+        const qsizetype starts[3] = {0, 5, 8};
+        const qsizetype widths[3] = {4, 2, 2};
+        for (int k = 0; k < 3; ++k)
+            for (qsizetype i = starts[k]; i < starts[k] + widths[k]; ++i) {
+                const char16_t c = s[i].unicode();
+                if (c < u'0' || c > u'9')
+                    return false;
+                part[k] = part[k] * 10 + (c - u'0');
+            }
+        year = part[0];
+        month = part[1];
+        day = part[2];
+        return QDate::isValid(year, month, day);
+    }
+    const QDate d = date(value);
+    d.getDate(&year, &month, &day);
+    return d.isValid();
+}
+
 QDate TValueFormat::date(const QVariant& value)
 {
     if (value.typeId() == QMetaType::QDate)
@@ -57,23 +84,10 @@ QDate TValueFormat::date(const QVariant& value)
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date();
     if (value.typeId() == QMetaType::QString) {
-        // Read by hand: a million rows of QDate::fromString cost seconds.
         const QString& s = *static_cast<const QString*>(value.constData());
-        int part[3] = {0, 0, 0};
-        const int widths[3] = {4, 2, 2};
-        qsizetype at = 0;
-        bool ok = s.size() >= 10;
-        for (int k = 0; ok && k < 3; ++k) {
-            for (int i = 0; ok && i < widths[k]; ++i, ++at) {
-                const char16_t c = s[at].unicode();
-                ok = c >= u'0' && c <= u'9';
-                part[k] = part[k] * 10 + (c - u'0');
-            }
-            if (ok && k < 2)
-                ok = s[at++] == u'-';
-        }
-        if (ok)
-            return QDate(part[0], part[1], part[2]); // invalid when out of range
+        int year = 0, month = 0, day = 0;
+        if (s.size() >= 10 && s[4] == u'-' && s[7] == u'-')
+            return dateParts(value, year, month, day) ? QDate(year, month, day) : QDate();
     }
     return QDate::fromString(value.toString().left(10), Qt::ISODate);
 }
