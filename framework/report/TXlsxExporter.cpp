@@ -8,9 +8,18 @@
 namespace {
 
 // Definition widths are shares of a printed line; a character or so each on a sheet.
+// A date or amount too wide for its cell shows as "####", so those get room for theirs
+// (an amount up to 9.999.999.999,99).
 double sheetWidth(const TReportDefinition::Column& c)
 {
-    return std::max(c.width * 1.4, double(c.title.size()) + 2.0);
+    double least = double(c.title.size()) + 2.0;
+    if (c.format == TReportDefinition::Format::Date)
+        least = std::max(least, 11.0);
+    else if (c.format == TReportDefinition::Format::Money)
+        least = std::max(least, 17.0);
+    else if (c.format == TReportDefinition::Format::Integer)
+        least = std::max(least, 9.0);
+    return std::max(c.width * 1.4, least);
 }
 
 lxw_format* numberFormat(lxw_workbook* book, const char* numberFormat, bool bold)

@@ -187,9 +187,9 @@ print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
         const QStringList lines =
             QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.value(0), QString("A2 A1:F9"));
-        // 1.4 characters a share, or the title's width when wider ("Qtd."), plus the
-        // padding Excel keeps.
-        QCOMPARE(lines.value(1), QString("18.9 42.7 11.9 7.7 6.7 13.3"));
+        // 1.4 characters a share, widened to what a title, a date or an amount needs,
+        // plus the padding Excel keeps.
+        QCOMPARE(lines.value(1), QString("18.9 42.7 11.9 7.7 9.7 17.7"));
         QCOMPARE(lines.value(2), QString("str:General str:General datetime:dd/mm/yyyy str:General "
                                          "int:#,##0 float:#,##0.00"));
         QCOMPARE(lines.value(3), QString("True True Total geral - Documentos: 4"));
