@@ -167,9 +167,15 @@ void TfrmDadosGerRel::exportSelected()
         return filter.section(QStringLiteral("*."), 1).section(u')', 0, 0);
     };
     dialog.setDefaultSuffix(suffixOf(filters.first()));
-    connect(
-        &dialog, &QFileDialog::filterSelected, &dialog,
-        [&dialog, suffixOf](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffixOf](const QString& filter) {
+                const QString suffix = suffixOf(filter);
+                dialog.setDefaultSuffix(suffix);
+                // A name still carrying the other format's suffix follows the filter.
+                const QStringList chosen = dialog.selectedFiles();
+                if (!chosen.isEmpty() && TReportExporter::forPath(chosen.first()))
+                    dialog.selectFile(QFileInfo(chosen.first()).completeBaseName() + u'.' + suffix);
+            });
     if (m_exportDirectory.isEmpty())
         m_exportDirectory = QDir::homePath();
     dialog.setDirectory(m_exportDirectory);

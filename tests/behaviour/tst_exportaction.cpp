@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -60,9 +61,13 @@ void answerSaveDialog(QObject* owner, const QString& filter, const QString& file
             dialog->reject();
             return;
         }
+        dialog->setDirectory(QFileInfo(file).absolutePath());
         dialog->selectNameFilter(filter);
         Q_EMIT dialog->filterSelected(filter);
-        typeFileName(dialog, file);
+        if (QFileInfo(file).fileName() == u"=")
+            static_cast<QDialog*>(dialog)->accept();
+        else
+            typeFileName(dialog, file);
     });
 }
 
@@ -125,6 +130,10 @@ private Q_SLOTS:
         QTest::newRow("cancelled") << "csv"
                                    << ""
                                    << "";
+        // Only the filter changed: the proposed name takes its suffix.
+        QTest::newRow("proposed name") << "csv"
+                                       << "="
+                                       << "Listagem dos Documentos.csv";
     }
     void exportsWhatTheDialogNames()
     {
