@@ -148,6 +148,7 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
     };
 
     try {
+        m_reportName = d.Name();
         begin(file, columns);
         while (const TRowSource::Row* r = next()) {
             if (groupIndex >= 0) {

@@ -32,6 +32,25 @@ lxw_format* numberFormat(lxw_workbook* book, const char* numberFormat, bool bold
     return f;
 }
 
+// The report's name as Excel allows a sheet's: at most 31 characters, none of []:*?/\,
+// numbered from the second sheet on.
+QString sheetName(const QString& report, int sheet)
+{
+    QString name = report.trimmed();
+    for (QChar& c : name)
+        if (QStringView(u"[]:*?/\\").contains(c))
+            c = u'-';
+    while (name.startsWith(u'\''))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = QStringLiteral("Planilha");
+    const QString number = sheet > 1 ? QStringLiteral(" (%1)").arg(sheet) : QString();
+    name = name.left(31 - number.size()).trimmed();
+    while (name.endsWith(u'\''))
+        name.chop(1);
+    return name + number;
+}
+
 } // namespace
 
 void TXlsxExporter::check(int error) const
@@ -76,7 +95,7 @@ void TXlsxExporter::begin(const QString& file, const std::vector<Column>& column
 void TXlsxExporter::newSheet()
 {
     ++m_sheets;
-    const QByteArray name = QStringLiteral("Planilha%1").arg(m_sheets).toUtf8();
+    const QByteArray name = sheetName(reportName(), m_sheets).toUtf8();
     m_sheet = workbook_add_worksheet(m_book, name.constData());
     if (!m_sheet)
         throw EFrameworkError(fileError(m_file, QStringLiteral("falha ao criar a folha")));

@@ -221,6 +221,8 @@ print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
                 body << line.section(u'|', 1);
         }
         QCOMPARE(names.size(), sheets);
+        // Named after the report ("Teste"), numbered from the second sheet.
+        QVERIFY(names.contains("Teste") && names.contains(sheets > 1 ? "Teste (2)" : "Teste"));
         QCOMPARE(lines.filter(QRegularExpression("\\|CNPJ/CPF\\|Nome\\|Data\\|")).size(), sheets);
         QCOMPARE(body.first(), QString("11.222.333/0001-81|Nome 0|2024-01-01|Entrada|1|1234.5"));
         QVERIFY(body.contains("Total do participante - Documentos: 3||||6|3706.5"));
