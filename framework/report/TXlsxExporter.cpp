@@ -45,7 +45,10 @@ QString sheetName(const QString& report, int sheet)
     if (name.isEmpty())
         name = QStringLiteral("Planilha");
     const QString number = sheet > 1 ? QStringLiteral(" (%1)").arg(sheet) : QString();
-    name = name.left(31 - number.size()).trimmed();
+    const qsizetype room = 31 - number.size();
+    // A cut name says so.
+    if (name.size() > room)
+        name = name.left(room - 1).trimmed() + QChar(0x2026);
     while (name.endsWith(u'\''))
         name.chop(1);
     return name + number;

@@ -195,6 +195,22 @@ print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
         QCOMPARE(lines.value(3), QString("True True Total geral - Documentos: 4"));
     }
 
+    void sheetNamesAreOnesExcelTakes()
+    {
+        TReportDefinition d = definition();
+        d.setName(QStringLiteral("Retenções por Cliente/Fornecedor [Mensal]"));
+        const QString path = m_dir.filePath("n.xlsx");
+        VectorRows source(kNames, rows(6));
+        TXlsxExporter exporter;
+        exporter.setSheetRows(6);
+        QVERIFY(exporter.write(d, source, path));
+        QSet<QString> names;
+        for (const QString& line : xlsxRows(path))
+            names << line.section(u'|', 0, 0);
+        QCOMPARE(names, (QSet<QString>{u"Retenções por Cliente-Forneced…"_qs,
+                                       u"Retenções por Cliente-Forn… (2)"_qs}));
+    }
+
     void xlsxHoldsTypedCellsAndSums_data()
     {
         QTest::addColumn<int>("sheetRows");
