@@ -6,14 +6,18 @@
 #include "TDrawnIcons.h"
 #include "TMessages.h"
 #include "TReportDesignerDialog.h"
+#include "TReportExporter.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QStyle>
 #include <QToolButton>
+#include <variant>
 
 namespace {
 
@@ -51,6 +55,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     FIS_HANDLER(TfrmDadosGerRel, sbtPrintClick);
     FIS_HANDLER(TfrmDadosGerRel, sbtPreviewClick);
     FIS_HANDLER(TfrmDadosGerRel, sbtReportEditClick);
+    FIS_HANDLER(TfrmDadosGerRel, sbtExportClick);
 }
 
 void TfrmDadosGerRel::Loaded()
@@ -68,6 +73,11 @@ void TfrmDadosGerRel::Loaded()
     // Output buttons leave the focus where it is, so no field's exit check runs.
     for (QToolButton* button : {sbtPrint, sbtPreview, sbtReportEdit})
         button->setFocusPolicy(Qt::NoFocus);
+    sbtExport = findChild<QToolButton*>(QStringLiteral("sbtExport"));
+    if (sbtExport) {
+        sbtExport->setFocusPolicy(Qt::NoFocus);
+        sbtExport->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    }
     sbtPrint->setIcon(TDrawnIcons::printer());
     sbtPreview->setIcon(TDrawnIcons::preview());
     sbtReportEdit->setIcon(TDrawnIcons::reportEdit());
@@ -107,7 +117,10 @@ const TReportDefinition& TfrmDadosGerRel::selectedReport() const
 
 void TfrmDadosGerRel::sbtPrintClick(QObject*)
 {
-    rpddPadrao->Print(selectedReport());
+    if (m_exporting)
+        exportSelected();
+    else
+        rpddPadrao->Print(selectedReport());
 }
 
 void TfrmDadosGerRel::sbtPreviewClick(QObject*)
@@ -118,4 +131,63 @@ void TfrmDadosGerRel::sbtPreviewClick(QObject*)
 void TfrmDadosGerRel::sbtReportEditClick(QObject*)
 {
     rpddPadrao->Design(selectedReport());
+}
+
+void TfrmDadosGerRel::sbtExportClick(QObject* Sender)
+{
+    // The checks are whatever the form's print handler runs before it hands over to
+    // the base: that hand-over exports instead of printing.
+    const THandler* bound = handler(sbtPrint->property("OnClick").toString());
+    const auto* print = bound ? std::get_if<TNotifyEvent>(bound) : nullptr;
+    m_exporting = true;
+    try {
+        if (print && *print)
+            (*print)(Sender);
+        else
+            exportSelected();
+    } catch (...) {
+        m_exporting = false;
+        throw;
+    }
+    m_exporting = false;
+}
+
+void TfrmDadosGerRel::exportSelected()
+{
+    m_exporting = false;
+    const TReportDefinition& report = selectedReport();
+    const QStringList filters = TReportExporter::fileFilters();
+    QFileDialog dialog(this, QStringLiteral("Exportar - %1").arg(report.Name()));
+    dialog.setObjectName(QStringLiteral("svdExport"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(filters);
+    // The suffix names the format, so a bare name takes the chosen filter's.
+    auto suffixOf = [](const QString& filter) {
+        return filter.section(QStringLiteral("*."), 1).section(u')', 0, 0);
+    };
+    dialog.setDefaultSuffix(suffixOf(filters.first()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffixOf](const QString& filter) {
+                const QString suffix = suffixOf(filter);
+                dialog.setDefaultSuffix(suffix);
+                // A name still carrying the other format's suffix follows the filter.
+                const QStringList chosen = dialog.selectedFiles();
+                if (!chosen.isEmpty() && TReportExporter::forPath(chosen.first()))
+                    dialog.selectFile(QFileInfo(chosen.first()).completeBaseName() + u'.' + suffix);
+            });
+    if (m_exportDirectory.isEmpty())
+        m_exportDirectory = QDir::homePath();
+    dialog.setDirectory(m_exportDirectory);
+    // A report name may hold a slash ("Cliente/Fornecedor"), which no file name can.
+    QString name = report.Name();
+    name.replace(u'/', u'-');
+    dialog.selectFile(name + u'.' + dialog.defaultSuffix());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    m_exportDirectory = QFileInfo(path).absolutePath();
+    if (!TReportExporter::forPath(path))
+        MensErro(QStringLiteral("Informe um arquivo .csv ou .xlsx."), true);
+    rpddPadrao->ExportFile(report, path);
 }

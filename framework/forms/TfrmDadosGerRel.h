@@ -32,6 +32,9 @@ public:
     void sbtPrintClick(QObject* Sender);
     void sbtPreviewClick(QObject* Sender);
     void sbtReportEditClick(QObject* Sender);
+    // Runs the print action's checks (the handler bound to sbtPrint), then asks for a
+    // CSV or XLSX file and writes the selected report's rows to it.
+    void sbtExportClick(QObject* Sender);
 
     // The definitions behind cbbReportNames, in its order.
     QList<TReportDefinition> reports() const { return m_reports; }
@@ -46,6 +49,8 @@ public:
     QToolButton* sbtPrint = nullptr;
     QToolButton* sbtPreview = nullptr;
     QToolButton* sbtReportEdit = nullptr;
+    // Optional in a definition: a form without it has no export.
+    QToolButton* sbtExport = nullptr;
 
     TMessages* msgPadrao;
     TMessages* msgMensagens;
@@ -60,6 +65,9 @@ protected:
 
 private:
     const TReportDefinition& selectedReport() const;
+    void exportSelected();
 
     QList<TReportDefinition> m_reports;
+    bool m_exporting = false;
+    QString m_exportDirectory;
 };
