@@ -60,6 +60,8 @@ protected:
 
 private:
     const TReportDefinition& selectedReport() const;
+    // The shipped reports, then the user's, choosing the one at path when listed.
+    void reloadReports(const QString& path);
 
     QList<TReportDefinition> m_reports;
 };

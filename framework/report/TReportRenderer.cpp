@@ -101,18 +101,38 @@ bool TReportRenderer::paginate(TReportRun& run)
         index.push_back(run.column(c.field));
     const TReportDefinition::Totals totals = d.TotalsBy();
     const std::vector<int>& sumColumns = m_layout->sumColumns();
-    const bool grouped = d.HasGroup();
-    const TReportDefinition::Group group = d.GroupBy();
-    const int groupIndex = grouped ? run.column(group.field) : -1;
-    std::vector<int> groupTextIndex;
-    for (const QString& f : group.textFields)
-        groupTextIndex.push_back(run.column(f));
 
-    // Totals are summed in cents so that the sum of the printed values is printed.
-    std::vector<qint64> groupSums(sumColumns.size(), 0), reportSums(sumColumns.size(), 0);
-    qint64 groupCount = 0;
+    // One level per group, outer first; each sums its rows in cents so that the sum of
+    // the printed values is printed.
+    struct Level
+    {
+        TReportDefinition::Group group;
+        int index = -1;
+        std::vector<int> textIndex;
+        std::vector<bool> shows;
+        std::vector<qint64> sums;
+        qint64 count = 0;
+        QVariant key;
+        bool open = false;
+    };
+    std::vector<Level> levels;
+    for (const TReportDefinition::Group& g : {d.GroupBy(), d.SubGroup()}) {
+        if (g.field.isEmpty() || (!levels.empty() && !d.HasSubGroup()))
+            continue;
+        Level level;
+        level.group = g;
+        level.index = run.column(g.field);
+        for (const QString& f : g.textFields)
+            level.textIndex.push_back(run.column(f));
+        for (const int c : sumColumns)
+            level.shows.push_back(g.sums.isEmpty() ||
+                                  g.sums.contains(columns[c].field, Qt::CaseInsensitive));
+        level.sums.assign(sumColumns.size(), 0);
+        levels.push_back(std::move(level));
+    }
+    std::vector<qint64> reportSums(sumColumns.size(), 0);
     const auto sumsBand = [&](const QString& caption, qint64 count, const std::vector<qint64>& sums,
-                              bool grand) {
+                              const std::vector<bool>& shows, bool grand) {
         QStringList parts;
         if (!caption.isEmpty())
             parts << caption;
@@ -120,33 +140,47 @@ bool TReportRenderer::paginate(TReportRun& run)
             parts << QStringLiteral("%1: %2").arg(totals.countLabel, brazil().toString(count));
         std::vector<QByteArray> texts;
         for (size_t t = 0; t < sums.size(); ++t)
-            texts.push_back(TReportText::encode(
-                TValueFormat::sum(sums[t], columns[size_t(sumColumns[t])].format)));
+            texts.push_back(t < shows.size() && !shows[t]
+                                ? QByteArray("")
+                                : TReportText::encode(TValueFormat::sum(
+                                      sums[t], columns[size_t(sumColumns[t])].format)));
         m_layout->sums(TReportText::encode(parts.join(QStringLiteral(" - "))), texts, grand);
     };
+    // Closes the levels from the innermost up to first.
+    const auto close = [&](size_t first) {
+        for (size_t l = levels.size(); l-- > first;) {
+            Level& level = levels[l];
+            if (level.open && d.HasTotals())
+                sumsBand(level.group.footer, level.count, level.sums, level.shows, false);
+            std::fill(level.sums.begin(), level.sums.end(), 0);
+            level.count = 0;
+            level.open = false;
+        }
+    };
 
-    QVariant groupKey;
-    bool inGroup = false;
     std::vector<QByteArray> cells(columns.size());
     while (const TRowSource::Row* row = run.next()) {
-        if (grouped && (!inGroup || (*row)[size_t(groupIndex)] != groupKey)) {
-            if (inGroup && d.HasTotals()) {
-                sumsBand(group.footer, groupCount, groupSums, false);
-                std::fill(groupSums.begin(), groupSums.end(), 0);
-                groupCount = 0;
+        for (size_t l = 0; l < levels.size(); ++l) {
+            Level& level = levels[l];
+            if (level.open && (*row)[size_t(level.index)] == level.key)
+                continue;
+            close(l);
+            for (size_t inner = l; inner < levels.size(); ++inner) {
+                Level& opened = levels[inner];
+                opened.key = (*row)[size_t(opened.index)];
+                QStringList parts;
+                for (size_t g = 0; g < opened.textIndex.size(); ++g) {
+                    const QString part = formatValue((*row)[size_t(opened.textIndex[g])],
+                                                     opened.group.textColumns[qsizetype(g)].format);
+                    if (!part.isEmpty())
+                        parts << part;
+                }
+                const QString text = parts.join(QStringLiteral(" - "));
+                m_layout->group(TReportText::encode(
+                    opened.group.caption.isEmpty() ? text : opened.group.caption + u' ' + text));
+                opened.open = true;
             }
-            groupKey = (*row)[size_t(groupIndex)];
-            QStringList parts;
-            for (size_t g = 0; g < groupTextIndex.size(); ++g) {
-                const QString part = formatValue((*row)[size_t(groupTextIndex[g])],
-                                                 group.textColumns[qsizetype(g)].format);
-                if (!part.isEmpty())
-                    parts << part;
-            }
-            const QString text = parts.join(QStringLiteral(" - "));
-            m_layout->group(
-                TReportText::encode(group.caption.isEmpty() ? text : group.caption + u' ' + text));
-            inGroup = true;
+            break;
         }
         for (size_t c = 0; c < cells.size(); ++c) {
             const auto& col = columns[qsizetype(c)];
@@ -156,10 +190,12 @@ bool TReportRenderer::paginate(TReportRun& run)
         m_layout->row(cells);
         for (size_t t = 0; t < sumColumns.size(); ++t) {
             const qint64 cents = toCents((*row)[size_t(index[size_t(sumColumns[t])])]);
-            groupSums[t] += cents;
+            for (Level& level : levels)
+                level.sums[t] += cents;
             reportSums[t] += cents;
         }
-        ++groupCount;
+        for (Level& level : levels)
+            ++level.count;
     }
     if (run.cancelled())
         return false;
@@ -167,10 +203,9 @@ bool TReportRenderer::paginate(TReportRun& run)
     if (run.rowsRead() == 0)
         m_layout->message(
             TReportText::encode(QStringLiteral("Não há dados para o filtro informado.")));
-    if (inGroup && d.HasTotals())
-        sumsBand(group.footer, groupCount, groupSums, false);
+    close(0);
     if (d.HasTotals())
-        sumsBand(totals.caption, run.rowsRead(), reportSums, true);
+        sumsBand(totals.caption, run.rowsRead(), reportSums, {}, true);
     m_layout->finish();
     return true;
 }
