@@ -67,6 +67,8 @@ public:
     TADOIBQuery* Query() const { return m_query; }
     // Pages of the last printed, previewed or exported report.
     int PageCount() const { return m_pageCount; }
+    // Rows read by the last successful export.
+    qint64 RowCount() const { return m_rowCount; }
     // The printer behind Print and Preview; its settings carry over between runs.
     QPrinter* Printer() const { return m_printer.get(); }
 
@@ -98,4 +100,5 @@ private:
     bool m_cancelRequested = false;
     QString m_saveAsCaption, m_saveAsPrompt;
     int m_pageCount = 0;
+    qint64 m_rowCount = 0;
 };
