@@ -298,12 +298,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("sql");
         QTest::addColumn<bool>("ok");
+        QTest::addColumn<QStringList>("sort");
         const QString companies = "SELECT CDEMPRESA, NMRAZSOCEMPR FROM EMPRESA WHERE "
                                   "(CDEMPRESA = :P_CDEMPRESA OR :P_CDEMPRESA = 'T')";
         for (const QString& engine : DatabaseFixture::engines()) {
-            QTest::addRow("%s good", qPrintable(engine)) << engine << companies << true;
+            QTest::addRow("%s good", qPrintable(engine))
+                << engine << companies << true << QStringList();
+            // The designer's order wraps the query; every dialect must take it.
+            QTest::addRow("%s sorted", qPrintable(engine))
+                << engine << companies + " ORDER BY CDEMPRESA" << true
+                << QStringList{"CDEMPRESA DESC"};
             QTest::addRow("%s broken", qPrintable(engine))
-                << engine << "SELECT NAOEXISTE FROM EMPRESA" << false;
+                << engine << "SELECT NAOEXISTE FROM EMPRESA" << false << QStringList();
         }
     }
 
@@ -312,6 +318,7 @@ private Q_SLOTS:
         QFETCH(QString, engine);
         QFETCH(QString, sql);
         QFETCH(bool, ok);
+        QFETCH(QStringList, sort);
         if (!m_demo) {
             m_demo = std::make_unique<DatabaseFixture>();
             m_demo->open();
@@ -326,6 +333,7 @@ private Q_SLOTS:
         TReportDefinition d = TReportDesignModel::emptyReport("FIS012");
         d.setSQL({sql});
         d.setSQL_IB({sql});
+        d.setSort(sort);
         const TReportQueryProbe::Result r =
             TReportQueryProbe::test(d, &TReportDesignerWindow::allValues, 3);
         QCOMPARE(r.ok, ok);
@@ -341,6 +349,8 @@ private Q_SLOTS:
         QCOMPARE(r.firstRows.size(), qMin(3, count.value(0).toInt()));
         QCOMPARE(r.fields.size(), 2);
         QCOMPARE(r.fields[0].toUpper(), QString("CDEMPRESA"));
+        for (int i = 1; !sort.isEmpty() && i < r.firstRows.size(); ++i)
+            QVERIFY(r.firstRows[i - 1][0].toString() > r.firstRows[i][0].toString());
     }
 
     void reportEditOpensTheDesignerWithTheFilterBound()
