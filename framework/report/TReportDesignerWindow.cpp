@@ -178,12 +178,12 @@ TReportDesignerWindow::TReportDesignerWindow(const TReportDefinition& definition
     m_preview = new QLabel;
     m_preview->setObjectName(QStringLiteral("imgPreview"));
     m_preview->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(m_preview);
-    scroll->setWidgetResizable(true);
-    scroll->setBackgroundRole(QPalette::Dark);
+    m_previewScroll = new QScrollArea;
+    m_previewScroll->setWidget(m_preview);
+    m_previewScroll->setWidgetResizable(true);
+    m_previewScroll->setBackgroundRole(QPalette::Dark);
     previewLayout->addWidget(m_previewNote);
-    previewLayout->addWidget(scroll, 1);
+    previewLayout->addWidget(m_previewScroll, 1);
 
     auto* splitter = new QSplitter;
     splitter->addWidget(m_tabs);
@@ -198,6 +198,9 @@ TReportDesignerWindow::TReportDesignerWindow(const TReportDefinition& definition
     m_previewTimer->setInterval(300);
     connect(m_previewTimer, &QTimer::timeout, this, &TReportDesignerWindow::refreshPreview);
     connect(m_model, &TReportDesignModel::changed, this, [this] {
+        // A changed query (typed, undone) brings its own fields.
+        if (m_model->definition().SQL() != m_fieldsOf)
+            readFields();
         refresh();
         m_previewTimer->start();
     });
@@ -461,6 +464,8 @@ QWidget* TReportDesignerWindow::buildQueryTab()
     m_testMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_testRows = new QTableWidget;
     m_testRows->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_testRows->setWordWrap(false);
+    m_testRows->verticalHeader()->setDefaultSectionSize(m_testRows->fontMetrics().height() + 6);
     layout->addWidget(dialects, 3);
     layout->addLayout(buttons);
     layout->addWidget(m_testMessage);
@@ -514,6 +519,7 @@ int TReportDesignerWindow::currentColumn() const
 
 void TReportDesignerWindow::readFields()
 {
+    m_fieldsOf = m_model->definition().SQL();
     const TReportQueryProbe::Result r =
         TReportQueryProbe::test(m_model->definition(), m_params, 0, 0);
     m_fields = r.fields;
@@ -526,7 +532,9 @@ void TReportDesignerWindow::readFields()
         m_groupField[level]->addItems(m_fields);
         m_groupField[level]->setCurrentText(current);
     }
-    if (!r.ok)
+    if (r.ok)
+        statusBar()->clearMessage();
+    else
         statusBar()->showMessage(r.message);
 }
 
@@ -675,7 +683,12 @@ void TReportDesignerWindow::refreshPreview()
 {
     m_previewTimer->stop();
     QString why;
-    const QImage page = TReportQueryProbe::firstPage(m_model->definition(), m_params, 72, &why);
+    // The page fills the pane's width: A4 is 595 by 842 points.
+    const double pageWidth =
+        m_model->definition().Orientation() == QPageLayout::Landscape ? 842.0 : 595.0;
+    const double width = std::max(200, m_previewScroll->viewport()->width() - 16);
+    const QImage page = TReportQueryProbe::firstPage(m_model->definition(), m_params,
+                                                     72.0 * width / pageWidth, &why);
     if (page.isNull()) {
         m_preview->setPixmap({});
         m_preview->setText(why);
@@ -736,6 +749,12 @@ void TReportDesignerWindow::remove()
     m_model->undoStack()->setClean();
     close();
     Q_EMIT reportsChanged(path);
+}
+
+void TReportDesignerWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    m_previewTimer->start();
 }
 
 void TReportDesignerWindow::closeEvent(QCloseEvent* event)

@@ -12,6 +12,7 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QListWidget;
 class QTableWidget;
 class QTabWidget;
@@ -68,6 +69,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QWidget* buildColumnsTab();
@@ -91,6 +93,7 @@ private:
     TReportDesignModel* m_model;
     TBeforeGetQueryParamsEvent m_params;
     QStringList m_fields;
+    QStringList m_fieldsOf;
     bool m_refreshing = false;
     QString m_saveAsCaption = QStringLiteral("Título do Relatório");
     QString m_saveAsPrompt = QStringLiteral("Informe o título do relatório:");
@@ -122,5 +125,6 @@ private:
     QTableWidget* m_testRows;
     QLabel* m_preview;
     QLabel* m_previewNote;
+    QScrollArea* m_previewScroll;
     QTabWidget* m_tabs;
 };
