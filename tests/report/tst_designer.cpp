@@ -9,6 +9,7 @@
 #include "TUserReports.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -195,6 +196,60 @@ private Q_SLOTS:
             return t.simplified();
         };
         QCOMPARE(body(mine, "Retenções (minha cópia)"), body(theirs, retencoes()));
+    }
+
+    void twoGroupLevelsWithChosenSubtotals()
+    {
+        TReportDesignModel m(TReportDesignModel::emptyReport("FIS012"), reportsDirectory());
+        m.setQuery(TReportDesignModel::Dialect::Default,
+                   "SELECT CDEMPRESA, CDCLIFOR, NMCLIFOR, NRDOCUMENTO, VLDOCUMENTO, VLIRRF FROM "
+                   "DOCFISCAL WHERE DTENTRADA BETWEEN :P_DTENTRINI AND :P_DTENTRFIM");
+        for (const char* field : {"NRDOCUMENTO", "VLDOCUMENTO", "VLIRRF"})
+            m.addColumn(QLatin1String(field));
+        m.setTotals({"VLDOCUMENTO", "VLIRRF"}, "Total geral", {});
+        TReportDefinition::Group outer;
+        outer.field = "CDEMPRESA";
+        outer.caption = "Empresa:";
+        outer.footer = "Total da empresa";
+        m.setGroup(0, outer);
+        TReportDefinition::Group inner;
+        inner.field = "CDCLIFOR";
+        inner.textFields = {"NMCLIFOR"};
+        inner.footer = "Total do cliente";
+        inner.sums = {"VLIRRF"};
+        m.setGroup(1, inner);
+        // No ORDER BY in the query: the groups order the rows.
+        QCOMPARE(m.definition().Sort(), QStringList({"CDEMPRESA"}));
+        const QString text = pdfText(printPdf(m.definition(), "niveis.pdf"));
+        // Company 01, then its clients in order; the client's footer shows only the IRRF.
+        QVERIFY(!lineWith(text, {"Empresa: 01"}).isEmpty());
+        QVERIFY(text.indexOf("CLIENTE ALFA") < text.indexOf("FORNECEDOR BETA"));
+        QVERIFY(text.indexOf("Empresa: 01") < text.indexOf("Empresa: 02"));
+        const QString beta = lineWith(text, {"Total do cliente", "150,03"});
+        QVERIFY2(!beta.isEmpty() && !beta.contains("3.500,50"), qPrintable(text));
+        QVERIFY(!lineWith(text, {"Total da empresa", "3.800,50", "180,03"}).isEmpty());
+        QVERIFY(!lineWith(text, {"Total geral", "3.850,50", "185,03"}).isEmpty());
+        // Removing the outer level takes the inner one with it.
+        m.setGroup(0, {});
+        QVERIFY(!m.definition().HasGroup() && !m.definition().HasSubGroup());
+        m.undoStack()->undo();
+        QVERIFY(m.definition().HasSubGroup());
+    }
+
+    void allValuesMeanEverything()
+    {
+        TParams params(TReportDesignModel::parameterNames());
+        bool handled = true;
+        TReportDesignerWindow::allValues(params, handled);
+        QVERIFY(handled);
+        for (const char* code : {"P_CDEMPRESA", "P_CDINSCESTA", "P_CDINSCMUNI", "P_CDFILIAL"})
+            QCOMPARE(params.ParamByName(code).AsString(), QString("T"));
+        QCOMPARE(params.ParamByName("P_IDENTRSAID").AsString(), QString("A"));
+        QCOMPARE(params.ParamByName("P_CDTIPOOPER").AsString(), QString());
+        QCOMPARE(params.ParamByName("P_TCDTIPOOPER").AsString(), QString("T"));
+        const int year = QDate::currentDate().year();
+        QCOMPARE(params.ParamByName("P_DTENTRINI").Value().toDate(), QDate(year, 1, 1));
+        QCOMPARE(params.ParamByName("P_DTENTRFIM").Value().toDate(), QDate(year, 12, 31));
     }
 
     void titleAlreadyListedIsRefused_data()
