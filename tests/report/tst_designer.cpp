@@ -14,11 +14,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUndoStack>
 
 using namespace ReportFixture;
@@ -419,7 +421,7 @@ private Q_SLOTS:
         };
         QString query, refused;
         QStringList fieldsShown;
-        bool drawn = false;
+        bool drawn = false, movedByKey = false, redrawn = false;
         auto* timer = new QTimer(this);
         timer->setInterval(50);
         connect(timer, &QTimer::timeout, [&, timer] {
@@ -427,12 +429,24 @@ private Q_SLOTS:
             if (!w)
                 return;
             timer->stop();
+            // A failed check leaves the lambda early; the window still closes.
+            const auto closeWindow = qScopeGuard([w] { w->close(); });
             query = w->findChild<QPlainTextEdit*>("memConsulta")->toPlainText();
             auto* list = w->findChild<QListWidget*>("lstCampos");
             for (int i = 0; i < list->count(); ++i)
                 fieldsShown << list->item(i)->text();
             w->refreshPreview();
             drawn = !w->previewLabel()->pixmap().isNull();
+            // Ctrl+Down moves the selected column; the preview follows on its own.
+            const qint64 before = w->previewLabel()->pixmap().cacheKey();
+            auto* columns = w->findChild<QTreeWidget*>("grdColunas");
+            columns->setCurrentItem(columns->topLevelItem(0));
+            const QString first = w->model()->definition().Columns()[0].field;
+            QTest::keyClick(columns, Qt::Key_Down, Qt::ControlModifier);
+            movedByKey = w->model()->definition().Columns()[1].field == first;
+            QTRY_VERIFY(w->previewLabel()->pixmap().cacheKey() != before);
+            redrawn = true;
+            w->model()->undoStack()->undo();
             try {
                 w->model()->saveAs(listagem());
             } catch (const EFrameworkError& e) {
@@ -440,7 +454,6 @@ private Q_SLOTS:
             }
             w->model()->setTitle("Documentos do Período");
             w->model()->saveAs("Listagem Resumida");
-            w->close();
         });
         timer->start();
         designer.Design(shipped(listagem()));
@@ -450,6 +463,8 @@ private Q_SLOTS:
         QVERIFY(seen.contains("P_DTENTRINI"));
         QVERIFY(fieldsShown.contains("NRDOCUMENTO"));
         QVERIFY(drawn);
+        QVERIFY(movedByKey);
+        QVERIFY(redrawn);
         QCOMPARE(refused,
                  QString("Já existe um relatório com o título 'Listagem dos Documentos'."));
         QCOMPARE(saved.count(), 1);
