@@ -7,6 +7,7 @@
 #include "TMessages.h"
 #include "TReportDesignerDialog.h"
 #include "TReportExporter.h"
+#include "TUserReports.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -56,6 +57,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     FIS_HANDLER(TfrmDadosGerRel, sbtPreviewClick);
     FIS_HANDLER(TfrmDadosGerRel, sbtReportEditClick);
     FIS_HANDLER(TfrmDadosGerRel, sbtExportClick);
+    connect(rpddPadrao, &TReportDesignerDialog::reportSaved, this,
+            [this](const QString& path) { reloadReports(path); });
 }
 
 void TfrmDadosGerRel::Loaded()
@@ -94,9 +97,33 @@ void TfrmDadosGerRel::FormCreate(QObject*)
                      .replace(QStringLiteral("'%s'"), QStringLiteral("'%1'"))
                      .arg(code, QDir::toNativeSeparators(directory)),
                  true);
+    m_reports += TUserReports::list(code);
     cbbReportNames->clear();
     for (const TReportDefinition& report : std::as_const(m_reports))
         cbbReportNames->addItem(report.Name());
+    if (msgPadrao->contains(QStringLiteral("NovoCaption")) &&
+        msgPadrao->contains(QStringLiteral("NovoPrompt")))
+        rpddPadrao->setSaveAsTexts(msgPadrao->Msg(QStringLiteral("NovoCaption")),
+                                   msgPadrao->Msg(QStringLiteral("NovoPrompt")));
+}
+
+void TfrmDadosGerRel::reloadReports(const QString& path)
+{
+    const QString code = lblCodRel->text();
+    m_reports = TReportDefinition::listForCode(TApplication::instance()->reportDirectory(), code) +
+                TUserReports::list(code);
+    const QString current = cbbReportNames->currentText();
+    int select = -1;
+    cbbReportNames->clear();
+    for (int i = 0; i < m_reports.size(); ++i) {
+        cbbReportNames->addItem(m_reports[i].Name());
+        if (m_reports[i].FilePath() == path)
+            select = i;
+        else if (select < 0 && m_reports[i].Name() == current)
+            select = i;
+    }
+    // A saved report is chosen at once; a deleted one gives way to the first.
+    cbbReportNames->setCurrentIndex(select < 0 ? 0 : select);
 }
 
 void TfrmDadosGerRel::FormActivate(QObject*)

@@ -66,6 +66,8 @@ protected:
 private:
     const TReportDefinition& selectedReport() const;
     void exportSelected();
+    // The shipped reports, then the user's, choosing the one at path when listed.
+    void reloadReports(const QString& path);
 
     QList<TReportDefinition> m_reports;
     bool m_exporting = false;

@@ -4,13 +4,14 @@
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
-#include "TReportDesignForm.h"
+#include "TReportDesignerWindow.h"
 #include "TReportPreview.h"
 #include "TReportProgress_p.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -134,7 +135,7 @@ void TReportDesignerDialog::Print(const TReportDefinition& definition)
     run->checkColumns();
     if (!choosePrinter(definition))
         return;
-    TReportRenderer renderer(definition, run->params());
+    TReportRenderer renderer(run->definition(), run->params());
     if (renderer.paginate(*run) && printPages(renderer, *run))
         m_pageCount = renderer.pageCount();
 }
@@ -146,7 +147,7 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
         return;
     // The window opens on page 1 and reads the rest of the rows itself.
     run->setProgress({});
-    TReportRenderer renderer(definition, run->params());
+    TReportRenderer renderer(run->definition(), run->params());
     if (!renderer.paginate(*run, 1, firstPageBudgetMs))
         return;
     preparePrinter(definition);
@@ -251,10 +252,19 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
 
 void TReportDesignerDialog::Design(const TReportDefinition& definition)
 {
-    const auto run = start(definition);
-    if (!run)
+    // The run checks the connection and the handler before the designer opens.
+    if (!start(definition))
         return;
-    TReportDesignForm form(definition, m_query->activeText(), run->params(), parentWidget());
-    connect(&form, &TReportDesignForm::saved, this, &TReportDesignerDialog::reportSaved);
-    form.exec();
+    m_query->Close();
+    TReportDesignerWindow window(definition, BeforeGetQueryParams, {}, parentWidget());
+    window.setWindowFlag(Qt::Window);
+    window.setWindowModality(Qt::ApplicationModal);
+    if (!m_saveAsCaption.isEmpty())
+        window.setSaveAsTexts(m_saveAsCaption, m_saveAsPrompt);
+    connect(&window, &TReportDesignerWindow::reportsChanged, this,
+            &TReportDesignerDialog::reportSaved);
+    QEventLoop loop;
+    connect(&window, &TReportDesignerWindow::closed, &loop, &QEventLoop::quit);
+    window.show();
+    loop.exec();
 }

@@ -93,15 +93,22 @@ struct TReportRenderer::Pass
     std::vector<TReportCellFormat> formats;
     std::vector<int> index;
     TReportDefinition::Totals totals;
-    bool grouped = false;
-    TReportDefinition::Group group;
-    int groupIndex = -1;
-    std::vector<int> groupTextIndex;
-    // Totals are summed in cents so that the sum of the printed values is printed.
-    std::vector<qint64> groupSums, reportSums;
-    qint64 groupCount = 0;
-    QVariant groupKey;
-    bool inGroup = false;
+    // One level per group, outer first. Totals are summed in cents so that the sum of
+    // the printed values is printed.
+    struct Level
+    {
+        TReportDefinition::Group group;
+        int index = -1;
+        std::vector<int> textIndex;
+        // Which of the summed columns this level's footer shows.
+        std::vector<bool> shows;
+        std::vector<qint64> sums;
+        qint64 count = 0;
+        QVariant key;
+        bool open = false;
+    };
+    std::vector<Level> levels;
+    std::vector<qint64> reportSums;
     std::vector<QByteArray> cells;
     bool over = false;
 };
@@ -109,7 +116,8 @@ struct TReportRenderer::Pass
 TReportRenderer::~TReportRenderer() = default;
 
 void TReportRenderer::sumsBand(const QString& caption, qint64 count,
-                               const std::vector<qint64>& sums, bool grand)
+                               const std::vector<qint64>& sums, bool grand,
+                               const std::vector<bool>& shows)
 {
     const Pass& p = *m_pass;
     QStringList parts;
@@ -120,8 +128,10 @@ void TReportRenderer::sumsBand(const QString& caption, qint64 count,
     std::vector<QByteArray> texts;
     const std::vector<int>& sumColumns = m_layout->sumColumns();
     for (size_t t = 0; t < sums.size(); ++t)
-        texts.push_back(TReportText::encode(
-            TValueFormat::sum(sums[t], p.columns[qsizetype(sumColumns[t])].format)));
+        texts.push_back(t < shows.size() && !shows[t]
+                            ? QByteArray("")
+                            : TReportText::encode(TValueFormat::sum(
+                                  sums[t], p.columns[qsizetype(sumColumns[t])].format)));
     m_layout->sums(TReportText::encode(parts.join(QStringLiteral(" - "))), texts, grand);
 }
 
@@ -141,14 +151,35 @@ void TReportRenderer::beginPass(TReportRun& run)
         p.formats.emplace_back(c);
     }
     p.totals = d.TotalsBy();
-    p.grouped = d.HasGroup();
-    p.group = d.GroupBy();
-    p.groupIndex = p.grouped ? run.column(p.group.field) : -1;
-    for (const QString& f : p.group.textFields)
-        p.groupTextIndex.push_back(run.column(f));
-    p.groupSums.assign(m_layout->sumColumns().size(), 0);
+    for (const TReportDefinition::Group& g : {d.GroupBy(), d.SubGroup()}) {
+        if (g.field.isEmpty() || (!p.levels.empty() && !d.HasSubGroup()))
+            continue;
+        Pass::Level level;
+        level.group = g;
+        level.index = run.column(g.field);
+        for (const QString& f : g.textFields)
+            level.textIndex.push_back(run.column(f));
+        for (const int c : m_layout->sumColumns())
+            level.shows.push_back(g.sums.isEmpty() ||
+                                  g.sums.contains(p.columns[c].field, Qt::CaseInsensitive));
+        level.sums.assign(m_layout->sumColumns().size(), 0);
+        p.levels.push_back(std::move(level));
+    }
     p.reportSums.assign(m_layout->sumColumns().size(), 0);
     p.cells.resize(size_t(p.columns.size()));
+}
+
+void TReportRenderer::closeLevels(size_t first)
+{
+    Pass& p = *m_pass;
+    for (size_t l = p.levels.size(); l-- > first;) {
+        Pass::Level& level = p.levels[l];
+        if (level.open && m_definition.HasTotals())
+            sumsBand(level.group.footer, level.count, level.sums, false, level.shows);
+        std::fill(level.sums.begin(), level.sums.end(), 0);
+        level.count = 0;
+        level.open = false;
+    }
 }
 
 bool TReportRenderer::paginate(TReportRun& run)
@@ -183,34 +214,38 @@ bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
     clock.start();
     qint64 rows = 0;
     while (const TRowSource::Row* row = run.next()) {
-        if (p.grouped && (!p.inGroup || (*row)[size_t(p.groupIndex)] != p.groupKey)) {
-            if (p.inGroup && m_definition.HasTotals()) {
-                sumsBand(p.group.footer, p.groupCount, p.groupSums, false);
-                std::fill(p.groupSums.begin(), p.groupSums.end(), 0);
-                p.groupCount = 0;
+        for (size_t l = 0; l < p.levels.size(); ++l) {
+            if (p.levels[l].open && (*row)[size_t(p.levels[l].index)] == p.levels[l].key)
+                continue;
+            closeLevels(l);
+            for (size_t inner = l; inner < p.levels.size(); ++inner) {
+                Pass::Level& opened = p.levels[inner];
+                opened.key = (*row)[size_t(opened.index)];
+                QStringList parts;
+                for (size_t g = 0; g < opened.textIndex.size(); ++g) {
+                    const QString part = formatValue((*row)[size_t(opened.textIndex[g])],
+                                                     opened.group.textColumns[qsizetype(g)].format);
+                    if (!part.isEmpty())
+                        parts << part;
+                }
+                const QString text = parts.join(QStringLiteral(" - "));
+                m_layout->group(TReportText::encode(
+                    opened.group.caption.isEmpty() ? text : opened.group.caption + u' ' + text));
+                opened.open = true;
             }
-            p.groupKey = (*row)[size_t(p.groupIndex)];
-            QStringList parts;
-            for (size_t g = 0; g < p.groupTextIndex.size(); ++g) {
-                const QString part = formatValue((*row)[size_t(p.groupTextIndex[g])],
-                                                 p.group.textColumns[qsizetype(g)].format);
-                if (!part.isEmpty())
-                    parts << part;
-            }
-            const QString text = parts.join(QStringLiteral(" - "));
-            m_layout->group(TReportText::encode(
-                p.group.caption.isEmpty() ? text : p.group.caption + u' ' + text));
-            p.inGroup = true;
+            break;
         }
         for (size_t c = 0; c < p.cells.size(); ++c)
             p.formats[c].format((*row)[size_t(p.index[c])], p.cells[c]);
         m_layout->row(p.cells);
         for (size_t t = 0; t < sumColumns.size(); ++t) {
             const qint64 cents = toCents((*row)[size_t(p.index[size_t(sumColumns[t])])]);
-            p.groupSums[t] += cents;
+            for (Pass::Level& level : p.levels)
+                level.sums[t] += cents;
             p.reportSums[t] += cents;
         }
-        ++p.groupCount;
+        for (Pass::Level& level : p.levels)
+            ++level.count;
         if (budgetMs >= 0 && ++rows % 64 == 0 && clock.elapsed() >= budgetMs)
             return false;
     }
@@ -221,8 +256,7 @@ bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
     if (run.rowsRead() == 0)
         m_layout->message(
             TReportText::encode(QStringLiteral("Não há dados para o filtro informado.")));
-    if (p.inGroup && m_definition.HasTotals())
-        sumsBand(p.group.footer, p.groupCount, p.groupSums, false);
+    closeLevels(0);
     if (m_definition.HasTotals())
         sumsBand(p.totals.caption, run.rowsRead(), p.reportSums, true);
     m_layout->finish();

@@ -63,8 +63,10 @@ private:
     struct Pass;
 
     void beginPass(TReportRun& run);
-    void sumsBand(const QString& caption, qint64 count, const std::vector<qint64>& sums,
-                  bool grand);
+    void sumsBand(const QString& caption, qint64 count, const std::vector<qint64>& sums, bool grand,
+                  const std::vector<bool>& shows = {});
+    // Closes the group levels from the innermost up to first, with their footers.
+    void closeLevels(size_t first);
 
     TReportDefinition m_definition;
     TParams m_params;

@@ -6,7 +6,7 @@
 #include "TdtmDBGeral.h"
 
 TReportRun::TReportRun(const TReportDefinition& definition, TADOIBQuery* query)
-    : m_definition(definition), m_query(query)
+    : m_definition(definition.printable()), m_query(query)
 {
 }
 
@@ -52,16 +52,18 @@ void TReportRun::checkColumns() const
 {
     for (const TReportDefinition::Column& c : m_definition.Columns())
         column(c.field);
-    if (m_definition.HasGroup()) {
-        column(m_definition.GroupBy().field);
-        for (const QString& f : m_definition.GroupBy().textFields)
+    for (const TReportDefinition::Group& g : {m_definition.GroupBy(), m_definition.SubGroup()}) {
+        if (g.field.isEmpty())
+            continue;
+        column(g.field);
+        for (const QString& f : g.textFields)
             column(f);
     }
 }
 
 const TRowSource::Row* TReportRun::next()
 {
-    if (m_cancelled)
+    if (m_cancelled || (m_rowLimit >= 0 && m_rowsRead >= m_rowLimit))
         return nullptr;
     if (m_next >= m_batch.size()) {
         m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
