@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QStyle>
+#include <QShortcut>
 #include <QToolButton>
 #include <variant>
 
@@ -84,7 +85,24 @@ void TfrmDadosGerRel::Loaded()
     sbtPrint->setIcon(TDrawnIcons::printer());
     sbtPreview->setIcon(TDrawnIcons::preview());
     sbtReportEdit->setIcon(TDrawnIcons::reportEdit());
+    giveKey(sbtPrint, PrintKey);
+    giveKey(sbtPreview, PreviewKey);
+    giveKey(sbtReportEdit, ReportEditKey);
     TForm::Loaded();
+}
+
+void TfrmDadosGerRel::giveKey(QToolButton* button, const QKeySequence& key)
+{
+    // Without focus of its own, the button is reached by a key anywhere on the form;
+    // its tooltip names the key.
+    auto* shortcut = new QShortcut(key, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, button, [button] {
+        if (button->isEnabled() && button->isVisible())
+            button->click();
+    });
+    const QString name = key.toString(QKeySequence::NativeText);
+    if (!button->toolTip().contains(name))
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(button->toolTip(), name));
 }
 
 void TfrmDadosGerRel::FormCreate(QObject*)

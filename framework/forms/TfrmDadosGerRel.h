@@ -4,6 +4,7 @@
 #include "TForm.h"
 #include "TReportDefinition.h"
 
+#include <QKeySequence>
 #include <QList>
 
 class QComboBox;
@@ -25,6 +26,11 @@ class FW_EXPORT TfrmDadosGerRel : public TForm
 
 public:
     explicit TfrmDadosGerRel(QWidget* parent = nullptr);
+
+    // Keys of the output buttons, anywhere on the form.
+    static inline const QKeySequence PrintKey{Qt::CTRL | Qt::Key_P};
+    static inline const QKeySequence PreviewKey{Qt::Key_F5};
+    static inline const QKeySequence ReportEditKey{Qt::CTRL | Qt::Key_R};
 
     void FormCreate(QObject* Sender);
     void FormActivate(QObject* Sender);
@@ -68,6 +74,7 @@ private:
     void exportSelected();
     // The shipped reports, then the user's, choosing the one at path when listed.
     void reloadReports(const QString& path);
+    void giveKey(QToolButton* button, const QKeySequence& key);
 
     QList<TReportDefinition> m_reports;
     bool m_exporting = false;
