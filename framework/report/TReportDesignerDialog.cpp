@@ -23,6 +23,8 @@
 namespace {
 
 const QMarginsF pageMargins(10, 10, 10, 10);
+// A short report is read whole before its preview opens, so its total shows at once.
+constexpr int firstPageBudgetMs = 150;
 
 QMap<QString, TReportDesignerDialog::Exporter>& exporters()
 {
@@ -84,6 +86,7 @@ QString TReportDesignerDialog::exportFilters()
 std::unique_ptr<TReportRun> TReportDesignerDialog::start(const TReportDefinition& definition)
 {
     m_pageCount = 0;
+    m_rowCount = 0;
     m_cancelRequested = false;
     auto run = std::make_unique<TReportRun>(definition, m_query);
     if (!run->start(BeforeGetQueryParams))
@@ -141,15 +144,14 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
     const auto run = start(definition);
     if (!run)
         return;
+    // The window opens on page 1 and reads the rest of the rows itself.
+    run->setProgress({});
     TReportRenderer renderer(definition, run->params());
-    if (!renderer.paginate(*run))
+    if (!renderer.paginate(*run, 1, firstPageBudgetMs))
         return;
     preparePrinter(definition);
-    const int pages = renderer.pageCount();
-    // The rows are all read: the preview needs no progress of its own.
-    run->setProgress({});
 
-    TReportPreview preview(renderer, parentWidget());
+    TReportPreview preview(renderer, *run, parentWidget());
     preview.setWindowTitle(QStringLiteral("Visualizar - %1").arg(definition.Name()));
     preview.OnPrint = [&] {
         if (!choosePrinter(definition))
@@ -163,9 +165,9 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
         printPages(renderer, again);
     };
     preview.OnExport = [&] { previewExport(definition); };
-    m_pageCount = pages;
+    m_pageCount = renderer.pageCount();
     preview.exec();
-    m_pageCount = pages;
+    m_pageCount = renderer.pageCount();
 }
 
 void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
@@ -240,6 +242,7 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
         cannotWrite(path, QString::fromStdString(error.message()));
     }
     partial.setAutoRemove(false);
+    m_rowCount = run->rowsRead();
     // A temporary file is the owner's alone; an exported report is not.
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                     QFileDevice::ReadGroup | QFileDevice::ReadOther);

@@ -60,6 +60,8 @@ public:
     TADOIBQuery* Query() const { return m_query; }
     // Pages of the last printed, previewed or exported report.
     int PageCount() const { return m_pageCount; }
+    // Rows read by the last successful export.
+    qint64 RowCount() const { return m_rowCount; }
     // The printer behind Print and Preview; its settings carry over between runs.
     QPrinter* Printer() const { return m_printer.get(); }
 
@@ -90,4 +92,5 @@ private:
     QPointer<QWidget> m_parentWidget;
     bool m_cancelRequested = false;
     int m_pageCount = 0;
+    qint64 m_rowCount = 0;
 };
