@@ -40,7 +40,9 @@ qint64 hundredths(double value)
 void appendHundredths(QByteArray& out, qint64 value)
 {
     char buffer[24];
-    char* end = buffer + sizeof buffer;
+    // The separating blank goes last, after the digits, not over the last one.
+    char* const end = buffer + sizeof buffer - 1;
+    *end = ' ';
     char* at = end;
     const bool negative = value < 0;
     quint64 v = quint64(negative ? -value : value);
@@ -58,7 +60,6 @@ void appendHundredths(QByteArray& out, qint64 value)
     } while (v);
     if (negative)
         *--at = '-';
-    *--end = ' ';
     out.append(at, qsizetype(end - at) + 1);
 }
 
