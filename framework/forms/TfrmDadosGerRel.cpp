@@ -2,12 +2,15 @@
 
 #include "EFrameworkError.h"
 #include "Helpers.h"
+#include "TADOIBQuery.h"
 #include "TApplication.h"
 #include "TDrawnIcons.h"
 #include "TMessages.h"
 #include "TReportDesignerDialog.h"
 #include "TReportExporter.h"
 #include "TUserReports.h"
+#include "TSqlText.h"
+#include "TdtmDBGeral.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -31,6 +34,70 @@ template <typename T> T* required(QWidget* form, const char* name)
             QStringLiteral("Definição do formulário inválida: falta o controle %1.")
                 .arg(QLatin1String(name)));
     return found;
+}
+
+// The message table keeps C-style markers; each %s in turn becomes %1, %2, ...
+QString numberedMarkers(QString text)
+{
+    int number = 0;
+    for (qsizetype at = text.indexOf(u"%s"); at >= 0; at = text.indexOf(u"%s", at))
+        text.replace(at, 2, u'%' + QString::number(++number));
+    return text;
+}
+
+QString invalid(const TReportDefinition& report, const QString& reason)
+{
+    return QStringLiteral("A definição de relatório do arquivo '%1' é inválida: %2. O relatório "
+                          "não é oferecido; corrija o arquivo ou avise o suporte.")
+        .arg(QDir::toNativeSeparators(report.FilePath()), reason);
+}
+
+// Why a loaded definition cannot run on this screen and connection, or nothing. Its
+// parameters must all be filled by the screen's handler (asked once with the current
+// filter), and its columns must be in the query's result where an empty run shows it.
+QString refusal(const TReportDefinition& report, const TBeforeGetQueryParamsEvent& fill)
+{
+    const bool interBase = dtmDBGeral && dtmDBGeral->dtbGeral->isInterBase();
+    const QString text = report.QueryFor(interBase).join(u'\n');
+    if (text.trimmed().isEmpty())
+        return invalid(report, QStringLiteral("falta a consulta para o banco conectado"));
+    const QStringList names = TSqlText::parameterNames(text);
+    TParams probe(names);
+    if (fill) {
+        bool handled = true;
+        fill(probe, handled);
+        for (const QString& name : names)
+            if (!probe.ParamByName(name).Assigned())
+                return invalid(report, QStringLiteral("a consulta usa o parâmetro %1, que "
+                                                      "esta tela não preenche")
+                                           .arg(name));
+    }
+    if (!dtmDBGeral)
+        return {};
+    TADOIBQuery query;
+    query.setObjectName(QStringLiteral("qryDefinicao"));
+    query.setADOConnection(dtmDBGeral->adcGeral);
+    query.setDataBase(dtmDBGeral->dtbGeral);
+    query.setParamCheck(false);
+    query.setSQL({QStringLiteral("SELECT * FROM ("), text, QStringLiteral(") Q WHERE 1 = 0")});
+    query.Params().Rebuild(names);
+    for (const QString& name : names)
+        query.ParamByName(name).SetAsVariant(probe.ParamByName(name).Value());
+    try {
+        query.Open();
+    } catch (const EFrameworkError&) {
+        // Not checkable here (tables of another database, no connection): the run checks.
+        return {};
+    }
+    QStringList fields;
+    for (const TReportDefinition::Column& c : report.Columns())
+        fields << c.field;
+    if (report.HasGroup())
+        fields << report.GroupBy().field << report.GroupBy().textFields;
+    for (const QString& field : std::as_const(fields))
+        if (query.Query()->columnIndex(field) < 0)
+            return invalid(report, QStringLiteral("a consulta não traz o campo '%1'").arg(field));
+    return {};
 }
 
 template <typename T> T* named(T* object, const char* name)
@@ -109,10 +176,21 @@ void TfrmDadosGerRel::FormCreate(QObject*)
 {
     const QString code = lblCodRel->text();
     const QString directory = TApplication::instance()->reportDirectory();
-    m_reports = TReportDefinition::listForCode(directory, code);
+    QStringList faults;
+    m_reports.clear();
+    for (const TReportDefinition& report :
+         TReportDefinition::listForCode(directory, code, faults)) {
+        const QString refused = refusal(report, rpddPadrao->BeforeGetQueryParams);
+        if (refused.isEmpty())
+            m_reports << report;
+        else
+            faults << refused;
+    }
+    // One message for every file left out; the good ones are still offered.
+    if (!faults.isEmpty())
+        MensErro(faults.join(QStringLiteral("\n\n")), false);
     if (m_reports.isEmpty())
-        MensErro(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err"))
-                     .replace(QStringLiteral("'%s'"), QStringLiteral("'%1'"))
+        MensErro(numberedMarkers(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")))
                      .arg(code, QDir::toNativeSeparators(directory)),
                  true);
     m_reports += TUserReports::list(code);

@@ -427,6 +427,28 @@ QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory
     return out;
 }
 
+QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory,
+                                                        const QString& reportCode,
+                                                        QStringList& faults)
+{
+    QList<TReportDefinition> out;
+    const QDir dir(directory);
+    // Unreadable files too: they are reported, not passed over in silence.
+    for (const QString& fileName :
+         dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        if (!isFileOfCode(fileName, reportCode))
+            continue;
+        try {
+            TReportDefinition d = load(dir.filePath(fileName));
+            if (d.ReportCode().compare(reportCode, Qt::CaseInsensitive) == 0)
+                out << d;
+        } catch (const EFrameworkError& e) {
+            faults << e.message();
+        }
+    }
+    return out;
+}
+
 QString TReportDefinition::newFilePath(const QString& directory, const QString& reportCode)
 {
     const QDir dir(directory);

@@ -78,6 +78,10 @@ public:
     // files named after the code are read; a broken one is an error.
     static QList<TReportDefinition> listForCode(const QString& directory,
                                                 const QString& reportCode);
+    // The same, but a file that cannot be read or is broken is left out and its
+    // message, which names it, added to faults.
+    static QList<TReportDefinition> listForCode(const QString& directory, const QString& reportCode,
+                                                QStringList& faults);
     static TReportDefinition load(const QString& path);
     static TReportDefinition fromJson(const QJsonObject& object, const QString& origin);
     // A free file name for a new definition of that code, sorting after the others.
@@ -94,6 +98,11 @@ public:
     QPageLayout::Orientation Orientation() const { return m_orientation; }
     QStringList SQL() const { return m_sql; }
     QStringList SQL_IB() const { return m_sqlIb; }
+    // The text that runs on Firebird (SQL_IB, else SQL) or on any other database.
+    QStringList QueryFor(bool interBase) const
+    {
+        return interBase && !m_sqlIb.join(QString()).trimmed().isEmpty() ? m_sqlIb : m_sql;
+    }
     QList<Column> Columns() const { return m_columns; }
     void setColumnTitle(int column, const QString& title);
     void setColumns(const QList<Column>& columns) { m_columns = columns; }

@@ -19,6 +19,7 @@ bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
     m_query->setADOConnection(dtmDBGeral->adcGeral);
     m_query->setDataBase(dtmDBGeral->dtbGeral);
     m_query->setTransaction(dtmDBGeral->ibtGeral);
+    m_query->setDescription(QStringLiteral("relatório '%1'").arg(m_definition.Name()));
     // The list follows the text that runs on this database, not the default one.
     m_query->setParamCheck(false);
     m_query->setSQL(m_definition.SQL());
@@ -32,6 +33,14 @@ bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
     if (!handled)
         return false;
 
+    // A parameter left without a value would run as NULL and empty the report unseen.
+    for (const QString& name : names)
+        if (!m_params.ParamByName(name).Assigned())
+            throw EFrameworkError(
+                QStringLiteral("O relatório '%1' não pode ser emitido: a consulta usa o "
+                               "parâmetro %2, que esta tela não preenche. Corrija a definição "
+                               "do relatório.")
+                    .arg(m_definition.Name(), name));
     m_query->Params().Rebuild(names);
     for (const QString& name : names)
         m_query->ParamByName(name).SetAsVariant(m_params.ParamByName(name).Value());
