@@ -12,7 +12,7 @@ packages=(
   libsqlite3-dev libpq-dev
   xvfb xauth xdotool imagemagick poppler-utils fonts-dejavu-core
   fonts-urw-base35 python3-reportlab
-  libxlsxwriter-dev python3-xlsxwriter python3-openpyxl
+  libxlsxwriter-dev python3-xlsxwriter python3-openpyxl zlib1g-dev
 )
 
 missing=()

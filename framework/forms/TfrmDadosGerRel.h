@@ -38,6 +38,9 @@ public:
     void sbtPrintClick(QObject* Sender);
     void sbtPreviewClick(QObject* Sender);
     void sbtReportEditClick(QObject* Sender);
+    // Runs the print action's checks (the handler bound to sbtPrint), then asks for a
+    // CSV or XLSX file and writes the selected report's rows to it.
+    void sbtExportClick(QObject* Sender);
 
     // The definitions behind cbbReportNames, in its order.
     QList<TReportDefinition> reports() const { return m_reports; }
@@ -52,6 +55,8 @@ public:
     QToolButton* sbtPrint = nullptr;
     QToolButton* sbtPreview = nullptr;
     QToolButton* sbtReportEdit = nullptr;
+    // Optional in a definition: a form without it has no export.
+    QToolButton* sbtExport = nullptr;
 
     TMessages* msgPadrao;
     TMessages* msgMensagens;
@@ -66,7 +71,12 @@ protected:
 
 private:
     const TReportDefinition& selectedReport() const;
+    void exportSelected();
+    // The shipped reports, then the user's, choosing the one at path when listed.
+    void reloadReports(const QString& path);
     void giveKey(QToolButton* button, const QKeySequence& key);
 
     QList<TReportDefinition> m_reports;
+    bool m_exporting = false;
+    QString m_exportDirectory;
 };
