@@ -15,6 +15,11 @@ packages=(
   libxlsxwriter-dev python3-xlsxwriter python3-openpyxl zlib1g-dev
 )
 
+# scripts/screenshots.sh opens an exported XLSX in LibreOffice for its picture; only it asks.
+if [ "${1:-}" = --docs ]; then
+  packages+=(libreoffice-calc-nogui)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -3,6 +3,7 @@
 #   docs/tela.png         the screen as the host opens it
 #   docs/visualizar.png   the filter filled in from the keyboard and its preview open
 #   docs/relatorio.png    page 1 of the listing, as fisreport writes it to PDF
+#   docs/planilha.png     (FIS_SHOTS_XLSX=1) the withholding report exported to XLSX, in LibreOffice
 #
 #   scripts/screenshots.sh            builds build/dev if needed
 #   FIS_BUILD_DIR=build/ci scripts/screenshots.sh
@@ -84,4 +85,16 @@ if [ -x "$build/bin/fisreport" ]; then
   keep "$work/relatorio.png" "$out/relatorio.png"
 else
   echo "sem fisreport neste build: docs/relatorio.png não foi refeita" >&2
+fi
+
+# FIS_SHOTS_XLSX=1: the withholding report exported to XLSX, as LibreOffice Calc shows it
+# (docs/planilha.png); LibreOffice is installed for this only.
+if [ "${FIS_SHOTS_XLSX:-}" = 1 ] && [ -x "$build/bin/fisreport" ]; then
+  "$root/scripts/install-deps.sh" --docs
+  "$build/bin/fisreport" --database "$XDG_DATA_HOME/fis01200/demo.sqlite" --code FIS012 \
+    --report "Retenções por Cliente/Fornecedor" --param P_DTENTRINI=2024-01-01 \
+    --param P_DTENTRFIM=2024-03-31 --output "$work/planilha.xlsx"
+  soffice --headless --convert-to pdf --outdir "$work" "$work/planilha.xlsx" >/dev/null
+  pdftoppm -png -r 110 -f 1 -l 1 -singlefile "$work/planilha.pdf" "$work/planilha"
+  keep "$work/planilha.png" "$out/planilha.png"
 fi

@@ -110,6 +110,10 @@ void TXlsxExporter::newSheet()
                                      m_header));
     }
     worksheet_freeze_panes(m_sheet, 1, 0);
+    // Printed from the spreadsheet, every column fits the page's width under its header.
+    worksheet_set_landscape(m_sheet);
+    worksheet_fit_to_pages(m_sheet, 1, 0);
+    check(worksheet_repeat_rows(m_sheet, 0, 0));
     m_row = 1;
 }
 
