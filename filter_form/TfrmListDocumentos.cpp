@@ -1,8 +1,6 @@
 #include "TfrmListDocumentos.h"
-// Before the module's variables, whose form pointer has the same name as the definition's root.
 #include "ui_TfrmListDocumentos.h"
 
-#include "Cli_fis01200.h"
 #include "EAbort.h"
 #include "Helpers.h"
 #include "PesquisaLista.h"
@@ -10,6 +8,7 @@
 #include "TDateEditPlus.h"
 #include "TMaskEdit.h"
 #include "TMessages.h"
+#include "TReportActions.h"
 #include "TReportParamBinder.h"
 
 #include <QCheckBox>
@@ -51,9 +50,16 @@ QString field(TADOIBQuery* query, const char* name)
 const QString TfrmListDocumentos::WithholdingReport =
     QStringLiteral("Retenções por Cliente/Fornecedor");
 
-TfrmListDocumentos::TfrmListDocumentos(QWidget* parent)
-    : TfrmDadosGerRel(parent), TLookupQueries(this), ui(new Ui::TfrmListDocumentos)
+TfrmListDocumentos::TfrmListDocumentos(QWidget* parent) : TfrmListDocumentos(Session{}, parent)
 {
+}
+
+TfrmListDocumentos::TfrmListDocumentos(Session session, QWidget* parent)
+    : TfrmDadosGerRel(parent), TLookupQueries(this), ui(new Ui::TfrmListDocumentos),
+      m_session(std::move(session))
+{
+    if (!m_session.listaTp)
+        m_session.listaTp = &m_ownListaTp;
     ui->setupUi(this);
     lblEmpresa = ui->lblEmpresa;
     medCdEmpresa = ui->medCdEmpresa;
@@ -138,7 +144,8 @@ void TfrmListDocumentos::FormActivate(QObject* Sender)
 void TfrmListDocumentos::FormClose(QObject* Sender, TCloseAction& Action)
 {
     TfrmDadosGerRel::FormClose(Sender, Action);
-    boStCriado = false;
+    if (m_session.closed)
+        m_session.closed();
     Release();
 }
 
@@ -158,6 +165,21 @@ void TfrmListDocumentos::cbbReportNamesChange(QObject*)
 bool TfrmListDocumentos::isWithholdingReport() const
 {
     return cbbReportNames->currentText() == WithholdingReport;
+}
+
+const QWidget* TfrmListDocumentos::codeField(Code code) const
+{
+    switch (code) {
+    case Empresa:
+        return medCdEmpresa;
+    case InscEstad:
+        return medInscEstad;
+    case InscMuni:
+        return medInscMuni;
+    case Filial:
+        break;
+    }
+    return medCdFilial;
 }
 
 void TfrmListDocumentos::fail(const char* key)
@@ -272,7 +294,7 @@ void TfrmListDocumentos::Vd_EntrSaida()
 
 void TfrmListDocumentos::Vd_TipoOper()
 {
-    if (rdbLista->isChecked() && EmptyString(stListaTp)) {
+    if (rdbLista->isChecked() && EmptyString(*m_session.listaTp)) {
         rdbLista->setFocus();
         fail("Tp_Inf");
     }
@@ -440,7 +462,7 @@ void TfrmListDocumentos::chbFilialClick(QObject*)
 
 void TfrmListDocumentos::rdbTodosClick(QObject*)
 {
-    stListaTp.clear();
+    m_session.listaTp->clear();
     btnTpOperacao->setEnabled(false);
 }
 
@@ -456,7 +478,7 @@ void TfrmListDocumentos::btnTpOperacaoClick(QObject*)
     qryTpOperacao->Open();
     const QString titles = msgPadrao->Msg(QStringLiteral("TipoOper")) + u'|' +
                            msgPadrao->Msg(QStringLiteral("nao_ha_tipo"));
-    PesquisaLista(dtsTpOperacao, QStringLiteral("CHAVE"), titles, false, stListaTp);
+    PesquisaLista(dtsTpOperacao, QStringLiteral("CHAVE"), titles, false, *m_session.listaTp);
 }
 
 // --- Report ----------------------------------------------------------------------
@@ -472,45 +494,21 @@ void TfrmListDocumentos::rpddPadraoBeforeGetQueryParams(TParams& Params, bool&)
     filter.start = depDtInicial->GetDate().date();
     filter.end = depDtFinal->GetDate().date();
     filter.list = rdbLista->isChecked();
-    filter.listaTp = stListaTp;
+    filter.listaTp = *m_session.listaTp;
     TReportParamBinder::Bind(Params, filter);
-}
-
-void TfrmListDocumentos::checkRequiredFilter()
-{
-    if (medCdEmpresa->isEnabled())
-        Vd_Empresa(true);
-    if (medInscEstad->isEnabled())
-        Vd_InscEstad(true);
-    if (medInscMuni->isEnabled())
-        Vd_InscMuni(true);
-    if (medCdFilial->isEnabled())
-        Vd_Filial(true);
-    Vd_Data();
-    Vd_EntrSaida();
 }
 
 void TfrmListDocumentos::sbtPrintClick(QObject* Sender)
 {
-    checkRequiredFilter();
-    TfrmDadosGerRel::sbtPrintClick(Sender);
+    TReportActions::print(*this, [&] { TfrmDadosGerRel::sbtPrintClick(Sender); });
 }
 
 void TfrmListDocumentos::sbtPreviewClick(QObject* Sender)
 {
-    checkRequiredFilter();
-    if (isWithholdingReport())
-        Vd_TipoOper();
-    TfrmDadosGerRel::sbtPreviewClick(Sender);
+    TReportActions::preview(*this, [&] { TfrmDadosGerRel::sbtPreviewClick(Sender); });
 }
 
 void TfrmListDocumentos::sbtReportEditClick(QObject* Sender)
 {
-    Vd_Empresa(false);
-    Vd_InscEstad(false);
-    Vd_InscMuni(false);
-    Vd_Filial(false);
-    Vd_Data();
-    Vd_EntrSaida();
-    TfrmDadosGerRel::sbtReportEditClick(Sender);
+    TReportActions::reportEdit(*this, [&] { TfrmDadosGerRel::sbtReportEditClick(Sender); });
 }
