@@ -4,6 +4,7 @@
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
+#include "TControlEvents.h"
 #include "TReportDesignForm.h"
 #include "TReportPreview.h"
 #include "TReportProgress_p.h"
@@ -21,6 +22,11 @@
 #include <filesystem>
 
 namespace {
+
+const TControlEvents::Registration
+    events(TReportDesignerDialog::staticMetaObject,
+           {{QStringLiteral("BeforeGetQueryParams"),
+             TControlEvents::member(&TReportDesignerDialog::BeforeGetQueryParams)}});
 
 const QMarginsF pageMargins(10, 10, 10, 10);
 
