@@ -6,7 +6,7 @@
 
 bool TReportActions::isEnabledSetting(const QWidget* control)
 {
-    return control->isEnabled();
+    return !control->testAttribute(Qt::WA_ForceDisabled);
 }
 
 void TReportActions::checkRequiredFilter(TReportFilterChecks& filter)

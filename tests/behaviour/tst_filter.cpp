@@ -40,6 +40,8 @@ private Q_SLOTS:
     void todasBoxes();
     void parametersFollowTheFilter();
     void outputActionsCheckInOrder();
+    void enabledTestIsTheFieldsOwn_data();
+    void enabledTestIsTheFieldsOwn();
 
 private:
     void leave(TMaskEdit* edit, const QString& text);
@@ -306,6 +308,28 @@ void TstFilter::outputActionsCheckInOrder()
     m_host->presenter().clear();
     QVERIFY(!runs(&TfrmListDocumentos::sbtReportEditClick));
     QCOMPARE(m_host->presenter().errors, QStringList{u"Empresa não cadastrada."_qs});
+}
+
+void TstFilter::enabledTestIsTheFieldsOwn_data()
+{
+    QTest::addColumn<bool>("ownDisabled");
+    QTest::addColumn<bool>("runs");
+    QTest::newRow("parent disabled: still required") << false << false;
+    QTest::newRow("own setting off: not checked") << true << true;
+}
+
+void TstFilter::enabledTestIsTheFieldsOwn()
+{
+    QFETCH(bool, ownDisabled);
+    QFETCH(bool, runs);
+    m_form->depDtInicial->setText(u"01/03/2026"_qs);
+    m_form->depDtFinal->setText(u"31/03/2026"_qs);
+    for (QCheckBox* box : {m_form->chbInscEstad, m_form->chbInscMuni, m_form->chbFilial})
+        box->setChecked(true);
+    // An ancestor disabled, as while a modal run holds the form, is not the field's setting.
+    m_form->medCdEmpresa->parentWidget()->setEnabled(false);
+    m_form->medCdEmpresa->setEnabled(!ownDisabled);
+    QCOMPARE(this->runs(&TfrmListDocumentos::sbtPrintClick), runs);
 }
 
 QTEST_MAIN(TstFilter)
