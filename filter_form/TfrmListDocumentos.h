@@ -117,7 +117,14 @@ public:
     TBtnPesquisa* btnTpOperacao;
 
 private:
+    struct CodeRule;
+
     [[noreturn]] void fail(const char* key);
+    static const CodeRule& rule(Code code);
+    TADOIBQuery* prepareLookup(const CodeRule& r);
+    void checkCode(Code code, bool required);
+    void searchCode(Code code);
+    void copyPicked(Code code);
 
     std::unique_ptr<Ui::TfrmListDocumentos> ui;
     QString m_ownListaTp;
