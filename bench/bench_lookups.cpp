@@ -157,6 +157,21 @@ TConnectionOptions postgresBench(const Bench& bench)
         }
         QSqlDatabase::removeDatabase(loader);
     }
+    // The screen connects as the reader: the host refuses a login that may write.
+    const QString reader = qEnvironmentVariable("FIS_PG_USER", QStringLiteral("fisleitor"));
+    const QString granting = QStringLiteral("bench-grant-") + bench.name;
+    {
+        QSqlDatabase db = connect(granting, bench.name);
+        for (const QString& grant :
+             {QStringLiteral("REVOKE CREATE ON SCHEMA public FROM PUBLIC"),
+              QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(bench.name, reader),
+              QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(reader),
+              QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(reader)})
+            exec(db, grant);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(granting);
+    options.user = reader;
     return options;
 }
 

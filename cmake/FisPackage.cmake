@@ -6,7 +6,8 @@ set(CPACK_PACKAGE_NAME fis01200)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Sistema Fiscal: Listagem dos Documentos (FIS01200)")
 set(CPACK_PACKAGE_DESCRIPTION
-    "O programa fishost com a tela de filtro dos relatórios FIS012, o framework, as definições
+    "O programa fishost com a tela de filtro dos relatórios FIS012, o fisreport (os mesmos
+relatórios em arquivo, sem janela), o framework, as definições
 de relatório, os esquemas de banco (SQLite, PostgreSQL, Firebird) e a ajuda.")
 set(CPACK_PACKAGE_CONTACT "Equipe do Sistema Fiscal <fiscal@localhost>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -109,7 +109,9 @@ TConnectionDialog::TConnectionDialog(QWidget* parent)
 
 TConnectionOptions TConnectionDialog::options() const
 {
-    TConnectionOptions options;
+    TConnectionOptions options = m_given;
+    options.password.clear();
+    options.passwordFile.clear();
     options.driver = cbbDriver->currentData().toString();
     options.database = edtBanco->text().trimmed();
     options.host = edtServidor->text().trimmed();
@@ -123,6 +125,7 @@ TConnectionOptions TConnectionDialog::options() const
 
 void TConnectionDialog::setOptions(const TConnectionOptions& options)
 {
+    m_given = options;
     cbbDriver->setCurrentIndex(std::max(0, cbbDriver->findData(options.driver)));
     edtBanco->setText(options.database);
     edtServidor->setText(options.host);

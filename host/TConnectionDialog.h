@@ -42,4 +42,7 @@ public:
 
 private:
     void updateControls();
+
+    // What the dialog does not show (the server time limits) passes through unchanged.
+    TConnectionOptions m_given;
 };

@@ -16,4 +16,11 @@ struct TConnectionOptions
     bool askPassword = false;
     QString user;
     QString password;
+    // Server connections, in seconds (0: off): the longest a statement may run on the
+    // server, the longest the screen waits for any answer of it (rows stream, so a long
+    // report answers often), and the idle time after which TCP keepalive probes check
+    // that the server is still there.
+    int statementTimeout = 300;
+    int responseTimeout = 60;
+    int keepalive = 60;
 };

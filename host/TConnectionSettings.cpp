@@ -24,6 +24,12 @@ TConnectionOptions TConnectionSettings::load(const QSettings& settings)
     options.user = settings.value(key("user")).toString();
     options.passwordFile = settings.value(key("passwordFile")).toString();
     options.askPassword = settings.value(key("askPassword"), false).toBool();
+    // Set by hand in the settings file; the dialog leaves them as they are.
+    options.statementTimeout =
+        settings.value(key("statementTimeout"), options.statementTimeout).toInt();
+    options.responseTimeout =
+        settings.value(key("responseTimeout"), options.responseTimeout).toInt();
+    options.keepalive = settings.value(key("keepalive"), options.keepalive).toInt();
     return options;
 }
 

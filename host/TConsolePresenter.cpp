@@ -19,6 +19,13 @@ void TConsolePresenter::showError(const QString& text)
     m_shown.showError(text);
 }
 
+void TConsolePresenter::showDetailedError(const QString& text, const QString& detail)
+{
+    ++m_errors;
+    std::fprintf(stderr, "fishost: %s\n  %s\n", qPrintable(text), qPrintable(detail));
+    m_shown.showDetailedError(text, detail);
+}
+
 void TConsolePresenter::showInformation(const QString& text)
 {
     m_shown.showInformation(text);

@@ -12,6 +12,7 @@ public:
     ~TConsolePresenter() override;
 
     void showError(const QString& text) override;
+    void showDetailedError(const QString& text, const QString& detail) override;
     void showInformation(const QString& text) override;
 
     int errorCount() const { return m_errors; }

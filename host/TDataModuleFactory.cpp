@@ -3,6 +3,7 @@
 #include "EFrameworkError.h"
 #include "TDemoData.h"
 #include "TSqliteFunctions.h"
+#include "TdtmDBGeral.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace {
 
@@ -121,7 +123,9 @@ void createSqliteDemo(const QString& path)
                 .arg(path, failure));
 }
 
-void openSqlite(const QString& name, const TConnectionOptions& options)
+using SessionSetup = TDBConnection::SessionSetup;
+
+SessionSetup openSqlite(const QString& name, const TConnectionOptions& options)
 {
     const QString path = options.database.isEmpty() ? defaultSqlitePath() : options.database;
     if (!QFileInfo::exists(path))
@@ -134,11 +138,44 @@ void openSqlite(const QString& name, const TConnectionOptions& options)
         throw EFrameworkError(
             QStringLiteral("Não foi possível abrir o banco de dados SQLite %1: %2")
                 .arg(path, db.lastError().text()));
-    TSqliteFunctions::install(db);
-    checkSchema(db, path);
+    SessionSetup setup = [path](QSqlDatabase& opened) {
+        TSqliteFunctions::install(opened);
+        checkSchema(opened, path);
+    };
+    setup(db);
+    return setup;
 }
 
-void openPostgres(const QString& name, const TConnectionOptions& options)
+// A login that may change anything of the schema is refused: the session's read-only
+// default is only a setting, which any statement can lift (set_config), so the rights
+// are what keeps the screen a reader. Owned, writable or creatable, all count.
+void checkPostgresReadOnly(const QSqlDatabase& db, const QString& user, const QString& where)
+{
+    QSqlQuery q(db);
+    const bool ok = q.exec(QStringLiteral(
+        "SELECT (SELECT rolsuper OR rolcreaterole OR rolcreatedb FROM pg_roles "
+        "WHERE rolname = current_user) "
+        "OR has_database_privilege(current_database(), 'CREATE') "
+        "OR EXISTS (SELECT 1 FROM pg_namespace n WHERE n.nspname NOT LIKE 'pg\\_%' "
+        "AND n.nspname <> 'information_schema' "
+        "AND (pg_has_role(n.nspowner, 'USAGE') OR has_schema_privilege(n.oid, 'CREATE'))) "
+        "OR EXISTS (SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+        "WHERE n.nspname NOT LIKE 'pg\\_%' AND n.nspname <> 'information_schema' "
+        "AND c.relkind IN ('r', 'p', 'v', 'm', 'f') AND (pg_has_role(c.relowner, 'USAGE') "
+        "OR has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER')))"));
+    if (!ok || !q.next())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2: %3")
+                .arg(user, where, q.lastError().text()));
+    if (q.value(0).toBool())
+        throw EFrameworkError(
+            QStringLiteral("O usuário %1 pode gravar no banco PostgreSQL %2; conecte com um "
+                           "usuário só de leitura (como fisleitor, criado por "
+                           "db/postgresql/reader-role.sql).")
+                .arg(user, where));
+}
+
+SessionSetup openPostgres(const QString& name, const TConnectionOptions& options)
 {
     QSqlDatabase db = addConnection(QStringLiteral("QPSQL"), name, QStringLiteral("PostgreSQL"));
     db.setDatabaseName(options.database);
@@ -148,7 +185,15 @@ void openPostgres(const QString& name, const TConnectionOptions& options)
     db.setUserName(options.user);
     db.setPassword(options.password);
     // A server that is down should be reported in seconds, not hang the start.
-    db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=FIS01200"));
+    QString connectOptions = QStringLiteral("connect_timeout=5;application_name=FIS01200");
+    // A server gone without a word (cable, crash) is noticed by the probes, not at the
+    // next statement's long wait.
+    if (options.keepalive > 0)
+        connectOptions += QStringLiteral(";keepalives=1;keepalives_idle=%1;keepalives_interval=%2;"
+                                         "keepalives_count=3")
+                              .arg(options.keepalive)
+                              .arg(std::max(1, options.keepalive / 6));
+    db.setConnectOptions(connectOptions);
 
     const QString where =
         QStringLiteral("%1 em %2%3")
@@ -159,10 +204,20 @@ void openPostgres(const QString& name, const TConnectionOptions& options)
         throw EFrameworkError(
             QStringLiteral("Não foi possível conectar ao PostgreSQL (banco %1): %2")
                 .arg(where, db.lastError().text()));
-    // Every later transaction of this session is read-only: the screen never writes.
-    execOrThrow(db, QStringLiteral("SET default_transaction_read_only = on"),
-                QStringLiteral("Não foi possível tornar a conexão com o PostgreSQL só de leitura"));
-    checkSchema(db, where);
+    const QString user = options.user;
+    const int timeout = options.statementTimeout;
+    SessionSetup setup = [where, user, timeout](QSqlDatabase& opened) {
+        // Every later transaction of this session is read-only: the screen never writes.
+        execOrThrow(opened, QStringLiteral("SET default_transaction_read_only = on"),
+                    QStringLiteral("Não foi possível tornar a conexão com o PostgreSQL só de "
+                                   "leitura"));
+        execOrThrow(opened, QStringLiteral("SET statement_timeout = %1").arg(timeout * 1000),
+                    QStringLiteral("Não foi possível limitar o tempo das consultas"));
+        checkSchema(opened, where);
+        checkPostgresReadOnly(opened, user, where);
+    };
+    setup(db);
+    return setup;
 }
 
 // The rights of the connected user are what makes a Firebird connection read-only, so
@@ -187,7 +242,7 @@ void checkFirebirdReadOnly(const QSqlDatabase& db, const QString& user, const QS
                 .arg(user, where));
 }
 
-void openFirebird(const QString& name, const TConnectionOptions& options)
+SessionSetup openFirebird(const QString& name, const TConnectionOptions& options)
 {
     QSqlDatabase db = addConnection(QStringLiteral("QIBASE"), name, QStringLiteral("Firebird"));
     const QString user = options.user.isEmpty() ? QStringLiteral("FISLEITOR") : options.user;
@@ -208,8 +263,12 @@ void openFirebird(const QString& name, const TConnectionOptions& options)
     if (!db.open())
         throw EFrameworkError(QStringLiteral("Não foi possível abrir o banco Firebird %1: %2")
                                   .arg(where, db.lastError().text()));
-    checkSchema(db, where);
-    checkFirebirdReadOnly(db, user, where);
+    SessionSetup setup = [where, user](QSqlDatabase& opened) {
+        checkSchema(opened, where);
+        checkFirebirdReadOnly(opened, user, where);
+    };
+    setup(db);
+    return setup;
 }
 
 } // namespace
@@ -219,19 +278,26 @@ std::unique_ptr<TdtmDBGeral> TDataModuleFactory::open(const TConnectionOptions& 
     const QString driver = options.driver.trimmed().toLower();
     const QString name = nextConnectionName();
     ConnectionGuard guard(name);
-    if (driver.isEmpty() || driver == QLatin1String("sqlite"))
-        openSqlite(name, options);
-    else if (driver == QLatin1String("postgresql"))
-        openPostgres(name, options);
-    else if (driver == QLatin1String("firebird"))
-        openFirebird(name, options);
-    else
+    SessionSetup setup;
+    bool server = false;
+    if (driver.isEmpty() || driver == QLatin1String("sqlite")) {
+        setup = openSqlite(name, options);
+    } else if (driver == QLatin1String("postgresql")) {
+        setup = openPostgres(name, options);
+        server = true;
+    } else if (driver == QLatin1String("firebird")) {
+        setup = openFirebird(name, options);
+    } else
         throw EFrameworkError(
             QStringLiteral("Banco de dados desconhecido: \"%1\" (use sqlite, postgresql ou "
                            "firebird).")
                 .arg(options.driver));
 
     auto module = std::make_unique<TdtmDBGeral>(name);
+    // A reopened connection is set up and checked as the first one was.
+    module->adcGeral->setSessionSetup(std::move(setup));
+    if (server)
+        module->adcGeral->setStatementTimeout(options.responseTimeout * 1000);
     QObject::connect(module.get(), &QObject::destroyed, [name] { dropConnection(name); });
     guard.release();
     return module;

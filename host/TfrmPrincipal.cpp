@@ -6,9 +6,14 @@
 #include "TEventGuard.h"
 #include "TMessagePresenter.h"
 #include "TModuleLoader.h"
+#include "TReportDesignModel.h"
+#include "TReportDesignerWindow.h"
+#include "TUserReports.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -58,6 +63,10 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     actListagemDocumentos = mnuFiscal->addAction(QStringLiteral("Listagem dos Documentos"), this,
                                                  &TfrmPrincipal::actListagemDocumentosTriggered);
     actListagemDocumentos->setEnabled(false);
+    mnuFiscal->addSeparator();
+    actEditorRelatorios = mnuFiscal->addAction(QStringLiteral("&Editor de relatórios…"), this,
+                                               &TfrmPrincipal::actEditorRelatoriosTriggered);
+    actEditorRelatorios->setObjectName(QStringLiteral("actEditorRelatorios"));
 
     mnuJanela = menuBar()->addMenu(QStringLiteral("&Janela"));
     actCascata =
@@ -162,4 +171,38 @@ void TfrmPrincipal::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+TReportDesignerWindow* TfrmPrincipal::openReportDesigner(const TReportDefinition& definition)
+{
+    auto* window =
+        new TReportDesignerWindow(definition, &TReportDesignerWindow::allValues, {}, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
+}
+
+void TfrmPrincipal::actEditorRelatoriosTriggered()
+{
+    TEventGuard::run([this] {
+        // Without the screen the reports of its code are offered; the filter's values
+        // take their "all" meaning.
+        const QString code = QStringLiteral("FIS012");
+        QList<TReportDefinition> reports;
+        const QString shipped = TApplication::instance()->reportDirectory();
+        if (!shipped.isEmpty() && QDir(shipped).exists())
+            reports = TReportDefinition::listForCode(shipped, code);
+        reports += TUserReports::list(code);
+        QStringList names{QStringLiteral("(novo relatório)")};
+        for (const TReportDefinition& d : std::as_const(reports))
+            names << d.Name();
+        bool ok = false;
+        const QString chosen =
+            QInputDialog::getItem(this, QStringLiteral("Editor de relatórios"),
+                                  QStringLiteral("Relatório:"), names, 0, false, &ok);
+        if (!ok)
+            return;
+        const qsizetype index = names.indexOf(chosen) - 1;
+        openReportDesigner(index >= 0 ? reports[index] : TReportDesignModel::emptyReport(code));
+    });
 }

@@ -9,6 +9,8 @@ class QMenu;
 class QSettings;
 class QSqlDatabase;
 class TModuleLoader;
+class TReportDefinition;
+class TReportDesignerWindow;
 
 // The host's MDI frame: the application object's main form, whose menu opens
 // the screens of the loaded module.
@@ -40,12 +42,16 @@ public:
     QAction* actConfigurarConexao;
     QAction* actSair;
     QAction* actListagemDocumentos;
+    QAction* actEditorRelatorios;
     QAction* actCascata;
     QAction* actLadoALado;
     QAction* actFecharTodas;
 
     // Opens the screen; an error of the module is shown, never thrown at Qt.
     void actListagemDocumentosTriggered();
+    // Opens the report designer without the screen: the parameters take their "all" values.
+    void actEditorRelatoriosTriggered();
+    TReportDesignerWindow* openReportDesigner(const TReportDefinition& definition);
     // Edits the saved connection; it is used from the next start on.
     void actConfigurarConexaoTriggered();
 

@@ -1,27 +1,11 @@
 #include "TCommandLine.h"
 #include "THostSession.h"
+#include "TQtTranslations.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSettings>
-#include <QTranslator>
 
 #include <cstdio>
-
-namespace {
-
-void installTranslations(QApplication& app)
-{
-    // Qt's own texts (buttons, print and file dialogs) in Portuguese, when Debian's
-    // qt6-translations-l10n is installed.
-    auto* translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -29,7 +13,7 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("fis01200"));
     QApplication::setApplicationName(QStringLiteral("fishost"));
     QApplication::setApplicationDisplayName(QStringLiteral("Sistema Fiscal"));
-    installTranslations(app);
+    TQtTranslations::install(app);
 
     TCommandLine commandLine;
     if (!commandLine.parse(QApplication::arguments())) {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the lookup benchmark in Release and runs it on SQLite and PostgreSQL.
+# Builds the benchmarks in Release and runs them: the lookups on SQLite and PostgreSQL,
+# then the report engine on SQLite.
 #
 #   scripts/bench.sh [bench_lookups options, e.g. --runs 1000 --engines sqlite]
+#   scripts/bench.sh report     (the report engine only)
+#   scripts/bench.sh export     (the CSV and XLSX exporters only)
 #
 # The million-row databases are made on the first run and reused: SQLite files in
 # $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
@@ -14,7 +17,16 @@ BUILD=${FIS_BENCH_BUILD:-$ROOT/build/bench}
 DATA=${FIS_BENCH_DATA:-$BUILD/bench-data}
 export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
 
+section=all
+if [ "${1:-}" = report ] || [ "${1:-}" = export ]; then
+  section=$1
+  shift
+fi
+
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+mkdir -p "$DATA"
+
+lookups() {
 cmake --build "$BUILD" --target bench_lookups fisdemo -j2
 
 engines=sqlite
@@ -29,20 +41,70 @@ if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
   engines=sqlite,postgresql
 fi
 
-mkdir -p "$DATA"
 QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_lookups" --data-dir "$DATA" --engines "$engines" "$@"
+}
 
-# The report engine: the shipped listing to PDF and in the preview at three sizes, and
-# the reportlab peer at 100,000 rows in the same run.
-cmake --build "$BUILD" --target bench_report -j2
-for n in 10000 100000 1000000; do
-  db="$DATA/docs-$n.db"
-  [ -f "$db" ] || "$BUILD/bin/fisdemo" --driver sqlite --database "$db" --documents "$n" >/dev/null
-  echo "== $n rows"
-  QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_report" --database "$db" --reports "$ROOT/reports" --pdf "$DATA/report-$n.pdf" | tee "$DATA/report-$n.txt"
-  QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_report" --database "$db" --reports "$ROOT/reports" --preview
-  if [ "$n" = 100000 ]; then
-    pages=$(sed -n 's/.*, \([0-9]*\) pages.*/\1/p' "$DATA/report-$n.txt")
-    /usr/bin/python3 "$ROOT/bench/reportlab_peer.py" "$db" "$pages" "$DATA/peer-$n.pdf"
-  fi
-done
+# The report engine: the shipped listing to PDF and in the preview at three sizes, each
+# in a process of its own so that its peak memory is its own, and the reportlab peer at
+# 100,000 rows in the same run.
+report() {
+  cmake --build "$BUILD" --target bench_report fisdemo -j2
+  local n db out pdf100k="" cpu100k="" peer="" peercpu="" mem10k="" mem1m=""
+  for n in 10000 100000 1000000; do
+    db="$DATA/docs-$n.db"
+    [ -f "$db" ] || "$BUILD/bin/fisdemo" --driver sqlite --database "$db" --documents "$n" >/dev/null
+    echo "== $n rows"
+    out=$(QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_report" --database "$db" --reports "$ROOT/reports" --pdf "$DATA/report-$n.pdf")
+    echo "$out"
+    local seconds cpu pages peak
+    seconds=$(sed -n 's/^pdf: \([0-9.]*\) s.*/\1/p' <<<"$out")
+    cpu=$(sed -n 's/.*(cpu \([0-9.]*\) s).*/\1/p' <<<"$out")
+    pages=$(sed -n 's/.*, \([0-9]*\) pages.*/\1/p' <<<"$out")
+    peak=$(sed -n 's/.*peak \([0-9]*\) MB.*/\1/p' <<<"$out")
+    case $n in
+      10000) mem10k=$peak ;;
+      100000) pdf100k=$seconds cpu100k=$cpu ;;
+      1000000) mem1m=$peak ;;
+    esac
+    QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_report" --database "$db" --reports "$ROOT/reports" --preview
+    if [ "$n" = 100000 ]; then
+      out=$(/usr/bin/python3 "$ROOT/bench/reportlab_peer.py" "$db" "$ROOT/reports/FIS012_01.json" "$pages" "$DATA/peer-$n.pdf")
+      echo "$out"
+      peer=$(sed -n 's/^reportlab: \([0-9.]*\) s.*/\1/p' <<<"$out")
+      peercpu=$(sed -n 's/.*(cpu \([0-9.]*\) s).*/\1/p' <<<"$out")
+    fi
+  done
+  echo "== summary"
+  awk -v a="$peer" -v b="$pdf100k" -v c="$peercpu" -v d="$cpu100k" 'BEGIN {
+    printf "PDF at 100,000 rows: %.2f s against reportlab %.2f s: %.1fx faster (cpu %.2f s against %.2f s: %.1fx)\n", b, a, a / b, d, c, c / d }'
+  awk -v a="$mem1m" -v b="$mem10k" 'BEGIN { printf "peak memory 1,000,000 rows %d MB / 10,000 rows %d MB = %.2f\n", a, b, a / b }'
+}
+
+# The exporters: XLSX of 100,000 rows against python3-xlsxwriter on the same rows, CSV of
+# 1,000,000 rows, and each format's peak memory at 1,000,000 rows against 10,000 (the
+# same 10,000 distinct rows repeated, so only the writer's own memory can grow).
+export_formats() {
+  cmake --build "$BUILD" --target bench_export -j2
+  local run=("$BUILD/bin/bench_export" --reports "$ROOT/reports") format small large
+  echo "== export"
+  "${run[@]}" --format xlsx --rows 100000 --peer "$ROOT/bench/xlsxwriter_peer.py"
+  for format in csv xlsx; do
+    small=$("${run[@]}" --format $format --rows 10000 --pool 10000)
+    large=$("${run[@]}" --format $format --rows 1000000 --pool 10000)
+    echo "$small"
+    echo "$large"
+    awk -v a="$small" -v b="$large" -v f=$format 'BEGIN {
+      sub(/.*peak /, "", a); sub(/.*peak /, "", b)
+      printf "%s peak memory 1,000,000 / 10,000 rows: %.2fx (target <= 1.5x)\n", f, b / a }'
+  done
+}
+
+if [ "$section" = all ]; then
+  lookups "$@"
+fi
+if [ "$section" != export ]; then
+  report
+fi
+if [ "$section" != report ]; then
+  export_formats
+fi

@@ -4,6 +4,7 @@
 #   FIS_BUILD_DIR=build/dev scripts/db-servers.sh start   # PostgreSQL + Firebird, demo rows loaded
 #   eval "$(scripts/db-servers.sh env)"                     # the variables the tests read
 #   scripts/db-servers.sh stop                              # stops PostgreSQL, removes everything
+#   scripts/db-servers.sh pg-stop | pg-start                # the same PostgreSQL stopped, started again
 #
 # PostgreSQL 15 runs as the postgres user (the server refuses root) on 127.0.0.1, a
 # non-default port and a data directory under /tmp. Firebird 3 is used embedded: no
@@ -18,6 +19,7 @@
 set -euo pipefail
 
 STATE=${FIS_DB_STATE:-/tmp/fis-db-servers}
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PG_BIN=/usr/lib/postgresql/15/bin
 PG_DB=fis
 PG_READER=fisleitor
@@ -40,6 +42,11 @@ pg_stop() {
   if [ -f "$STATE/pg/data/postmaster.pid" ]; then
     as_postgres "$PG_BIN/pg_ctl" -D "$STATE/pg/data" -m immediate -w stop >/dev/null 2>&1 || true
   fi
+}
+
+pg_start() {
+  as_postgres "$PG_BIN/pg_ctl" -D "$STATE/pg/data" -l "$STATE/pg/server.log" -w -t 30 \
+    -o "$(cat "$STATE/pg/options")" start >/dev/null || die "PostgreSQL did not start; see $STATE/pg/server.log"
 }
 
 stop() {
@@ -69,9 +76,9 @@ start_postgresql() {
   # No fsync anywhere: the cluster lives as long as one CI run.
   as_postgres "$PG_BIN/initdb" -D "$STATE/pg/data" -U postgres -A trust -E UTF8 \
     --locale=C.UTF-8 --no-sync >"$STATE/pg/initdb.log" 2>&1 || die "initdb failed; see $STATE/pg/initdb.log"
-  as_postgres "$PG_BIN/pg_ctl" -D "$STATE/pg/data" -l "$STATE/pg/server.log" -w -t 30 \
-    -o "-p $port -k $STATE/pg -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
-    start >/dev/null || die "PostgreSQL did not start; see $STATE/pg/server.log"
+  echo "-p $port -k $STATE/pg -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
+    >"$STATE/pg/options"
+  pg_start
 
   local psql=("$PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 -h 127.0.0.1 -p "$port" -U postgres)
   # WIN1252 like the rest of the system; C collation orders codes byte by byte, as
@@ -80,14 +87,7 @@ start_postgresql() {
     "CREATE DATABASE $PG_DB ENCODING 'WIN1252' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0"
   fisdemo --driver postgresql --host 127.0.0.1 --port "$port" --user postgres --database "$PG_DB"
   # The reader can only read, even before the data module makes its session read-only.
-  "${psql[@]}" -d "$PG_DB" <<SQL
-CREATE ROLE $PG_READER LOGIN;
-REVOKE CREATE ON SCHEMA public FROM PUBLIC;
-GRANT CONNECT ON DATABASE $PG_DB TO $PG_READER;
-GRANT USAGE ON SCHEMA public TO $PG_READER;
-GRANT SELECT ON ALL TABLES IN SCHEMA public TO $PG_READER;
-ALTER ROLE $PG_READER SET default_transaction_read_only = on;
-SQL
+  "${psql[@]}" -d "$PG_DB" -f "$ROOT/db/postgresql/reader-role.sql"
   PG_PORT=$port
 }
 
@@ -133,12 +133,22 @@ ENV
 case "${1:-}" in
 start) start ;;
 stop) stop ;;
+# For the tests of a lost connection: the same cluster stopped (fast: sessions are
+# terminated) and started again on its port.
+pg-stop)
+  [ -f "$STATE/pg/options" ] || die "not started"
+  as_postgres "$PG_BIN/pg_ctl" -D "$STATE/pg/data" -m fast -w stop >/dev/null
+  ;;
+pg-start)
+  [ -f "$STATE/pg/options" ] || die "not started"
+  pg_start
+  ;;
 env)
   [ -f "$STATE/env" ] || die "not started (no $STATE/env)"
   cat "$STATE/env"
   ;;
 *)
-  echo "usage: $0 start|stop|env" >&2
+  echo "usage: $0 start|stop|env|pg-stop|pg-start" >&2
   exit 2
   ;;
 esac

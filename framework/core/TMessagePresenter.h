@@ -13,6 +13,8 @@ class FW_EXPORT TMessagePresenter
 public:
     virtual ~TMessagePresenter();
     virtual void showError(const QString& text) = 0;
+    // An error with the technical text behind it (the driver's), shown on demand.
+    virtual void showDetailedError(const QString& text, const QString& detail);
     virtual void showInformation(const QString& text) = 0;
 
     static TMessagePresenter& current();

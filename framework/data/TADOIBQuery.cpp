@@ -1,6 +1,7 @@
 #include "TADOIBQuery.h"
 
 #include "EFrameworkError.h"
+#include "FisLog.h"
 #include "Helpers.h"
 #include "TDBConnection.h"
 #include "TPgRowSource.h"
@@ -117,10 +118,10 @@ void TADOIBQuery::Open()
     if (Active())
         return;
     TDBConnection* c = connection();
-    const QSqlDatabase db = c ? c->database() : QSqlDatabase();
-    if (!db.isValid() || !db.isOpen())
-        throw EFrameworkError(
-            QStringLiteral("%1: não há conexão aberta com o banco de dados.").arg(objectName()));
+    if (!c || !c->database().isValid())
+        throw EFrameworkError(QStringLiteral("Não há conexão aberta com o banco de dados."));
+    // A connection lost before is reopened here, on the clerk's next action.
+    const QSqlDatabase db = c->openDatabase();
 
     // A character the database cannot hold is refused here, not mangled by the driver.
     // Firebird passes a text through PARAM and NVLSTR, 255 characters wide: a longer
@@ -142,23 +143,46 @@ void TADOIBQuery::Open()
                                       .arg(maxInterBaseText));
     }
 
+    try {
+        run(db, c->StatementTimeout());
+    } catch (const EFrameworkError& e) {
+        const EFrameworkError told = c->diagnose(
+            e, QStringLiteral("Não foi possível consultar o banco de dados%1. Repita a operação; "
+                              "se o erro continuar, avise o suporte (o texto do banco de dados "
+                              "está nos detalhes).")
+                   .arg(m_description.isEmpty() ? QString() : u" (" + m_description + u')'));
+        qCDebug(fisData).noquote() << objectName() << told.message() << "|" << told.detail();
+        throw told;
+    }
+}
+
+void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
+{
     QStringList names;
-    if (db.driverName() == QLatin1String("QPSQL")) {
+    const bool pg = db.driverName() == QLatin1String("QPSQL");
+    const QString sql = pg ? TSqlText::toNumbered(statementText(), &names)
+                           : TSqlText::toPositional(statementText(), &names);
+    QVariantList values;
+    for (const QString& name : names)
+        values << m_params.ParamByName(name).Value();
+    if (fisData().isDebugEnabled()) {
+        // The kinds of the values only: a value may be anything the clerk typed.
+        QStringList kinds;
+        for (const QVariant& v : std::as_const(values))
+            kinds << (v.isNull() ? QStringLiteral("NULL") : QString::fromLatin1(v.typeName()));
+        qCDebug(fisData).noquote() << objectName() << sql << "| values:" << kinds.join(u", ");
+    }
+    if (pg) {
         // Through libpq: Qt's driver would receive the whole result before the first row.
-        const QString sql = TSqlText::toNumbered(statementText(), &names);
-        QVariantList values;
-        for (const QString& name : names)
-            values << m_params.ParamByName(name).Value();
-        openRows(TPgRowSource::start(db, sql, values));
+        openRows(TPgRowSource::start(db, sql, values, timeout));
         return;
     }
-    const QString sql = TSqlText::toPositional(statementText(), &names);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
         throw EFrameworkError(query.lastError().text());
-    for (const QString& name : names)
-        query.addBindValue(m_params.ParamByName(name).Value());
+    for (const QVariant& v : std::as_const(values))
+        query.addBindValue(v);
     if (!query.exec())
         throw EFrameworkError(query.lastError().text());
 

@@ -37,6 +37,11 @@ public:
     QStringList SQL_IB() const { return m_sqlIb; }
     void setSQL_IB(const QStringList& lines) { m_sqlIb = lines; }
 
+    // What the rows are, in the clerk's words ("relatório 'Listagem'"): named when the
+    // database refuses the statement.
+    QString Description() const { return m_description; }
+    void setDescription(const QString& description) { m_description = description; }
+
     bool ParamCheck() const { return m_paramCheck; }
     void setParamCheck(bool check);
 
@@ -80,9 +85,11 @@ public:
 
 private:
     TDBConnection* connection() const;
+    void run(const QSqlDatabase& db, int timeout);
     void openRows(std::unique_ptr<TRowSource> source);
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
+    QString m_description;
     bool m_paramCheck = true;
     QPointer<TDBConnection> m_adoConnection, m_dataBase, m_transaction;
     QPointer<TDataSource> m_dataSource;

@@ -4,10 +4,12 @@ TParam::TParam(const QString& name, TFieldType type, TParamType paramType)
     : m_name(name), m_type(type), m_paramType(paramType)
 {
     Clear();
+    m_assigned = false;
 }
 
 void TParam::SetAsString(const QString& text)
 {
+    m_assigned = true;
     m_type = TFieldType::ftString;
     // An empty text is a value, not NULL: only Clear makes NULL.
     m_value = QVariant(text.isNull() ? QStringLiteral("") : text);
@@ -15,12 +17,14 @@ void TParam::SetAsString(const QString& text)
 
 void TParam::SetAsDate(const QDate& date)
 {
+    m_assigned = true;
     m_type = TFieldType::ftDate;
     m_value = date.isValid() ? QVariant(date) : QVariant(QMetaType::fromType<QDate>());
 }
 
 void TParam::SetAsVariant(const QVariant& value)
 {
+    m_assigned = true;
     m_value = value;
     switch (value.typeId()) {
     case QMetaType::QString:
@@ -46,6 +50,7 @@ void TParam::SetAsVariant(const QVariant& value)
 
 void TParam::Clear()
 {
+    m_assigned = true;
     switch (m_type) {
     case TFieldType::ftDate:
         m_value = QVariant(QMetaType::fromType<QDate>());

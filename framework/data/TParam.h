@@ -41,6 +41,8 @@ public:
     void Clear();
 
     bool IsNull() const;
+    // False until a value (NULL included, through Clear) is given after construction.
+    bool Assigned() const { return m_assigned; }
     QString AsString() const;
     QDate AsDate() const;
     QVariant Value() const { return m_value; }
@@ -50,4 +52,5 @@ private:
     TFieldType m_type;
     TParamType m_paramType;
     QVariant m_value;
+    bool m_assigned = false;
 };

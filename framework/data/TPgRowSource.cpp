@@ -4,11 +4,15 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QTime>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <libpq-fe.h>
 #include <limits>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unordered_map>
 #include <utility>
 
@@ -108,8 +112,14 @@ TPgRowSource::~TPgRowSource()
     cancel();
 }
 
+bool TPgRowSource::broken(const QSqlDatabase& db)
+{
+    PGconn* connection = connectionOf(db);
+    return !connection || PQstatus(connection) == CONNECTION_BAD;
+}
+
 std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const QString& sql,
-                                                  const QVariantList& values)
+                                                  const QVariantList& values, int timeout)
 {
     PGconn* connection = connectionOf(db);
     if (!connection)
@@ -121,6 +131,7 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
         PQclear(stale);
 
     std::unique_ptr<TPgRowSource> source(new TPgRowSource(connection, db.driver()));
+    source->m_timeout = timeout;
     std::vector<QByteArray> texts;
     std::vector<const char*> pointers;
     texts.reserve(size_t(values.size()));
@@ -160,7 +171,7 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
 
     source->receive(true, false);
     if (!source->m_error.isEmpty())
-        throw EFrameworkError(source->m_error);
+        source->raise();
     return source;
 }
 
@@ -187,10 +198,8 @@ void TPgRowSource::read(int count, std::vector<Row>& rows)
         if (m_queue.empty() && m_pending)
             receive(true, false);
         if (m_queue.empty()) {
-            if (!m_error.isEmpty()) {
-                const QString error = std::exchange(m_error, QString());
-                throw EFrameworkError(error);
-            }
+            if (!m_error.isEmpty())
+                raise();
             return;
         }
         PGresult* result = m_queue.front();
@@ -226,6 +235,8 @@ void TPgRowSource::receive(bool wait, bool keepAll)
                 return;
             consumed = true;
         }
+        if (wait && !awaitAnswer())
+            return;
         wait = false;
         PGresult* result = PQgetResult(m_connection);
         if (!result) {
@@ -235,6 +246,45 @@ void TPgRowSource::receive(bool wait, bool keepAll)
         }
         take(result);
     }
+}
+
+void TPgRowSource::raise()
+{
+    const QString error = std::exchange(m_error, QString());
+    const QString clerk = std::exchange(m_clerkError, QString());
+    if (clerk.isEmpty())
+        throw EFrameworkError(error);
+    throw EFrameworkError(clerk, error);
+}
+
+// Waits, up to the timeout, until a result can be read without blocking. A server
+// that does not answer in time (frozen, unreachable) loses the session: its socket is
+// shut, so that libpq fails at once instead of waiting, and the connection reads as lost.
+bool TPgRowSource::awaitAnswer()
+{
+    if (m_timeout <= 0)
+        return true;
+    const QDeadlineTimer deadline(m_timeout);
+    while (PQisBusy(m_connection)) {
+        pollfd fd{PQsocket(m_connection), POLLIN, 0};
+        const int ready = poll(&fd, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            ::shutdown(PQsocket(m_connection), SHUT_RDWR);
+            endStream();
+            m_error = QStringLiteral("sem resposta do servidor em %1 ms").arg(m_timeout);
+            m_clerkError = QStringLiteral("O banco de dados não respondeu dentro do tempo limite "
+                                          "(%1 s) e a consulta foi interrompida. A conexão será "
+                                          "reaberta na próxima ação; se o erro continuar, "
+                                          "verifique o servidor.")
+                               .arg((m_timeout + 999) / 1000);
+            return false;
+        }
+        if (ready < 0 || !PQconsumeInput(m_connection))
+            break;
+    }
+    return true;
 }
 
 void TPgRowSource::take(PGresult* result)
@@ -261,6 +311,11 @@ void TPgRowSource::take(PGresult* result)
         m_error = text(PQresultErrorMessage(result)).trimmed();
         if (m_error.isEmpty())
             m_error = text(PQerrorMessage(m_connection)).trimmed();
+        // The server's own statement timeout (query_canceled).
+        if (qstrcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), "57014") == 0)
+            m_clerkError = QStringLiteral(
+                "A consulta passou do tempo limite do banco de dados e foi interrompida. Restrinja "
+                "o filtro (empresa, período) e repita a operação.");
         PQclear(result);
         break;
     }
@@ -275,6 +330,7 @@ void TPgRowSource::cancel()
     m_queue.clear();
     m_frontRow = 0;
     m_error.clear();
+    m_clerkError.clear();
 }
 
 // Ends a pending stream: what has already arrived is read (and kept, or dropped) without

@@ -29,8 +29,12 @@ class FW_EXPORT TPgRowSource : public TRowSource
 public:
     // Sends sql, written with $1..$n markers, with values bound in that order, and
     // waits for the first row: an error in the statement raises EFrameworkError here.
+    // A timeout (milliseconds, 0 none) bounds each wait for the server: past it the
+    // session is given up (its socket shut, so nothing blocks) and the error says so.
     static std::unique_ptr<TPgRowSource> start(const QSqlDatabase& db, const QString& sql,
-                                               const QVariantList& values);
+                                               const QVariantList& values, int timeout = 0);
+    // True when the connection's session is gone (libpq's status is bad).
+    static bool broken(const QSqlDatabase& db);
     // Frees the connection of any stream pending on it. Not a PostgreSQL connection: nothing.
     static void endPending(const QSqlDatabase& db);
 
@@ -47,6 +51,8 @@ private:
     TPgRowSource(PGconn* connection, QSqlDriver* driver);
 
     bool alive() const;
+    bool awaitAnswer();
+    [[noreturn]] void raise();
     void receive(bool wait, bool keepAll);
     void take(PGresult* result);
     void stop(bool keepReceived);
@@ -66,4 +72,7 @@ private:
     std::deque<PGresult*> m_queue;
     int m_frontRow = 0;
     QString m_error;
+    // A message for the clerk replaces the server's, which is kept as the detail.
+    QString m_clerkError;
+    int m_timeout = 0;
 };

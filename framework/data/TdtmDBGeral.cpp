@@ -8,6 +8,9 @@ TdtmDBGeral::TdtmDBGeral(const QString& connectionName, QObject* parent)
       ibtGeral(new TDBConnection(connectionName, this))
 {
     setObjectName(QStringLiteral("dtmDBGeral"));
+    // Three names for one connection: a loss seen through one is seen through all.
+    dtbGeral->shareSession(*adcGeral);
+    ibtGeral->shareSession(*adcGeral);
     adcGeral->setObjectName(QStringLiteral("adcGeral"));
     dtbGeral->setObjectName(QStringLiteral("dtbGeral"));
     ibtGeral->setObjectName(QStringLiteral("ibtGeral"));

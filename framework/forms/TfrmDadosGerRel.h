@@ -4,6 +4,7 @@
 #include "TForm.h"
 #include "TReportDefinition.h"
 
+#include <QKeySequence>
 #include <QList>
 
 class QComboBox;
@@ -26,12 +27,20 @@ class FW_EXPORT TfrmDadosGerRel : public TForm
 public:
     explicit TfrmDadosGerRel(QWidget* parent = nullptr);
 
+    // Keys of the output buttons, anywhere on the form.
+    static inline const QKeySequence PrintKey{Qt::CTRL | Qt::Key_P};
+    static inline const QKeySequence PreviewKey{Qt::Key_F5};
+    static inline const QKeySequence ReportEditKey{Qt::CTRL | Qt::Key_R};
+
     void FormCreate(QObject* Sender);
     void FormActivate(QObject* Sender);
     void FormClose(QObject* Sender, TCloseAction& Action);
     void sbtPrintClick(QObject* Sender);
     void sbtPreviewClick(QObject* Sender);
     void sbtReportEditClick(QObject* Sender);
+    // Runs the print action's checks (the handler bound to sbtPrint), then asks for a
+    // CSV or XLSX file and writes the selected report's rows to it.
+    void sbtExportClick(QObject* Sender);
 
     // The definitions behind cbbReportNames, in its order.
     QList<TReportDefinition> reports() const { return m_reports; }
@@ -46,6 +55,8 @@ public:
     QToolButton* sbtPrint = nullptr;
     QToolButton* sbtPreview = nullptr;
     QToolButton* sbtReportEdit = nullptr;
+    // Optional in a definition: a form without it has no export.
+    QToolButton* sbtExport = nullptr;
 
     TMessages* msgPadrao;
     TMessages* msgMensagens;
@@ -60,6 +71,12 @@ protected:
 
 private:
     const TReportDefinition& selectedReport() const;
+    void exportSelected();
+    // The shipped reports, then the user's, choosing the one at path when listed.
+    void reloadReports(const QString& path);
+    void giveKey(QToolButton* button, const QKeySequence& key);
 
     QList<TReportDefinition> m_reports;
+    bool m_exporting = false;
+    QString m_exportDirectory;
 };

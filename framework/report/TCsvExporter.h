@@ -13,6 +13,8 @@ class FW_EXPORT TCsvExporter : public TReportExporter
 public:
     // A field quoted when it holds the separator, a quote or a line break.
     static QByteArray field(const QString& text);
+    // A text cell that a spreadsheet would take for a formula, made plain text.
+    static QString inert(const QString& text);
 
 protected:
     void begin(const QString& file, const std::vector<Column>& columns) override;
@@ -21,6 +23,7 @@ protected:
     void discard() override;
 
 private:
+    void appendDate(const QVariant& value);
     void flush();
 
     QFile m_file;

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace {
 
@@ -175,6 +176,7 @@ Column column(const QJsonObject& co, const QString& where)
                   .arg(align, where));
     c.format = format(co, where);
     c.values = valueMap(co, where);
+    c.visible = co.value(QStringLiteral("visible")).toBool(true);
     return c;
 }
 
@@ -189,6 +191,8 @@ QJsonObject columnJson(const Column& c)
         co.insert(QStringLiteral("format"), formatName(c.format));
     if (!c.values.isEmpty())
         co.insert(QStringLiteral("values"), valueMapJson(c.values));
+    if (!c.visible)
+        co.insert(QStringLiteral("visible"), false);
     return co;
 }
 
@@ -213,6 +217,67 @@ QList<Column> groupColumns(const QJsonValue& v)
         out << c;
     }
     return out;
+}
+
+TReportDefinition::Group groupOf(const QJsonObject& go, const QString& where)
+{
+    TReportDefinition::Group g;
+    g.field = requiredText(go, QStringLiteral("field"), where);
+    g.caption = optionalText(go, QStringLiteral("caption"), where);
+    g.textColumns = groupColumns(go.value(QStringLiteral("text")));
+    if (g.textColumns.isEmpty()) {
+        Column c;
+        c.field = c.title = g.field;
+        g.textColumns << c;
+    }
+    for (const Column& c : g.textColumns)
+        g.textFields << c.field;
+    g.footer = optionalText(go, QStringLiteral("footer"), where);
+    g.sums = textList(go.value(QStringLiteral("sums")), QStringLiteral("sums"));
+    return g;
+}
+
+QJsonObject groupJson(const TReportDefinition::Group& g)
+{
+    QJsonObject go;
+    go.insert(QStringLiteral("field"), g.field);
+    go.insert(QStringLiteral("caption"), g.caption);
+    QJsonArray text;
+    for (const Column& c : g.textColumns)
+        text.append(c.title == c.field && c.format == TReportDefinition::Format::Text
+                        ? QJsonValue(c.field)
+                        : QJsonValue(columnJson(c)));
+    go.insert(QStringLiteral("text"), text);
+    go.insert(QStringLiteral("footer"), g.footer);
+    if (!g.sums.isEmpty())
+        go.insert(QStringLiteral("sums"), linesJson(g.sums));
+    return go;
+}
+
+// The keys added with the designer: a second group level, the sort fields and the
+// filter line switch. Files without them read as before.
+void readDesignKeys(const QJsonObject& o, TReportDefinition& d)
+{
+    const QJsonValue sub = o.value(QStringLiteral("subgroup"));
+    if (!sub.isUndefined()) {
+        if (!sub.isObject() || !d.HasGroup())
+            fault(QStringLiteral("'subgroup' deve ser um objeto e exige 'group'"));
+        d.setSubGroup(groupOf(sub.toObject(), QStringLiteral(" do subgrupo")));
+    }
+    const QStringList sort = textList(o.value(QStringLiteral("sort")), QStringLiteral("sort"));
+    static const QRegularExpression sortItem(
+        QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*( (ASC|DESC))?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString& item : sort)
+        if (!sortItem.match(item).hasMatch())
+            fault(QStringLiteral("ordem '%1' inválida (use NOME ou NOME DESC)").arg(item));
+    d.setSort(sort);
+    d.setFilterLine(o.value(QStringLiteral("filterLine")).toBool(true));
+    const QStringList totals = d.TotalsBy().fields;
+    for (const TReportDefinition::Group& g : {d.GroupBy(), d.SubGroup()})
+        for (const QString& f : g.sums)
+            if (!totals.contains(f, Qt::CaseInsensitive))
+                fault(QStringLiteral("o subtotal '%1' não está entre os totais").arg(f));
 }
 
 // Report files are "<code>.json" or "<code>_<anything>.json".
@@ -290,19 +355,7 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
         if (!group.isUndefined()) {
             if (!group.isObject())
                 fault(QStringLiteral("'group' deve ser um objeto"));
-            const QJsonObject go = group.toObject();
-            const QString where = QStringLiteral(" do grupo");
-            d.m_group.field = requiredText(go, QStringLiteral("field"), where);
-            d.m_group.caption = optionalText(go, QStringLiteral("caption"), where);
-            d.m_group.textColumns = groupColumns(go.value(QStringLiteral("text")));
-            if (d.m_group.textColumns.isEmpty()) {
-                Column c;
-                c.field = c.title = d.m_group.field;
-                d.m_group.textColumns << c;
-            }
-            for (const Column& c : d.m_group.textColumns)
-                d.m_group.textFields << c.field;
-            d.m_group.footer = optionalText(go, QStringLiteral("footer"), where);
+            d.m_group = groupOf(group.toObject(), QStringLiteral(" do grupo"));
         }
 
         const QJsonValue totals = o.value(QStringLiteral("totals"));
@@ -327,6 +380,7 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
                             .arg(field));
             }
         }
+        readDesignKeys(o, d);
         return d;
     } catch (const DefinitionFault& f) {
         throw EFrameworkError(
@@ -369,6 +423,28 @@ QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory
         TReportDefinition d = load(dir.filePath(fileName));
         if (d.ReportCode().compare(reportCode, Qt::CaseInsensitive) == 0)
             out << d;
+    }
+    return out;
+}
+
+QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory,
+                                                        const QString& reportCode,
+                                                        QStringList& faults)
+{
+    QList<TReportDefinition> out;
+    const QDir dir(directory);
+    // Unreadable files too: they are reported, not passed over in silence.
+    for (const QString& fileName :
+         dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        if (!isFileOfCode(fileName, reportCode))
+            continue;
+        try {
+            TReportDefinition d = load(dir.filePath(fileName));
+            if (d.ReportCode().compare(reportCode, Qt::CaseInsensitive) == 0)
+                out << d;
+        } catch (const EFrameworkError& e) {
+            faults << e.message();
+        }
     }
     return out;
 }
@@ -433,18 +509,14 @@ QJsonObject TReportDefinition::toJson() const
         columns.append(columnJson(c));
     o.insert(QStringLiteral("columns"), columns);
 
-    if (HasGroup()) {
-        QJsonObject go;
-        go.insert(QStringLiteral("field"), m_group.field);
-        go.insert(QStringLiteral("caption"), m_group.caption);
-        QJsonArray text;
-        for (const Column& c : m_group.textColumns)
-            text.append(c.title == c.field && c.format == Format::Text ? QJsonValue(c.field)
-                                                                       : QJsonValue(columnJson(c)));
-        go.insert(QStringLiteral("text"), text);
-        go.insert(QStringLiteral("footer"), m_group.footer);
-        o.insert(QStringLiteral("group"), go);
-    }
+    if (HasGroup())
+        o.insert(QStringLiteral("group"), groupJson(m_group));
+    if (HasSubGroup())
+        o.insert(QStringLiteral("subgroup"), groupJson(m_subGroup));
+    if (!m_sort.isEmpty())
+        o.insert(QStringLiteral("sort"), linesJson(m_sort));
+    if (!m_filterLine)
+        o.insert(QStringLiteral("filterLine"), false);
     if (HasTotals()) {
         QJsonObject to;
         to.insert(QStringLiteral("fields"), linesJson(m_totals.fields));
@@ -463,4 +535,64 @@ void TReportDefinition::save(const QString& path) const
         throw EFrameworkError(
             QStringLiteral("Não foi possível gravar a definição de relatório em '%1': %2.")
                 .arg(path, file.errorString()));
+}
+
+namespace {
+
+bool sameField(const QString& a, const QString& b)
+{
+    return a.section(u' ', 0, 0).compare(b.section(u' ', 0, 0), Qt::CaseInsensitive) == 0;
+}
+
+QStringList ordered(const QStringList& sql, const QStringList& order)
+{
+    if (sql.join(QString()).trimmed().isEmpty())
+        return sql;
+    QStringList by;
+    for (const QString& item : order)
+        by << QStringLiteral("Q.") + item;
+    QStringList out{QStringLiteral("SELECT * FROM (")};
+    out << sql;
+    out << QStringLiteral(") Q ORDER BY ") + by.join(QStringLiteral(", "));
+    return out;
+}
+
+} // namespace
+
+TReportDefinition TReportDefinition::printable() const
+{
+    TReportDefinition d = *this;
+    QStringList hidden;
+    d.m_columns.clear();
+    for (const Column& c : m_columns) {
+        if (c.visible)
+            d.m_columns << c;
+        else
+            hidden << c.field;
+    }
+    const auto shownOnly = [&hidden](QStringList fields) {
+        fields.removeIf(
+            [&hidden](const QString& f) { return hidden.contains(f, Qt::CaseInsensitive); });
+        return fields;
+    };
+    d.m_totals.fields = shownOnly(m_totals.fields);
+    d.m_group.sums = shownOnly(m_group.sums);
+    d.m_subGroup.sums = shownOnly(m_subGroup.sums);
+    if (!m_filterLine)
+        d.m_filters.clear();
+    if (!m_sort.isEmpty()) {
+        // The groups come first: a group is a run of equal values.
+        QStringList order;
+        for (const QString& f : {m_group.field, HasSubGroup() ? m_subGroup.field : QString()})
+            if (!f.isEmpty())
+                order << f;
+        for (const QString& item : m_sort)
+            if (std::none_of(order.begin(), order.end(),
+                             [&](const QString& o) { return sameField(o, item); }))
+                order << item;
+        d.m_sql = ordered(m_sql, order);
+        d.m_sqlIb = ordered(m_sqlIb, order);
+        d.m_sort.clear();
+    }
+    return d;
 }

@@ -5,13 +5,14 @@
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TControlEvents.h"
-#include "TReportDesignForm.h"
+#include "TReportDesignerWindow.h"
 #include "TReportPreview.h"
 #include "TReportProgress_p.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -29,6 +30,8 @@ const TControlEvents::Registration
              TControlEvents::member(&TReportDesignerDialog::BeforeGetQueryParams)}});
 
 const QMarginsF pageMargins(10, 10, 10, 10);
+// A short report is read whole before its preview opens, so its total shows at once.
+constexpr int firstPageBudgetMs = 150;
 
 QMap<QString, TReportDesignerDialog::Exporter>& exporters()
 {
@@ -90,6 +93,7 @@ QString TReportDesignerDialog::exportFilters()
 std::unique_ptr<TReportRun> TReportDesignerDialog::start(const TReportDefinition& definition)
 {
     m_pageCount = 0;
+    m_rowCount = 0;
     m_cancelRequested = false;
     auto run = std::make_unique<TReportRun>(definition, m_query);
     if (!run->start(BeforeGetQueryParams))
@@ -137,7 +141,7 @@ void TReportDesignerDialog::Print(const TReportDefinition& definition)
     run->checkColumns();
     if (!choosePrinter(definition))
         return;
-    TReportRenderer renderer(definition, run->params());
+    TReportRenderer renderer(run->definition(), run->params());
     if (renderer.paginate(*run) && printPages(renderer, *run))
         m_pageCount = renderer.pageCount();
 }
@@ -147,15 +151,14 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
     const auto run = start(definition);
     if (!run)
         return;
-    TReportRenderer renderer(definition, run->params());
-    if (!renderer.paginate(*run))
+    // The window opens on page 1 and reads the rest of the rows itself.
+    run->setProgress({});
+    TReportRenderer renderer(run->definition(), run->params());
+    if (!renderer.paginate(*run, 1, firstPageBudgetMs))
         return;
     preparePrinter(definition);
-    const int pages = renderer.pageCount();
-    // The rows are all read: the preview needs no progress of its own.
-    run->setProgress({});
 
-    TReportPreview preview(renderer, parentWidget());
+    TReportPreview preview(renderer, *run, parentWidget());
     preview.setWindowTitle(QStringLiteral("Visualizar - %1").arg(definition.Name()));
     preview.OnPrint = [&] {
         if (!choosePrinter(definition))
@@ -169,9 +172,9 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
         printPages(renderer, again);
     };
     preview.OnExport = [&] { previewExport(definition); };
-    m_pageCount = pages;
+    m_pageCount = renderer.pageCount();
     preview.exec();
-    m_pageCount = pages;
+    m_pageCount = renderer.pageCount();
 }
 
 void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
@@ -246,6 +249,7 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
         cannotWrite(path, QString::fromStdString(error.message()));
     }
     partial.setAutoRemove(false);
+    m_rowCount = run->rowsRead();
     // A temporary file is the owner's alone; an exported report is not.
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                     QFileDevice::ReadGroup | QFileDevice::ReadOther);
@@ -254,10 +258,19 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
 
 void TReportDesignerDialog::Design(const TReportDefinition& definition)
 {
-    const auto run = start(definition);
-    if (!run)
+    // The run checks the connection and the handler before the designer opens.
+    if (!start(definition))
         return;
-    TReportDesignForm form(definition, m_query->activeText(), run->params(), parentWidget());
-    connect(&form, &TReportDesignForm::saved, this, &TReportDesignerDialog::reportSaved);
-    form.exec();
+    m_query->Close();
+    TReportDesignerWindow window(definition, BeforeGetQueryParams, {}, parentWidget());
+    window.setWindowFlag(Qt::Window);
+    window.setWindowModality(Qt::ApplicationModal);
+    if (!m_saveAsCaption.isEmpty())
+        window.setSaveAsTexts(m_saveAsCaption, m_saveAsPrompt);
+    connect(&window, &TReportDesignerWindow::reportsChanged, this,
+            &TReportDesignerDialog::reportSaved);
+    QEventLoop loop;
+    connect(&window, &TReportDesignerWindow::closed, &loop, &QEventLoop::quit);
+    window.show();
+    loop.exec();
 }

@@ -40,7 +40,14 @@ public:
 
     void Print(const TReportDefinition& definition);
     void Preview(const TReportDefinition& definition);
+    // Opens the designer on the definition, its parameters filled by BeforeGetQueryParams.
     void Design(const TReportDefinition& definition);
+    // The texts the designer's "Salvar como…" asks the title with.
+    void setSaveAsTexts(const QString& caption, const QString& prompt)
+    {
+        m_saveAsCaption = caption;
+        m_saveAsPrompt = prompt;
+    }
     // Writes the report to a PDF file; nothing is written when the run fails.
     void ExportPdf(const TReportDefinition& definition, const QString& pdfPath);
     // Writes the report in the format the file's extension names ("pdf", or one of
@@ -60,6 +67,8 @@ public:
     TADOIBQuery* Query() const { return m_query; }
     // Pages of the last printed, previewed or exported report.
     int PageCount() const { return m_pageCount; }
+    // Rows read by the last successful export.
+    qint64 RowCount() const { return m_rowCount; }
     // The printer behind Print and Preview; its settings carry over between runs.
     QPrinter* Printer() const { return m_printer.get(); }
 
@@ -68,7 +77,7 @@ public Q_SLOTS:
     void cancel();
 
 Q_SIGNALS:
-    // A definition was saved under a new title from the designer.
+    // A report was saved, renamed or deleted in the designer (the file's path).
     void reportSaved(const QString& path);
     // A run moved on (done of total; total 0 while the pages are still being counted).
     void progressed(const QString& text, qint64 done, qint64 total);
@@ -89,5 +98,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QPointer<QWidget> m_parentWidget;
     bool m_cancelRequested = false;
+    QString m_saveAsCaption, m_saveAsPrompt;
     int m_pageCount = 0;
+    qint64 m_rowCount = 0;
 };

@@ -148,13 +148,19 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
     };
 
     try {
+        m_reportName = d.Name();
         begin(file, columns);
         while (const TRowSource::Row* r = next()) {
             if (groupIndex >= 0) {
-                const QString key = (*r)[size_t(groupIndex)].toString();
-                if (key != groupKey)
+                // Compared in place: a copy of the key a row is measurable at a million.
+                const QVariant& key = (*r)[size_t(groupIndex)];
+                const bool same = key.typeId() == QMetaType::QString
+                                      ? groupKey == *static_cast<const QString*>(key.constData())
+                                      : groupKey == key.toString();
+                if (!same) {
                     closeGroup();
-                groupKey = key;
+                    groupKey = key.toString();
+                }
             }
             row(*r);
             for (size_t s = 0; s < summed.size(); ++s) {

@@ -54,8 +54,12 @@ protected:
     virtual void discard() = 0;
 
     static QString fileError(const QString& file, const QString& reason);
+    // The name of the report being written, for formats that show one.
+    QString reportName() const { return m_reportName; }
 
 private:
+    QString m_reportName;
+
     bool writeRows(const TReportDefinition& definition,
                    const std::function<int(const QString&)>& columnOf,
                    const std::function<const TRowSource::Row*()>& next, const QString& file,

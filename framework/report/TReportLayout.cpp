@@ -14,6 +14,7 @@ constexpr double margin = 10 * mm;
 constexpr double bodySize = 7.5;
 constexpr double smallSize = 6.5;
 constexpr double titleSize = 12;
+constexpr double smallestTitleSize = 5.5;
 constexpr double pad = 1.0 * mm;
 constexpr double thin = 0.15 * mm;
 constexpr double thick = 0.4 * mm;
@@ -106,6 +107,10 @@ TReportLayout::TReportLayout(const TReportDefinition& definition, const QString&
       m_printedAt(
           TReportText::encode(QStringLiteral("Emissão: %1")
                                   .arg(printedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm"))))),
+      m_code(TReportText::encode(definition.ReportCode())),
+      m_title(TReportText::encode(definition.Title())),
+      m_footer(
+          TReportText::encode(definition.ReportCode() + QStringLiteral(" - ") + definition.Name())),
       m_spool(std::make_unique<TReportSpool>())
 {
     const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Point);
@@ -122,6 +127,12 @@ TReportLayout::TReportLayout(const TReportDefinition& definition, const QString&
         m_x.push_back(m_x.back() + width * c.width / share);
         m_align.push_back(c.alignment);
         m_titles.push_back(TReportText::encode(c.title));
+    }
+    // A title a little too wide for a narrow column is set smaller rather than cut.
+    for (size_t c = 0; c < m_titles.size(); ++c) {
+        const double w = TReportText::width(m_titles[c], true, bodySize);
+        m_titleSizes.push_back(
+            qBound(smallestTitleSize, bodySize * room(int(c)) / qMax(w, 1.0), bodySize));
     }
     for (const QString& f : definition.TotalsBy().fields)
         for (int i = 0; i < columns.size(); ++i)
@@ -213,6 +224,7 @@ void TReportLayout::message(const QByteArray& text)
 void TReportLayout::finish()
 {
     m_spool->endPage();
+    m_finished = true;
 }
 
 int TReportLayout::pageCount() const
@@ -220,58 +232,65 @@ int TReportLayout::pageCount() const
     return m_spool->pageCount();
 }
 
+double TReportLayout::room(int column) const
+{
+    return m_x[size_t(column) + 1] - m_x[size_t(column)] - 2 * pad;
+}
+
 void TReportLayout::cell(TReportCanvas& canvas, int column, double top, double height,
-                         QByteArrayView text, bool bold) const
+                         QByteArrayView text, bool bold, double size) const
 {
     if (text.empty())
         return;
     const double left = m_x[size_t(column)] + pad;
-    const double room = m_x[size_t(column) + 1] - m_x[size_t(column)] - 2 * pad;
-    const QByteArray fitted = TReportText::elided(text, bold, bodySize, room);
-    const double advance = TReportText::width(fitted, bold, bodySize);
+    const double room = this->room(column);
+    bool ellipsis = false;
+    double advance = 0;
+    const qsizetype kept = TReportText::fit(text, bold, size, room, ellipsis, advance);
     double at = left;
     const Qt::Alignment align = m_align[size_t(column)];
     if (align & Qt::AlignRight)
         at = left + room - advance;
     else if (align & Qt::AlignHCenter)
         at = left + (room - advance) / 2;
-    canvas.text(at, baseline(top, height, bodySize), bold, bodySize, fitted);
+    const double y = baseline(top, height, size);
+    if (!ellipsis)
+        canvas.text(at, y, bold, size, text);
+    else
+        canvas.text(at, y, bold, size, QByteArray(text.first(kept).toByteArray() + "\x85"));
 }
 
-void TReportLayout::drawFrame(int page, TReportCanvas& canvas) const
+void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
 {
     const double left = margin;
     const double right = m_page.width() - margin;
     const double width = right - left;
-    const double titleLine = baseline(margin, titleHeight, titleSize);
-
-    canvas.text(left, baseline(margin, titleHeight, smallSize), true, smallSize,
-                TReportText::encode(m_definition.ReportCode()));
+    if (!texts) {
+        canvas.fill(QRectF(left, m_ruleY, width, thick), ruleGray);
+        canvas.fill(QRectF(left, m_headTop, width, headRowHeight), headGray);
+        canvas.fill(QRectF(left, m_headTop + headRowHeight, width, thin), ruleGray);
+        canvas.fill(QRectF(left, m_footerLine, width, thin), ruleGray);
+        return;
+    }
+    canvas.text(left, baseline(margin, titleHeight, smallSize), true, smallSize, m_code);
     canvas.text(right - TReportText::width(m_printedAt, false, smallSize),
                 baseline(margin, titleHeight, smallSize), false, smallSize, m_printedAt);
-    const QByteArray title = TReportText::encode(m_definition.Title());
-    canvas.text(left + (width - TReportText::width(title, true, titleSize)) / 2, titleLine, true,
-                titleSize, title);
+    canvas.text(left + (width - TReportText::width(m_title, true, titleSize)) / 2,
+                baseline(margin, titleHeight, titleSize), true, titleSize, m_title);
     double y = m_filterTop;
     for (const QByteArray& line : m_filterLines) {
         canvas.text(left, y + lineHeight(smallSize) * 0.8, false, smallSize, line);
         y += lineHeight(smallSize);
     }
-    canvas.fill(QRectF(left, m_ruleY, width, thick), ruleGray);
-
-    canvas.fill(QRectF(left, m_headTop, width, headRowHeight), headGray);
     for (size_t c = 0; c < m_titles.size(); ++c)
-        cell(canvas, int(c), m_headTop, headRowHeight, m_titles[c], true);
-    canvas.fill(QRectF(left, m_headTop + headRowHeight, width, thin), ruleGray);
+        cell(canvas, int(c), m_headTop, headRowHeight, m_titles[c], true, m_titleSizes[c]);
 
-    canvas.fill(QRectF(left, m_footerLine, width, thin), ruleGray);
     const double foot =
         baseline(m_footerLine + thin, m_page.height() - margin - m_footerLine, smallSize);
-    canvas.text(left, foot, false, smallSize,
-                TReportText::encode(m_definition.ReportCode() + QStringLiteral(" - ") +
-                                    m_definition.Name()));
+    canvas.text(left, foot, false, smallSize, m_footer);
+    // Until the pages are all counted the total reads as an ellipsis.
     const QByteArray number = QByteArray("P\xE1gina ") + QByteArray::number(page) + " de " +
-                              QByteArray::number(pageCount());
+                              (m_finished ? QByteArray::number(pageCount()) : QByteArray("\x85"));
     canvas.text(right - TReportText::width(number, false, smallSize), foot, false, smallSize,
                 number);
 }
@@ -279,28 +298,55 @@ void TReportLayout::drawFrame(int page, TReportCanvas& canvas) const
 void TReportLayout::drawPage(int page, TReportCanvas& canvas) const
 {
     const QByteArray bytes = m_spool->page(page);
+    canvas.beginPage();
+    // Every fill first, then every text: one text object a page in a PDF.
+    for (const bool texts : {false, true}) {
+        drawFrame(page, canvas, texts);
+        drawBands(bytes, canvas, texts);
+    }
+    canvas.endPage();
+}
+
+void TReportLayout::drawBands(const QByteArray& bytes, TReportCanvas& canvas, bool texts) const
+{
     const double left = margin;
     const double width = m_page.width() - 2 * margin;
-    canvas.beginPage();
-    drawFrame(page, canvas);
     Reader r{bytes.constData(), bytes.constData() + bytes.size()};
+    const auto skip = [&r](size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            r.text();
+    };
     while (r.at < r.end) {
         const auto kind = r.get<char>();
         const double top = r.get<float>();
         switch (kind) {
-        case Row:
-            if (r.get<char>())
-                canvas.fill(QRectF(left, top, width, rowHeight), zebraGray);
+        case Row: {
+            const bool zebra = r.get<char>();
+            if (!texts) {
+                if (zebra)
+                    canvas.fill(QRectF(left, top, width, rowHeight), zebraGray);
+                skip(m_titles.size());
+                break;
+            }
             for (size_t c = 0; c < m_titles.size(); ++c)
-                cell(canvas, int(c), top, rowHeight, r.text(), false);
+                cell(canvas, int(c), top, rowHeight, r.text(), false, bodySize);
             break;
-        case Group:
-            canvas.fill(QRectF(left, top, width, rowHeight), groupGray);
-            canvas.text(left + pad, baseline(top, rowHeight, bodySize), true, bodySize, r.text());
+        }
+        case Group: {
+            const QByteArrayView text = r.text();
+            if (!texts)
+                canvas.fill(QRectF(left, top, width, rowHeight), groupGray);
+            else
+                canvas.text(left + pad, baseline(top, rowHeight, bodySize), true, bodySize, text);
             break;
+        }
         case Sums: {
             const bool grand = r.get<char>();
-            canvas.fill(QRectF(left, top, width, grand ? thick : thin), ruleGray);
+            if (!texts) {
+                canvas.fill(QRectF(left, top, width, grand ? thick : thin), ruleGray);
+                skip(1 + m_sumColumns.size());
+                break;
+            }
             const QByteArrayView caption = r.text();
             const double captionRight =
                 m_sumColumns.empty()
@@ -310,17 +356,19 @@ void TReportLayout::drawPage(int page, TReportCanvas& canvas) const
                 left + pad, baseline(top, sumsHeight, bodySize), true, bodySize,
                 TReportText::elided(caption, true, bodySize, captionRight - left - 2 * pad));
             for (const int c : m_sumColumns)
-                cell(canvas, c, top, sumsHeight, r.text(), true);
+                cell(canvas, c, top, sumsHeight, r.text(), true, bodySize);
             break;
         }
-        case Message:
-            canvas.text(left + pad, baseline(top, rowHeight * 2, bodySize), false, bodySize,
-                        r.text());
+        case Message: {
+            const QByteArrayView text = r.text();
+            if (texts)
+                canvas.text(left + pad, baseline(top, rowHeight * 2, bodySize), false, bodySize,
+                            text);
             break;
+        }
         default:
             r.at = r.end;
             break;
         }
     }
-    canvas.endPage();
 }

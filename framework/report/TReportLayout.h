@@ -43,28 +43,36 @@ public:
     void message(const QByteArray& text);
     // Closes the last page; the page count is known from here on.
     void finish();
+    bool finished() const { return m_finished; }
 
     // The columns the sums bands fill, in the order of the totals' fields.
     const std::vector<int>& sumColumns() const { return m_sumColumns; }
+    // The pages closed so far; all of them once finished.
     int pageCount() const;
-    // Draws page (1-based) after finish.
+    // Draws a closed page (1-based); before finish its total reads "…".
     void drawPage(int page, TReportCanvas& canvas) const;
 
 private:
     void ensure(double height, bool repeatGroup);
     void newPage();
     void groupBand(bool continued);
-    void drawFrame(int page, TReportCanvas& canvas) const;
+    void drawFrame(int page, TReportCanvas& canvas, bool texts) const;
+    void drawBands(const QByteArray& bytes, TReportCanvas& canvas, bool texts) const;
+    double room(int column) const;
     void cell(TReportCanvas& canvas, int column, double top, double height, QByteArrayView text,
-              bool bold) const;
+              bool bold, double size) const;
 
     TReportDefinition m_definition;
     std::vector<QByteArray> m_filterLines;
     QByteArray m_printedAt;
+    QByteArray m_code;
+    QByteArray m_title;
+    QByteArray m_footer;
     QSizeF m_page;
     std::vector<double> m_x;
     std::vector<Qt::Alignment> m_align;
     std::vector<QByteArray> m_titles;
+    std::vector<double> m_titleSizes;
     std::vector<int> m_sumColumns;
     double m_filterTop = 0, m_ruleY = 0, m_headTop = 0, m_bodyTop = 0, m_footerLine = 0,
            m_bottom = 0;
@@ -72,6 +80,7 @@ private:
     std::unique_ptr<TReportSpool> m_spool;
     std::function<void(int)> m_pageStarted;
     int m_pages = 0;
+    bool m_finished = false;
     double m_y = 0;
     qint64 m_rows = 0;
     QByteArray m_groupText;

@@ -5,6 +5,7 @@
 
 #include <QIODevice>
 #include <cmath>
+#include <zlib.h>
 
 namespace {
 
@@ -30,12 +31,72 @@ QByteArray pdfString(const QString& text)
     return out + ')';
 }
 
+qint64 hundredths(double value)
+{
+    return std::llround(value * 100.0);
+}
+
+// Two decimals at most, without trailing zeros: a point is 0.35 mm.
+void appendHundredths(QByteArray& out, qint64 value)
+{
+    char buffer[24];
+    char* const end = buffer + sizeof buffer;
+    char* at = end;
+    *--at = ' ';
+    const bool negative = value < 0;
+    quint64 v = quint64(negative ? -value : value);
+    const int fraction = int(v % 100);
+    v /= 100;
+    if (fraction) {
+        if (fraction % 10)
+            *--at = char('0' + fraction % 10);
+        *--at = char('0' + fraction / 10);
+        *--at = '.';
+    }
+    do {
+        *--at = char('0' + v % 10);
+        v /= 10;
+    } while (v);
+    if (negative)
+        *--at = '-';
+    out.append(at, qsizetype(end - at));
+}
+
 } // namespace
+
+// One deflate stream reused for every page: level 1, as the size of a listing's page
+// streams is where most of a big report's time went.
+struct TReportPdfWriter::Deflater
+{
+    z_stream stream{};
+    QByteArray out;
+
+    Deflater()
+    {
+        if (deflateInit(&stream, 1) != Z_OK)
+            throw EFrameworkError(QStringLiteral("Não foi possível comprimir o PDF."));
+    }
+    ~Deflater() { deflateEnd(&stream); }
+
+    const QByteArray& pack(const QByteArray& in)
+    {
+        deflateReset(&stream);
+        out.resize(qsizetype(deflateBound(&stream, uLong(in.size()))));
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
+        stream.avail_in = uInt(in.size());
+        stream.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream.avail_out = uInt(out.size());
+        if (deflate(&stream, Z_FINISH) != Z_STREAM_END)
+            throw EFrameworkError(QStringLiteral("Não foi possível comprimir o PDF."));
+        out.resize(qsizetype(stream.total_out));
+        return out;
+    }
+};
 
 TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, const QString& title,
                                    const QString& creator)
     : m_device(device), m_size(pageSize), m_title(title), m_creator(creator),
-      m_objects(FirstPage, 0)
+      m_objects(FirstPage, 0), m_deflater(std::make_unique<Deflater>())
 {
     write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     for (const auto& [object, name] : {std::pair{Regular, "Helvetica"}, {Bold, "Helvetica-Bold"}}) {
@@ -45,6 +106,8 @@ TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, co
     }
     m_content.reserve(64 * 1024);
 }
+
+TReportPdfWriter::~TReportPdfWriter() = default;
 
 int TReportPdfWriter::beginObject()
 {
@@ -56,29 +119,20 @@ int TReportPdfWriter::beginObject()
 
 void TReportPdfWriter::write(const QByteArray& bytes)
 {
-    if (m_device->write(bytes) != bytes.size())
-        throw EFrameworkError(
-            QStringLiteral("Não foi possível gravar o PDF: %1.").arg(m_device->errorString()));
-    m_offset += bytes.size();
+    write(bytes.constData(), bytes.size());
 }
 
-// Two decimals at most, without trailing zeros: a point is 0.35 mm.
+void TReportPdfWriter::write(const char* data, qsizetype size)
+{
+    if (m_device->write(data, size) != size)
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível gravar o PDF: %1.").arg(m_device->errorString()));
+    m_offset += size;
+}
+
 void TReportPdfWriter::number(double value)
 {
-    qint64 hundredths = std::llround(value * 100.0);
-    if (hundredths < 0) {
-        m_content += '-';
-        hundredths = -hundredths;
-    }
-    m_content += QByteArray::number(hundredths / 100);
-    const int fraction = int(hundredths % 100);
-    if (fraction) {
-        m_content += '.';
-        m_content += char('0' + fraction / 10);
-        if (fraction % 10)
-            m_content += char('0' + fraction % 10);
-    }
-    m_content += ' ';
+    appendHundredths(m_content, hundredths(value));
 }
 
 void TReportPdfWriter::beginPage()
@@ -100,6 +154,7 @@ void TReportPdfWriter::text(double x, double y, bool bold, double size, QByteArr
     if (!m_inText) {
         m_content += "BT\n";
         m_inText = true;
+        m_lineX = m_lineY = 0;
     }
     if (m_font != int(bold) || m_fontSize != size) {
         m_font = int(bold);
@@ -108,16 +163,25 @@ void TReportPdfWriter::text(double x, double y, bool bold, double size, QByteArr
         number(size);
         m_content += "Tf\n";
     }
-    m_content += "1 0 0 1 ";
-    number(x);
-    number(m_size.height() - y);
-    m_content += "Tm (";
-    for (const char c : text) {
-        if (c == '(' || c == ')' || c == '\\')
+    // Each text moves from the start of the one before: short numbers, one text object.
+    const qint64 px = hundredths(x);
+    const qint64 py = hundredths(m_size.height() - y);
+    appendHundredths(m_content, px - m_lineX);
+    appendHundredths(m_content, py - m_lineY);
+    m_lineX = px;
+    m_lineY = py;
+    m_content += "Td(";
+    const char* from = text.data();
+    const char* const end = from + text.size();
+    for (const char* at = from; at != end; ++at) {
+        if (*at == '(' || *at == ')' || *at == '\\') {
+            m_content.append(from, at - from);
             m_content += '\\';
-        m_content += c;
+            from = at;
+        }
     }
-    m_content += ") Tj\n";
+    m_content.append(from, end - from);
+    m_content += ")Tj\n";
 }
 
 void TReportPdfWriter::fill(const QRectF& rect, int gray)
@@ -142,8 +206,7 @@ void TReportPdfWriter::endPage()
 {
     if (m_inText)
         m_content += "ET\n";
-    // Fast deflate: the size is what matters most in the time of a big report.
-    const QByteArray packed = qCompress(m_content, 1).mid(4);
+    const QByteArray& packed = m_deflater->pack(m_content);
     const int stream = beginObject();
     write("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n");
     write(packed);

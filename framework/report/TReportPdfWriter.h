@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QSizeF>
 #include <QString>
+#include <memory>
 #include <vector>
 
 class QIODevice;
@@ -19,6 +20,7 @@ public:
     // Page size in points.
     TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, const QString& title,
                      const QString& creator);
+    ~TReportPdfWriter() override;
 
     void beginPage() override;
     void endPage() override;
@@ -30,8 +32,11 @@ public:
     int pageCount() const { return int(m_pages.size()); }
 
 private:
+    struct Deflater;
+
     int beginObject();
     void write(const QByteArray& bytes);
+    void write(const char* data, qsizetype size);
     void number(double value);
 
     QIODevice* m_device;
@@ -42,8 +47,11 @@ private:
     std::vector<qint64> m_objects;
     std::vector<int> m_pages;
     QByteArray m_content;
+    std::unique_ptr<Deflater> m_deflater;
     int m_font = -1;
     double m_fontSize = 0;
     int m_gray = 0;
     bool m_inText = false;
+    // Where the current text line starts, in hundredths of a point: Td moves from there.
+    qint64 m_lineX = 0, m_lineY = 0;
 };

@@ -1,21 +1,47 @@
 #include "TReportPreview.h"
 
 #include "TEventGuard.h"
+#include "TReportProgress_p.h"
 #include "TReportRenderer.h"
+#include "TReportRun.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+namespace {
+
+// A slice of the read between two turns of the event loop: short enough for the window
+// to answer at once, longer while the user waits for a page not laid out yet.
+constexpr int sliceMs = 30;
+constexpr int waitingSliceMs = 150;
+constexpr int uncountedMaximum = 9999999;
+
+} // namespace
+
 TReportPreview::TReportPreview(const TReportRenderer& renderer, QWidget* parent)
-    : QDialog(parent), m_renderer(renderer), m_scroll(new QScrollArea(this)), m_image(new QLabel),
-      m_pageBox(new QSpinBox), m_pageTotal(new QLabel)
+    : TReportPreview(renderer, nullptr, nullptr, parent)
+{
+}
+
+TReportPreview::TReportPreview(TReportRenderer& renderer, TReportRun& run, QWidget* parent)
+    : TReportPreview(renderer, &renderer, &run, parent)
+{
+}
+
+TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer* pass,
+                               TReportRun* run, QWidget* parent)
+    : QDialog(parent), m_renderer(renderer), m_pass(pass), m_run(run), m_reader(new QTimer(this)),
+      m_scroll(new QScrollArea(this)), m_image(new QLabel), m_pageBox(new QSpinBox),
+      m_pageTotal(new QLabel)
 {
     setObjectName(QStringLiteral("frmVisualizar"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -37,17 +63,16 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, QWidget* parent)
     add("actAnterior", QStringLiteral("Anterior"), QStyle::SP_MediaSeekBackward,
         QKeySequence(Qt::Key_PageUp), [this] { setCurrentPage(m_page - 1); });
     m_pageBox->setObjectName(QStringLiteral("spnPagina"));
-    m_pageBox->setRange(1, qMax(1, pageCount()));
     m_pageBox->setKeyboardTracking(false);
     bar->addWidget(m_pageBox);
-    m_pageTotal->setText(QStringLiteral(" de %1 ").arg(pageCount()));
+    m_pageTotal->setObjectName(QStringLiteral("lblPaginas"));
     bar->addWidget(m_pageTotal);
     connect(m_pageBox, &QSpinBox::valueChanged, this,
             [this](int page) { TEventGuard::run([&] { setCurrentPage(page); }); });
     add("actProxima", QStringLiteral("Próxima"), QStyle::SP_MediaSeekForward,
         QKeySequence(Qt::Key_PageDown), [this] { setCurrentPage(m_page + 1); });
     add("actUltima", QStringLiteral("Última"), QStyle::SP_MediaSkipForward,
-        QKeySequence(Qt::CTRL | Qt::Key_End), [this] { setCurrentPage(pageCount()); });
+        QKeySequence(Qt::CTRL | Qt::Key_End), [this] { showLastPage(); });
     bar->addSeparator();
     add("actReduzir", QStringLiteral("Reduzir"), QStyle::SP_ArrowDown, QKeySequence::ZoomOut,
         [this] { setZoom(m_zoom / 1.25); });
@@ -58,11 +83,12 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, QWidget* parent)
     bar->addSeparator();
     add("actImprimir", QStringLiteral("Imprimir…"), QStyle::SP_DialogSaveButton,
         QKeySequence::Print, [this] {
-            if (OnPrint)
+            // Printed and exported pages carry the total.
+            if (OnPrint && countPages())
                 OnPrint();
         });
     add("actExportar", QStringLiteral("Exportar…"), QStyle::SP_DriveFDIcon, QKeySequence(), [this] {
-        if (OnExport)
+        if (OnExport && countPages())
             OnExport();
     });
 
@@ -73,13 +99,27 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, QWidget* parent)
     m_scroll->setWidgetResizable(true);
     m_scroll->setAlignment(Qt::AlignCenter);
     m_scroll->setBackgroundRole(QPalette::Dark);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(bar);
     layout->addWidget(m_scroll, 1);
+    updateTotal();
     showPage();
+    if (!counted()) {
+        connect(m_reader, &QTimer::timeout, this, [this] {
+            if (!TEventGuard::run([this] { readOn(); }))
+                stopReading();
+        });
+        m_reader->start(0);
+    }
+}
+
+TReportPreview::~TReportPreview()
+{
+    stopReading();
 }
 
 int TReportPreview::pageCount() const
@@ -87,13 +127,102 @@ int TReportPreview::pageCount() const
     return m_renderer.pageCount();
 }
 
+bool TReportPreview::counted() const
+{
+    return !m_run || m_renderer.paginated();
+}
+
 void TReportPreview::setCurrentPage(int page)
 {
+    if (!counted() && page > pageCount()) {
+        m_wanted = page;
+        return;
+    }
+    m_wanted = 0;
     page = qBound(1, page, qMax(1, pageCount()));
     if (page == m_page)
         return;
     m_page = page;
     showPage();
+}
+
+void TReportPreview::showLastPage()
+{
+    if (counted())
+        setCurrentPage(pageCount());
+    else
+        m_wanted = -1;
+}
+
+void TReportPreview::readOn()
+{
+    const bool over = m_pass->continuePass(*m_run, m_wanted ? waitingSliceMs : sliceMs);
+    updateTotal();
+    if (over) {
+        m_reader->stop();
+        if (!counted())
+            return;
+        // The page on screen is drawn again with its total.
+        const int wanted = m_wanted;
+        m_wanted = 0;
+        if (wanted < 0 || wanted > pageCount())
+            m_page = qMax(1, pageCount());
+        else if (wanted > 0)
+            m_page = wanted;
+        showPage();
+        Q_EMIT pagesCounted(pageCount());
+        return;
+    }
+    if (m_wanted > 0 && m_wanted <= pageCount())
+        setCurrentPage(m_wanted);
+}
+
+bool TReportPreview::countPages()
+{
+    if (counted())
+        return true;
+    if (!m_run || m_run->cancelled())
+        return false;
+    m_reader->stop();
+    TReportProgress progress(this);
+    while (!m_pass->continuePass(*m_run, sliceMs)) {
+        updateTotal();
+        if (!progress.step(QStringLiteral("Preparando página %1…").arg(pageCount() + 1),
+                           pageCount(), 0)) {
+            // The read goes on behind the window; only the print or export is dropped.
+            m_reader->start(0);
+            return false;
+        }
+    }
+    readOn();
+    return counted();
+}
+
+void TReportPreview::updateTotal()
+{
+    const QSignalBlocker block(m_pageBox);
+    if (counted()) {
+        m_pageBox->setRange(1, qMax(1, pageCount()));
+        m_pageTotal->setText(QStringLiteral(" de %1 ").arg(pageCount()));
+    } else {
+        m_pageBox->setRange(1, uncountedMaximum);
+        m_pageTotal->setText(QStringLiteral(" de … "));
+    }
+    m_pageBox->setValue(m_wanted > 0 ? m_wanted : m_page);
+}
+
+void TReportPreview::stopReading()
+{
+    m_reader->stop();
+    // The rows not read are given up and the statement closed.
+    if (m_run && !m_renderer.paginated() && !m_run->cancelled())
+        m_run->cancel();
+}
+
+void TReportPreview::done(int result)
+{
+    stopReading();
+    QDialog::done(result);
 }
 
 void TReportPreview::setZoom(double zoom)
@@ -109,18 +238,21 @@ void TReportPreview::fitWidth()
     showPage();
 }
 
-void TReportPreview::resizeEvent(QResizeEvent* event)
+bool TReportPreview::eventFilter(QObject* watched, QEvent* event)
 {
-    QDialog::resizeEvent(event);
-    if (m_fitWidth)
-        showPage();
+    // The page fits the viewport's width as laid out, not the dialog's.
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize && m_fitWidth &&
+        m_fittedWidth != m_scroll->viewport()->width())
+        TEventGuard::run([this] { showPage(); });
+    return QDialog::eventFilter(watched, event);
 }
 
 void TReportPreview::showPage()
 {
     const double screenDpi = logicalDpiX();
     if (m_fitWidth && m_renderer.pageSize().width() > 0) {
-        const int room = m_scroll->viewport()->width() - 24;
+        m_fittedWidth = m_scroll->viewport()->width();
+        const int room = m_fittedWidth - 24;
         m_zoom = qMax(0.2, room / (m_renderer.pageSize().width() / 72.0 * screenDpi));
     }
     const qreal ratio = devicePixelRatioF();
@@ -129,5 +261,8 @@ void TReportPreview::showPage()
     m_image->setPixmap(QPixmap::fromImage(image));
     const QSignalBlocker block(m_pageBox);
     m_pageBox->setValue(m_page);
-    m_scroll->verticalScrollBar()->setValue(0);
+    if (m_shownPage != m_page)
+        m_scroll->verticalScrollBar()->setValue(0);
+    m_shownPage = m_page;
+    Q_EMIT pageShown(m_page);
 }

@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TListText.h"
+#include "TReportCellFormat_p.h"
 #include "TReportLayout.h"
 #include "TReportPainterCanvas.h"
 #include "TReportPdfWriter.h"
@@ -9,6 +10,7 @@
 #include "TReportText.h"
 #include "TValueFormat.h"
 
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
@@ -39,8 +41,6 @@ TReportRenderer::TReportRenderer(const TReportDefinition& definition, const TPar
     : m_definition(definition), m_params(params), m_printedAt(QDateTime::currentDateTime())
 {
 }
-
-TReportRenderer::~TReportRenderer() = default;
 
 QString TReportRenderer::formatValue(const QVariant& value, TReportDefinition::Format format)
 {
@@ -86,7 +86,56 @@ QString TReportRenderer::filterText() const
     return items.join(QStringLiteral("    "));
 }
 
-bool TReportRenderer::paginate(TReportRun& run)
+// What the read of the rows carries from one slice to the next.
+struct TReportRenderer::Pass
+{
+    QList<TReportDefinition::Column> columns;
+    std::vector<TReportCellFormat> formats;
+    std::vector<int> index;
+    TReportDefinition::Totals totals;
+    // One level per group, outer first. Totals are summed in cents so that the sum of
+    // the printed values is printed.
+    struct Level
+    {
+        TReportDefinition::Group group;
+        int index = -1;
+        std::vector<int> textIndex;
+        // Which of the summed columns this level's footer shows.
+        std::vector<bool> shows;
+        std::vector<qint64> sums;
+        qint64 count = 0;
+        QVariant key;
+        bool open = false;
+    };
+    std::vector<Level> levels;
+    std::vector<qint64> reportSums;
+    std::vector<QByteArray> cells;
+    bool over = false;
+};
+
+TReportRenderer::~TReportRenderer() = default;
+
+void TReportRenderer::sumsBand(const QString& caption, qint64 count,
+                               const std::vector<qint64>& sums, bool grand,
+                               const std::vector<bool>& shows)
+{
+    const Pass& p = *m_pass;
+    QStringList parts;
+    if (!caption.isEmpty())
+        parts << caption;
+    if (!p.totals.countLabel.isEmpty())
+        parts << QStringLiteral("%1: %2").arg(p.totals.countLabel, brazil().toString(count));
+    std::vector<QByteArray> texts;
+    const std::vector<int>& sumColumns = m_layout->sumColumns();
+    for (size_t t = 0; t < sums.size(); ++t)
+        texts.push_back(t < shows.size() && !shows[t]
+                            ? QByteArray("")
+                            : TReportText::encode(TValueFormat::sum(
+                                  sums[t], p.columns[qsizetype(sumColumns[t])].format)));
+    m_layout->sums(TReportText::encode(parts.join(QStringLiteral(" - "))), texts, grand);
+}
+
+void TReportRenderer::beginPass(TReportRun& run)
 {
     const TReportDefinition& d = m_definition;
     run.checkColumns();
@@ -94,84 +143,124 @@ bool TReportRenderer::paginate(TReportRun& run)
     m_layout->setPageStarted([&run](int page) {
         run.progress(QStringLiteral("Preparando página %1…").arg(page), page, 0);
     });
-
-    const QList<TReportDefinition::Column> columns = d.Columns();
-    std::vector<int> index;
-    for (const auto& c : columns)
-        index.push_back(run.column(c.field));
-    const TReportDefinition::Totals totals = d.TotalsBy();
-    const std::vector<int>& sumColumns = m_layout->sumColumns();
-    const bool grouped = d.HasGroup();
-    const TReportDefinition::Group group = d.GroupBy();
-    const int groupIndex = grouped ? run.column(group.field) : -1;
-    std::vector<int> groupTextIndex;
-    for (const QString& f : group.textFields)
-        groupTextIndex.push_back(run.column(f));
-
-    // Totals are summed in cents so that the sum of the printed values is printed.
-    std::vector<qint64> groupSums(sumColumns.size(), 0), reportSums(sumColumns.size(), 0);
-    qint64 groupCount = 0;
-    const auto sumsBand = [&](const QString& caption, qint64 count, const std::vector<qint64>& sums,
-                              bool grand) {
-        QStringList parts;
-        if (!caption.isEmpty())
-            parts << caption;
-        if (!totals.countLabel.isEmpty())
-            parts << QStringLiteral("%1: %2").arg(totals.countLabel, brazil().toString(count));
-        std::vector<QByteArray> texts;
-        for (size_t t = 0; t < sums.size(); ++t)
-            texts.push_back(TReportText::encode(
-                TValueFormat::sum(sums[t], columns[size_t(sumColumns[t])].format)));
-        m_layout->sums(TReportText::encode(parts.join(QStringLiteral(" - "))), texts, grand);
-    };
-
-    QVariant groupKey;
-    bool inGroup = false;
-    std::vector<QByteArray> cells(columns.size());
-    while (const TRowSource::Row* row = run.next()) {
-        if (grouped && (!inGroup || (*row)[size_t(groupIndex)] != groupKey)) {
-            if (inGroup && d.HasTotals()) {
-                sumsBand(group.footer, groupCount, groupSums, false);
-                std::fill(groupSums.begin(), groupSums.end(), 0);
-                groupCount = 0;
-            }
-            groupKey = (*row)[size_t(groupIndex)];
-            QStringList parts;
-            for (size_t g = 0; g < groupTextIndex.size(); ++g) {
-                const QString part = formatValue((*row)[size_t(groupTextIndex[g])],
-                                                 group.textColumns[qsizetype(g)].format);
-                if (!part.isEmpty())
-                    parts << part;
-            }
-            const QString text = parts.join(QStringLiteral(" - "));
-            m_layout->group(
-                TReportText::encode(group.caption.isEmpty() ? text : group.caption + u' ' + text));
-            inGroup = true;
-        }
-        for (size_t c = 0; c < cells.size(); ++c) {
-            const auto& col = columns[qsizetype(c)];
-            cells[c] = TReportText::encode(
-                shown(formatValue((*row)[size_t(index[c])], col.format), col.values));
-        }
-        m_layout->row(cells);
-        for (size_t t = 0; t < sumColumns.size(); ++t) {
-            const qint64 cents = toCents((*row)[size_t(index[size_t(sumColumns[t])])]);
-            groupSums[t] += cents;
-            reportSums[t] += cents;
-        }
-        ++groupCount;
+    m_pass = std::make_unique<Pass>();
+    Pass& p = *m_pass;
+    p.columns = d.Columns();
+    for (const auto& c : p.columns) {
+        p.index.push_back(run.column(c.field));
+        p.formats.emplace_back(c);
     }
+    p.totals = d.TotalsBy();
+    for (const TReportDefinition::Group& g : {d.GroupBy(), d.SubGroup()}) {
+        if (g.field.isEmpty() || (!p.levels.empty() && !d.HasSubGroup()))
+            continue;
+        Pass::Level level;
+        level.group = g;
+        level.index = run.column(g.field);
+        for (const QString& f : g.textFields)
+            level.textIndex.push_back(run.column(f));
+        for (const int c : m_layout->sumColumns())
+            level.shows.push_back(g.sums.isEmpty() ||
+                                  g.sums.contains(p.columns[c].field, Qt::CaseInsensitive));
+        level.sums.assign(m_layout->sumColumns().size(), 0);
+        p.levels.push_back(std::move(level));
+    }
+    p.reportSums.assign(m_layout->sumColumns().size(), 0);
+    p.cells.resize(size_t(p.columns.size()));
+}
+
+void TReportRenderer::closeLevels(size_t first)
+{
+    Pass& p = *m_pass;
+    for (size_t l = p.levels.size(); l-- > first;) {
+        Pass::Level& level = p.levels[l];
+        if (level.open && m_definition.HasTotals())
+            sumsBand(level.group.footer, level.count, level.sums, false, level.shows);
+        std::fill(level.sums.begin(), level.sums.end(), 0);
+        level.count = 0;
+        level.open = false;
+    }
+}
+
+bool TReportRenderer::paginate(TReportRun& run)
+{
+    beginPass(run);
+    continuePass(run, -1);
+    return !run.cancelled();
+}
+
+bool TReportRenderer::paginate(TReportRun& run, int pages, int budgetMs)
+{
+    beginPass(run);
+    QElapsedTimer clock;
+    clock.start();
+    while (!continuePass(run, 20) && (pageCount() < pages || clock.elapsed() < budgetMs)) {
+    }
+    return !run.cancelled();
+}
+
+bool TReportRenderer::paginated() const
+{
+    return m_layout && m_layout->finished();
+}
+
+bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
+{
+    if (!m_pass || m_pass->over)
+        return true;
+    Pass& p = *m_pass;
+    const std::vector<int>& sumColumns = m_layout->sumColumns();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 rows = 0;
+    while (const TRowSource::Row* row = run.next()) {
+        for (size_t l = 0; l < p.levels.size(); ++l) {
+            if (p.levels[l].open && (*row)[size_t(p.levels[l].index)] == p.levels[l].key)
+                continue;
+            closeLevels(l);
+            for (size_t inner = l; inner < p.levels.size(); ++inner) {
+                Pass::Level& opened = p.levels[inner];
+                opened.key = (*row)[size_t(opened.index)];
+                QStringList parts;
+                for (size_t g = 0; g < opened.textIndex.size(); ++g) {
+                    const QString part = formatValue((*row)[size_t(opened.textIndex[g])],
+                                                     opened.group.textColumns[qsizetype(g)].format);
+                    if (!part.isEmpty())
+                        parts << part;
+                }
+                const QString text = parts.join(QStringLiteral(" - "));
+                m_layout->group(TReportText::encode(
+                    opened.group.caption.isEmpty() ? text : opened.group.caption + u' ' + text));
+                opened.open = true;
+            }
+            break;
+        }
+        for (size_t c = 0; c < p.cells.size(); ++c)
+            p.formats[c].format((*row)[size_t(p.index[c])], p.cells[c]);
+        m_layout->row(p.cells);
+        for (size_t t = 0; t < sumColumns.size(); ++t) {
+            const qint64 cents = toCents((*row)[size_t(p.index[size_t(sumColumns[t])])]);
+            for (Pass::Level& level : p.levels)
+                level.sums[t] += cents;
+            p.reportSums[t] += cents;
+        }
+        for (Pass::Level& level : p.levels)
+            ++level.count;
+        if (budgetMs >= 0 && ++rows % 64 == 0 && clock.elapsed() >= budgetMs)
+            return false;
+    }
+    p.over = true;
     if (run.cancelled())
-        return false;
+        return true;
 
     if (run.rowsRead() == 0)
         m_layout->message(
             TReportText::encode(QStringLiteral("Não há dados para o filtro informado.")));
-    if (inGroup && d.HasTotals())
-        sumsBand(group.footer, groupCount, groupSums, false);
-    if (d.HasTotals())
-        sumsBand(totals.caption, run.rowsRead(), reportSums, true);
+    closeLevels(0);
+    if (m_definition.HasTotals())
+        sumsBand(p.totals.caption, run.rowsRead(), p.reportSums, true);
     m_layout->finish();
+    m_layout->setPageStarted({});
     return true;
 }
 

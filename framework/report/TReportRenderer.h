@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 #include <memory>
+#include <vector>
 
 class QIODevice;
 class QPrinter;
@@ -28,6 +29,15 @@ public:
     // Reads every row of the run and lays the pages out, drawing nothing. False when the
     // run was cancelled on the way.
     bool paginate(TReportRun& run);
+    // Lays out at least that many pages (or all there are) and goes on for budgetMs,
+    // then stops; continuePass reads on from there. False when cancelled.
+    bool paginate(TReportRun& run, int pages, int budgetMs);
+    // Reads on for about budgetMs (all, when negative); true once every row is read or
+    // the run was cancelled.
+    bool continuePass(TReportRun& run, int budgetMs);
+    // Every page laid out: the page count is final.
+    bool paginated() const;
+    // The pages laid out so far.
     int pageCount() const;
     // Page size in points.
     QSizeF pageSize() const;
@@ -50,8 +60,17 @@ public:
     static QString formatCents(qint64 cents);
 
 private:
+    struct Pass;
+
+    void beginPass(TReportRun& run);
+    void sumsBand(const QString& caption, qint64 count, const std::vector<qint64>& sums, bool grand,
+                  const std::vector<bool>& shows = {});
+    // Closes the group levels from the innermost up to first, with their footers.
+    void closeLevels(size_t first);
+
     TReportDefinition m_definition;
     TParams m_params;
     QDateTime m_printedAt;
     std::unique_ptr<TReportLayout> m_layout;
+    std::unique_ptr<Pass> m_pass;
 };

@@ -6,7 +6,7 @@
 #include "TdtmDBGeral.h"
 
 TReportRun::TReportRun(const TReportDefinition& definition, TADOIBQuery* query)
-    : m_definition(definition), m_query(query)
+    : m_definition(definition.printable()), m_query(query)
 {
 }
 
@@ -19,6 +19,7 @@ bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
     m_query->setADOConnection(dtmDBGeral->adcGeral);
     m_query->setDataBase(dtmDBGeral->dtbGeral);
     m_query->setTransaction(dtmDBGeral->ibtGeral);
+    m_query->setDescription(QStringLiteral("relatório '%1'").arg(m_definition.Name()));
     // The list follows the text that runs on this database, not the default one.
     m_query->setParamCheck(false);
     m_query->setSQL(m_definition.SQL());
@@ -32,6 +33,14 @@ bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
     if (!handled)
         return false;
 
+    // A parameter left without a value would run as NULL and empty the report unseen.
+    for (const QString& name : names)
+        if (!m_params.ParamByName(name).Assigned())
+            throw EFrameworkError(
+                QStringLiteral("O relatório '%1' não pode ser emitido: a consulta usa o "
+                               "parâmetro %2, que esta tela não preenche. Corrija a definição "
+                               "do relatório.")
+                    .arg(m_definition.Name(), name));
     m_query->Params().Rebuild(names);
     for (const QString& name : names)
         m_query->ParamByName(name).SetAsVariant(m_params.ParamByName(name).Value());
@@ -52,16 +61,18 @@ void TReportRun::checkColumns() const
 {
     for (const TReportDefinition::Column& c : m_definition.Columns())
         column(c.field);
-    if (m_definition.HasGroup()) {
-        column(m_definition.GroupBy().field);
-        for (const QString& f : m_definition.GroupBy().textFields)
+    for (const TReportDefinition::Group& g : {m_definition.GroupBy(), m_definition.SubGroup()}) {
+        if (g.field.isEmpty())
+            continue;
+        column(g.field);
+        for (const QString& f : g.textFields)
             column(f);
     }
 }
 
 const TRowSource::Row* TReportRun::next()
 {
-    if (m_cancelled)
+    if (m_cancelled || (m_rowLimit >= 0 && m_rowsRead >= m_rowLimit))
         return nullptr;
     if (m_next >= m_batch.size()) {
         m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);

@@ -38,6 +38,8 @@ public:
     // The next row, or null at the end and after a cancel; valid until the next call.
     const TRowSource::Row* next();
     qint64 rowsRead() const { return m_rowsRead; }
+    // Ends the rows after that many (a sample, as for a first-page preview); -1: all.
+    void setRowLimit(qint64 limit) { m_rowLimit = limit; }
 
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     // Tells the progress handler; false (and the run cancelled) when it says stop.
@@ -53,5 +55,6 @@ private:
     std::vector<TRowSource::Row> m_batch;
     size_t m_next = 0;
     qint64 m_rowsRead = 0;
+    qint64 m_rowLimit = -1;
     bool m_cancelled = false;
 };

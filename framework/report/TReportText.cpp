@@ -89,13 +89,32 @@ double TReportText::width(QByteArrayView text, bool bold, double size)
 
 QByteArray TReportText::elided(QByteArrayView text, bool bold, double size, double room)
 {
-    if (width(text, bold, size) <= room)
-        return QByteArray(text.data(), qsizetype(text.size()));
+    bool ellipsis = false;
+    double advance = 0;
+    const qsizetype n = fit(text, bold, size, room, ellipsis, advance);
+    QByteArray out(text.data(), n);
+    if (ellipsis)
+        out += '\x85';
+    return out;
+}
+
+qsizetype TReportText::fit(QByteArrayView text, bool bold, double size, double room, bool& ellipsis,
+                           double& advance)
+{
     const Widths& w = widthsOf(bold);
-    double units = w[0x85];
+    double units = 0;
+    for (const char c : text)
+        units += w[static_cast<unsigned char>(c)];
+    ellipsis = false;
+    advance = units * size / 1000.0;
+    if (advance <= room)
+        return text.size();
+    ellipsis = true;
+    units = w[0x85];
     const double limit = room * 1000.0 / size;
     qsizetype n = 0;
     while (n < text.size() && units + w[static_cast<unsigned char>(text[n])] <= limit)
         units += w[static_cast<unsigned char>(text[n++])];
-    return QByteArray(text.data(), qsizetype(n)) + "\x85";
+    advance = units * size / 1000.0;
+    return n;
 }

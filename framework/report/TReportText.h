@@ -19,6 +19,10 @@ public:
     static double width(QByteArrayView text, bool bold, double size);
     // The longest start of text, with an ellipsis when cut, that fits in room points.
     static QByteArray elided(QByteArrayView text, bool bold, double size, double room);
+    // elided without a copy: how many bytes of text are kept, whether an ellipsis
+    // follows, and the width of the whole.
+    static qsizetype fit(QByteArrayView text, bool bold, double size, double room, bool& ellipsis,
+                         double& advance);
     // The family the widths come from; the painter draws with it.
     static QString family();
 };

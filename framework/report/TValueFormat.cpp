@@ -50,25 +50,104 @@ QString TValueFormat::sum(qint64 hundredths, TReportDefinition::Format format)
     return cents(hundredths);
 }
 
+bool TValueFormat::dateParts(const QVariant& value, int& year, int& month, int& day)
+{
+    if (value.typeId() == QMetaType::QString) {
+        // Read by hand: a million rows of QDate::fromString cost seconds.
+        const QString& s = *static_cast<const QString*>(value.constData());
+        if (s.size() < 10 || s[4] != u'-' || s[7] != u'-')
+            return false;
+        int part[3] = {0, 0, 0};
+        const qsizetype starts[3] = {0, 5, 8};
+        const qsizetype widths[3] = {4, 2, 2};
+        for (int k = 0; k < 3; ++k)
+            for (qsizetype i = starts[k]; i < starts[k] + widths[k]; ++i) {
+                const char16_t c = s[i].unicode();
+                if (c < u'0' || c > u'9')
+                    return false;
+                part[k] = part[k] * 10 + (c - u'0');
+            }
+        year = part[0];
+        month = part[1];
+        day = part[2];
+        return QDate::isValid(year, month, day);
+    }
+    const QDate d = date(value);
+    d.getDate(&year, &month, &day);
+    return d.isValid();
+}
+
 QDate TValueFormat::date(const QVariant& value)
 {
     if (value.typeId() == QMetaType::QDate)
         return value.toDate();
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date();
+    if (value.typeId() == QMetaType::QString) {
+        const QString& s = *static_cast<const QString*>(value.constData());
+        int year = 0, month = 0, day = 0;
+        if (s.size() >= 10 && s[4] == u'-' && s[7] == u'-')
+            return dateParts(value, year, month, day) ? QDate(year, month, day) : QDate();
+    }
     return QDate::fromString(value.toString().left(10), Qt::ISODate);
 }
+
+namespace {
+
+// "-1234.5" as hundredths, exactly; false for anything else (more decimals, exponents).
+bool parseCents(QStringView text, qint64& cents)
+{
+    text = text.trimmed();
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == u'-' || text.front() == u'+')) {
+        negative = text.front() == u'-';
+        text = text.mid(1);
+    }
+    qint64 units = 0;
+    qsizetype i = 0;
+    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 0x80; ++i) {
+        if (i >= 16)
+            return false;
+        units = units * 10 + (text[i].unicode() - u'0');
+    }
+    if (i == 0)
+        return false;
+    int fraction = 0;
+    if (i < text.size()) {
+        if (text[i] != u'.' || text.size() - i - 1 > 2)
+            return false;
+        int digits = 0;
+        for (++i; i < text.size(); ++i, ++digits) {
+            if (text[i].unicode() < u'0' || text[i].unicode() > u'9')
+                return false;
+            fraction = fraction * 10 + (text[i].unicode() - u'0');
+        }
+        if (digits == 1)
+            fraction *= 10;
+    }
+    cents = units * 100 + fraction;
+    if (negative)
+        cents = -cents;
+    return true;
+}
+
+} // namespace
 
 qint64 TValueFormat::toCents(const QVariant& value)
 {
     if (value.isNull())
         return 0;
     double amount = 0;
-    if (value.typeId() == QMetaType::QString)
+    if (value.typeId() == QMetaType::QString) {
         // PostgreSQL hands NUMERIC over as text.
-        amount = QLocale::c().toDouble(value.toString().trimmed());
-    else
+        const QString& text = *static_cast<const QString*>(value.constData());
+        qint64 cents = 0;
+        if (parseCents(text, cents))
+            return cents;
+        amount = QLocale::c().toDouble(text.trimmed());
+    } else {
         amount = value.toDouble();
+    }
     return std::llround(amount * 100.0);
 }
 
@@ -83,14 +162,18 @@ QString TValueFormat::cents(qint64 cents)
 
 QString TValueFormat::cnpjCpf(const QString& digits)
 {
-    if (!allDigits(digits))
+    if ((digits.size() != 14 && digits.size() != 11) || !allDigits(digits))
         return digits;
-    if (digits.size() == 14)
-        return QStringLiteral("%1.%2.%3/%4-%5")
-            .arg(digits.left(2), digits.mid(2, 3), digits.mid(5, 3), digits.mid(8, 4),
-                 digits.mid(12, 2));
-    if (digits.size() == 11)
-        return QStringLiteral("%1.%2.%3-%4")
-            .arg(digits.left(3), digits.mid(3, 3), digits.mid(6, 3), digits.mid(9, 2));
-    return digits;
+    // The punctuation after each digit, by position.
+    static const char cnpj[] = "_.__.__/___-_";
+    static const char cpf[] = "__.__.__-_";
+    const char* marks = digits.size() == 14 ? cnpj : cpf;
+    QString out(digits.size() == 14 ? 18 : 14, Qt::Uninitialized);
+    QChar* p = out.data();
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        *p++ = digits[i];
+        if (i < digits.size() - 1 && marks[i] != '_')
+            *p++ = QLatin1Char(marks[i]);
+    }
+    return out;
 }

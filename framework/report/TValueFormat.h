@@ -18,6 +18,8 @@ public:
 
     // SQLite keeps dates as ISO text, the others hand over a date.
     static QDate date(const QVariant& value);
+    // The same without building a QDate; false when the value holds no valid date.
+    static bool dateParts(const QVariant& value, int& year, int& month, int& day);
     static qint64 toCents(const QVariant& value);
     // 1.234,56
     static QString cents(qint64 cents);

@@ -8,9 +8,18 @@
 namespace {
 
 // Definition widths are shares of a printed line; a character or so each on a sheet.
+// A date or amount too wide for its cell shows as "####", so those get room for theirs
+// (an amount up to 9.999.999.999,99).
 double sheetWidth(const TReportDefinition::Column& c)
 {
-    return std::max(c.width * 1.4, double(c.title.size()) + 2.0);
+    double least = double(c.title.size()) + 2.0;
+    if (c.format == TReportDefinition::Format::Date)
+        least = std::max(least, 11.0);
+    else if (c.format == TReportDefinition::Format::Money)
+        least = std::max(least, 17.0);
+    else if (c.format == TReportDefinition::Format::Integer)
+        least = std::max(least, 9.0);
+    return std::max(c.width * 1.4, least);
 }
 
 lxw_format* numberFormat(lxw_workbook* book, const char* numberFormat, bool bold)
@@ -21,6 +30,28 @@ lxw_format* numberFormat(lxw_workbook* book, const char* numberFormat, bool bold
     if (bold)
         format_set_bold(f);
     return f;
+}
+
+// The report's name as Excel allows a sheet's: at most 31 characters, none of []:*?/\,
+// numbered from the second sheet on.
+QString sheetName(const QString& report, int sheet)
+{
+    QString name = report.trimmed();
+    for (QChar& c : name)
+        if (QStringView(u"[]:*?/\\").contains(c))
+            c = u'-';
+    while (name.startsWith(u'\''))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = QStringLiteral("Planilha");
+    const QString number = sheet > 1 ? QStringLiteral(" (%1)").arg(sheet) : QString();
+    const qsizetype room = 31 - number.size();
+    // A cut name says so.
+    if (name.size() > room)
+        name = name.left(room - 1).trimmed() + QChar(0x2026);
+    while (name.endsWith(u'\''))
+        name.chop(1);
+    return name + number;
 }
 
 } // namespace
@@ -67,7 +98,7 @@ void TXlsxExporter::begin(const QString& file, const std::vector<Column>& column
 void TXlsxExporter::newSheet()
 {
     ++m_sheets;
-    const QByteArray name = QStringLiteral("Planilha%1").arg(m_sheets).toUtf8();
+    const QByteArray name = sheetName(reportName(), m_sheets).toUtf8();
     m_sheet = workbook_add_worksheet(m_book, name.constData());
     if (!m_sheet)
         throw EFrameworkError(fileError(m_file, QStringLiteral("falha ao criar a folha")));

@@ -5,12 +5,16 @@
 #include "TADOIBQuery.h"
 #include "TEventGuard.h"
 #include "TMessages.h"
+#include "TQtTranslations.h"
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
 #include "TestDatabase.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <memory>
 
 class TstCore : public QObject
@@ -37,6 +41,8 @@ private Q_SLOTS:
     void emptyStringIsBlankOnly();
     void mensErroShowsAndAborts();
     void guardSwallowsAbortAndReportsErrors();
+    void qtDialogsSpeakPortugueseWhereInstalled_data();
+    void qtDialogsSpeakPortugueseWhereInstalled();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -177,7 +183,10 @@ void TstCore::openRaisesDriverText()
         q->Open();
         QFAIL("Open should fail");
     } catch (const EFrameworkError& e) {
-        QVERIFY2(e.message().contains(u"TABELA_QUE_NAO_EXISTE"_qs), qPrintable(e.message()));
+        // The clerk reads Portuguese; the driver's text is the detail.
+        QVERIFY2(e.message().startsWith(u"Não foi possível consultar o banco de dados."_qs),
+                 qPrintable(e.message()));
+        QVERIFY2(e.detail().contains(u"TABELA_QUE_NAO_EXISTE"_qs), qPrintable(e.detail()));
     }
     QVERIFY(!q->Active());
 
@@ -282,6 +291,31 @@ void TstCore::guardSwallowsAbortAndReportsErrors()
     QVERIFY(!TEventGuard::run([] { throw 42; }));
     QCOMPARE(m_presenter->errors,
              (QStringList{u"Erro do banco: tabela"_qs, u"boom"_qs, u"Erro inesperado."_qs}));
+}
+
+void TstCore::qtDialogsSpeakPortugueseWhereInstalled_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("Debian's translations") << true;
+    QTest::newRow("folder without them") << false;
+}
+
+void TstCore::qtDialogsSpeakPortugueseWhereInstalled()
+{
+    QFETCH(bool, installed);
+    const QString shipped = TQtTranslations::defaultDirectory() + u"/qtbase_pt_BR.qm"_qs;
+    if (!QFile::exists(shipped))
+        QSKIP("qt6-translations-l10n is not installed");
+    QTemporaryDir folder;
+    if (installed)
+        QVERIFY(QFile::copy(shipped, folder.filePath(u"qtbase_pt_BR.qm"_qs)));
+    std::unique_ptr<QTranslator> translator(
+        TQtTranslations::install(*QCoreApplication::instance(), folder.path()));
+    QCOMPARE(translator != nullptr, installed);
+    QCOMPARE(QCoreApplication::translate("QPrintPreviewDialog", "Print Preview"),
+             installed ? u"Visualizar impressão"_qs : u"Print Preview"_qs);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+             installed ? u"Cancelar"_qs : u"Cancel"_qs);
 }
 
 QTEST_MAIN(TstCore)

@@ -238,7 +238,7 @@ void tst_PgRowStream::errorsCarryTheServerMessage()
     try {
         q->Open();
     } catch (const EFrameworkError& e) {
-        message = e.message();
+        message = e.detail();
     }
     QVERIFY2(message.contains(QLatin1String("naoexiste")), qPrintable(message));
     QVERIFY(!q->Active());

@@ -1,4 +1,7 @@
+#include "EAbort.h"
 #include "HostFixture.h"
+#include "RecordingPresenter.h"
+#include "TApplication.h"
 #include "TBtnPesquisa.h"
 #include "TDateEditPlus.h"
 #include "TMaskEdit.h"
@@ -8,10 +11,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -33,6 +39,9 @@ private Q_SLOTS:
     void directionHoldsOnlyItsItems();
     void tabOrder();
     void messageTable();
+    void missingReportNamesCodeAndFolder();
+    void unfitDefinitionIsRefusedOthersOffered_data();
+    void unfitDefinitionIsRefusedOthersOffered();
     void searchButtonsSettings();
     void lookupQueriesClosedOnConnection();
     void reportDependentState_data();
@@ -209,6 +218,70 @@ void TstFormDefinition::messageTable()
     QCOMPARE(msg->Msg(u"nao_ha_tipo"_qs), u"Não há tipo de operação cadastrado."_qs);
     QCOMPARE(msg->Msg(u"Tp_Inf"_qs), u"Tipo de Operação deve ser informado."_qs);
     QVERIFY(m_form->msgMensagens->messages().isEmpty());
+}
+
+void TstFormDefinition::missingReportNamesCodeAndFolder()
+{
+    m_form.reset();
+    m_host->useEmptyReportDirectory();
+    m_host->presenter().clear();
+    QVERIFY_THROWS_EXCEPTION(EAbort, TfrmListDocumentos());
+    QCOMPARE(m_host->presenter().errors,
+             QStringList{u"O arquivo contendo a definição do Relatório de código 'FIS012' não foi "
+                         "encontrado no diretório '"_qs +
+                         QDir::toNativeSeparators(TApplication::instance()->reportDirectory()) +
+                         u"'."_qs});
+}
+
+void TstFormDefinition::unfitDefinitionIsRefusedOthersOffered_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("reason");
+    const QString fits = u"SELECT CDEMPRESA FROM EMPRESA WHERE CDEMPRESA = :P_CDEMPRESA"_qs;
+    QTest::newRow("fits") << fits << u"CDEMPRESA"_qs << QString();
+    QTest::newRow("parameter") << u"SELECT CDEMPRESA FROM EMPRESA WHERE CDEMPRESA = :P_OUTRO"_qs
+                               << u"CDEMPRESA"_qs
+                               << u"a consulta usa o parâmetro P_OUTRO, que esta tela não "
+                                  "preenche"_qs;
+    QTest::newRow("field") << fits << u"NMEMPRESA"_qs
+                           << u"a consulta não traz o campo 'NMEMPRESA'"_qs;
+}
+
+void TstFormDefinition::unfitDefinitionIsRefusedOthersOffered()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, field);
+    QFETCH(QString, reason);
+    m_form.reset();
+    QTemporaryDir reports;
+    const auto write = [&](const QString& file, const QString& name, const QString& text,
+                           const QString& column) {
+        QFile f(reports.filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(uR"({"name": "%1", "reportCode": "FIS012", "query": {"SQL": "%2"},
+                    "columns": [{"field": "%3"}]})"_qs.arg(name, text, column)
+                    .toUtf8());
+    };
+    const QString good = u"SELECT CDEMPRESA, NMRAZSOCEMPR FROM EMPRESA"_qs;
+    write(u"FIS012_01.json"_qs, u"Bom"_qs, good, u"NMRAZSOCEMPR"_qs);
+    write(u"FIS012_02.json"_qs, u"Em teste"_qs, sql, field);
+    TApplication::instance()->setReportDirectory(reports.path());
+    m_host->presenter().clear();
+    TfrmListDocumentos form;
+    QStringList offered;
+    for (int i = 0; i < form.cbbReportNames->count(); ++i)
+        offered << form.cbbReportNames->itemText(i);
+    if (reason.isEmpty()) {
+        QCOMPARE(offered, (QStringList{u"Bom"_qs, u"Em teste"_qs}));
+        QVERIFY(m_host->presenter().errors.isEmpty());
+        return;
+    }
+    QCOMPARE(offered, QStringList{u"Bom"_qs});
+    QCOMPARE(m_host->presenter().errors.size(), 1);
+    const QString message = m_host->presenter().errors.first();
+    QVERIFY2(message.contains(reports.filePath(u"FIS012_02.json"_qs)), qPrintable(message));
+    QVERIFY2(message.contains(reason), qPrintable(message));
 }
 
 void TstFormDefinition::searchButtonsSettings()

@@ -24,7 +24,7 @@ done
 dpkg-deb -c "$deb" | grep -q 'libQt6' && fail "the package carries Qt's libraries"
 
 # Every framework library resolves inside the root, none from the build tree.
-for f in "$usr/bin/fishost" "$usr"/lib/fis01200/*.so; do
+for f in "$usr/bin/fishost" "$usr/bin/fisreport" "$usr"/lib/fis01200/*.so; do
   ldd "$f" | grep 'libfis' | grep -v "=> $usr/" && fail "$f links outside the package"
 done
 for f in help/11501200.html db/postgresql/schema.sql; do
@@ -46,4 +46,12 @@ done
 
 "$usr/bin/fishost" --open --screenshot "$root/tela.png" || fail "the installed host failed"
 [ -s "$root/tela.png" ] || fail "no screenshot"
-echo "package $deb: installed host ran"
+
+# The report runner beside it, on the demo database the host has just made, with the
+# package's report definitions.
+out=$("$usr/bin/fisreport" --driver sqlite --database "$XDG_DATA_HOME/fis01200/demo.sqlite" \
+  --code FIS012 --report "Listagem dos Documentos" --param P_DTENTRINI=2024-01-01 \
+  --param P_DTENTRFIM=2024-12-31 --output "$root/listagem.pdf") || fail "the installed fisreport failed"
+echo "$out"
+grep -q '^Páginas: [1-9]' <<<"$out" && [ -s "$root/listagem.pdf" ] || fail "fisreport wrote no report"
+echo "package $deb: installed host and fisreport ran"

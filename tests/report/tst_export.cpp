@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,12 +47,12 @@ TReportDefinition definition()
         "name": "Teste", "reportCode": "FIS012", "query": {"SQL": "SELECT 1"},
         "columns": [
             {"field": "DT", "title": "Data", "width": 8, "format": "date"},
-            {"field": "ES", "title": "E/S", "values": {"E": "Entrada"}},
-            {"field": "QT", "title": "Qtd.", "format": "integer"},
-            {"field": "VL", "title": "Valor", "format": "money"}],
+            {"field": "ES", "title": "E/S", "width": 5, "values": {"E": "Entrada"}},
+            {"field": "QT", "title": "Qtd.", "width": 4, "format": "integer"},
+            {"field": "VL", "title": "Valor", "width": 9, "format": "money"}],
         "group": {"field": "CD", "footer": "Total do participante",
-                  "text": [{"field": "CD", "title": "CNPJ/CPF", "format": "cnpjcpf"},
-                           {"field": "NM", "title": "Nome"}]},
+                  "text": [{"field": "CD", "title": "CNPJ/CPF", "width": 13, "format": "cnpjcpf"},
+                           {"field": "NM", "title": "Nome", "width": 30}]},
         "totals": {"fields": ["QT", "VL"], "caption": "Total geral", "countLabel": "Documentos"}
     })")
                                            .object(),
@@ -103,6 +104,30 @@ private Q_SLOTS:
         QCOMPARE(TValueFormat::text(digits, TReportDefinition::Format::CnpjCpf), shown);
     }
 
+    void amountsAndDatesAreRead_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<qint64>("cents");
+        QTest::addColumn<QString>("date");
+        QTest::newRow("numeric text") << QVariant("1234.5") << qint64(123450) << "";
+        QTest::newRow("negative") << QVariant(" -0.01 ") << qint64(-1) << "";
+        QTest::newRow("exponent") << QVariant("1e3") << qint64(100000) << "";
+        QTest::newRow("double") << QVariant(2500.55) << qint64(250055) << "";
+        QTest::newRow("iso date") << QVariant("2024-02-29") << qint64(0) << "29/02/2024";
+        QTest::newRow("timestamp") << QVariant("2024-01-05 10:00:00") << qint64(0) << "05/01/2024";
+        QTest::newRow("no such day") << QVariant("2023-02-29") << qint64(0) << "2023-02-29";
+    }
+    void amountsAndDatesAreRead()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(qint64, cents);
+        QFETCH(QString, date);
+        if (date.isEmpty())
+            QCOMPARE(TValueFormat::toCents(value), cents);
+        else
+            QCOMPARE(TValueFormat::text(value, TReportDefinition::Format::Date), date);
+    }
+
     void csvQuotesAsRfc4180()
     {
         const QString path = m_dir.filePath("q.csv");
@@ -117,6 +142,73 @@ private Q_SLOTS:
                             "CNPJ/CPF;Nome;Data;E/S;Qtd.;Valor\r\n"
                             "529.982.247-25;\"Silva; \"\"Irmãos\"\"\nLtda.\";01/01/2024;"
                             "Entrada;1;1234,50\r\n"));
+    }
+
+    void csvQuotesOnlyWhatNeedsIt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("plain") << "Irmãos Ltda." << QByteArray("Irmãos Ltda.");
+        QTest::newRow("separator") << "A; B" << QByteArray("\"A; B\"");
+        QTest::newRow("quote") << "O \"Toninho\"" << QByteArray("\"O \"\"Toninho\"\"\"");
+        QTest::newRow("line feed") << "A\nB" << QByteArray("\"A\nB\"");
+        QTest::newRow("carriage return") << "A\rB" << QByteArray("\"A\rB\"");
+        QTest::newRow("comma stays bare") << "1,5" << QByteArray("1,5");
+        // A text a spreadsheet would run as a formula is marked as text.
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << QByteArray("\"'=HYPERLINK(\"\"x\"\")\"");
+        QTest::newRow("at sign") << "@SUM(A1)" << QByteArray("'@SUM(A1)");
+        QTest::newRow("inner equals") << "A=B" << QByteArray("A=B");
+    }
+    void csvQuotesOnlyWhatNeedsIt()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, field);
+        QCOMPARE(TCsvExporter::field(TCsvExporter::inert(text)), field);
+    }
+
+    // What a spreadsheet user sees besides the values: the header frozen and filtered,
+    // the widths of the definition, dates as dates and amounts in 1.234,56.
+    void xlsxSheetIsSetUp()
+    {
+        const QString path = m_dir.filePath("s.xlsx");
+        VectorRows source(kNames, rows(4));
+        QVERIFY(TXlsxExporter().write(definition(), source, path));
+        const char* script = R"(
+import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+print(ws.freeze_panes, ws.auto_filter.ref)
+print(' '.join('%.1f' % ws.column_dimensions[c].width for c in 'ABCDEF'))
+print(' '.join('%s:%s' % (type(c.value).__name__, c.number_format) for c in ws[2]))
+print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
+)";
+        QProcess p;
+        p.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+        QVERIFY(p.waitForFinished(60000));
+        const QStringList lines =
+            QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0), QString("A2 A1:F9"));
+        // 1.4 characters a share, widened to what a title, a date or an amount needs,
+        // plus the padding Excel keeps.
+        QCOMPARE(lines.value(1), QString("18.9 42.7 11.9 7.7 9.7 17.7"));
+        QCOMPARE(lines.value(2), QString("str:General str:General datetime:dd/mm/yyyy str:General "
+                                         "int:#,##0 float:#,##0.00"));
+        QCOMPARE(lines.value(3), QString("True True Total geral - Documentos: 4"));
+    }
+
+    void sheetNamesAreOnesExcelTakes()
+    {
+        TReportDefinition d = definition();
+        d.setName(QStringLiteral("Retenções por Cliente/Fornecedor [Mensal]"));
+        const QString path = m_dir.filePath("n.xlsx");
+        VectorRows source(kNames, rows(6));
+        TXlsxExporter exporter;
+        exporter.setSheetRows(6);
+        QVERIFY(exporter.write(d, source, path));
+        QSet<QString> names;
+        for (const QString& line : xlsxRows(path))
+            names << line.section(u'|', 0, 0);
+        QCOMPARE(names, (QSet<QString>{u"Retenções por Cliente-Forneced…"_qs,
+                                       u"Retenções por Cliente-Forn… (2)"_qs}));
     }
 
     void xlsxHoldsTypedCellsAndSums_data()
@@ -145,6 +237,8 @@ private Q_SLOTS:
                 body << line.section(u'|', 1);
         }
         QCOMPARE(names.size(), sheets);
+        // Named after the report ("Teste"), numbered from the second sheet.
+        QVERIFY(names.contains("Teste") && names.contains(sheets > 1 ? "Teste (2)" : "Teste"));
         QCOMPARE(lines.filter(QRegularExpression("\\|CNPJ/CPF\\|Nome\\|Data\\|")).size(), sheets);
         QCOMPARE(body.first(), QString("11.222.333/0001-81|Nome 0|2024-01-01|Entrada|1|1234.5"));
         QVERIFY(body.contains("Total do participante - Documentos: 3||||6|3706.5"));

@@ -127,6 +127,19 @@ private Q_SLOTS:
         }
     }
 
+    void badFileAmongGoodIsLeftOutAndNamed()
+    {
+        QTemporaryDir dir;
+        write(dir.filePath("FIS012_01.json"), definitionJson("Primeiro", "FIS012"));
+        write(dir.filePath("FIS012_02.json"), "{\"name\": ");
+        write(dir.filePath("FIS012_03.json"), definitionJson("Terceiro", "FIS012"));
+        QStringList faults;
+        const auto list = TReportDefinition::listForCode(dir.path(), "FIS012", faults);
+        QCOMPARE(names(list), QStringList({"Primeiro", "Terceiro"}));
+        QCOMPARE(faults.size(), 1);
+        QVERIFY2(faults[0].contains(dir.filePath("FIS012_02.json")), qPrintable(faults[0]));
+    }
+
     void savedCopyReadsBackUnderTheNextFileName()
     {
         QTemporaryDir dir;

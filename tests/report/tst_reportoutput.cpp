@@ -1,18 +1,13 @@
 #include "EFrameworkError.h"
 #include "ReportFixture.h"
-#include "TReportDesignForm.h"
 #include "TReportDesignerDialog.h"
 #include "TReportPreview.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QSignalSpy>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -219,54 +214,6 @@ private Q_SLOTS:
         whenShown<QPrintDialog>([](QPrintDialog* dialog) { dialog->reject(); });
         designer.Print(shipped(retencoes()));
         QVERIFY(!QFile::exists(path));
-    }
-
-    void designShowsTheDefinitionAndSavesACopy()
-    {
-        QTemporaryDir reports;
-        for (const TReportDefinition& d :
-             TReportDefinition::listForCode(reportsDirectory(), "FIS012"))
-            QVERIFY(
-                QFile::copy(d.FilePath(), reports.filePath(QFileInfo(d.FilePath()).fileName())));
-        const auto copies = TReportDefinition::listForCode(reports.path(), "FIS012");
-
-        TReportDesignerDialog designer;
-        QSignalSpy saved(&designer, &TReportDesignerDialog::reportSaved);
-        designer.BeforeGetQueryParams = [this](TParams& params, bool&) { m_filter.fill(params); };
-        QString query;
-        QStringList parameters;
-        QString duplicate;
-        whenShown<TReportDesignForm>([&](TReportDesignForm* form) {
-            query = form->findChild<QPlainTextEdit*>("memConsulta")->toPlainText();
-            auto* grid = form->findChild<QTableWidget*>("grdParametros");
-            for (int r = 0; r < grid->rowCount(); ++r)
-                parameters << grid->item(r, 0)->text() + "=" + grid->item(r, 1)->text();
-            form->findChild<QLineEdit*>("edtTitulo")->setText("Documentos do Período");
-            form->findChild<QTableWidget*>("grdColunas")->item(0, 1)->setText("Entrada");
-            try {
-                form->saveAs(listagem());
-            } catch (const EFrameworkError& e) {
-                duplicate = e.message();
-            }
-            form->saveAs("Listagem Resumida");
-            form->reject();
-        });
-        designer.Design(copies.first());
-
-        QVERIFY(query.contains("FROM\n   DOCFISCAL D"));
-        QCOMPARE(parameters, QStringList({"P_CDEMPRESA=T", "P_CDINSCESTA=T", "P_CDINSCMUNI=T",
-                                          "P_CDFILIAL=T", "P_IDENTRSAID=A",
-                                          "P_DTENTRINI=01/01/2024", "P_DTENTRFIM=31/01/2024"}));
-        QCOMPARE(duplicate,
-                 QString("Já existe um relatório com o título 'Listagem dos Documentos'."));
-        QCOMPARE(saved.count(), 1);
-        const auto after = TReportDefinition::listForCode(reports.path(), "FIS012");
-        QCOMPARE(after.size(), copies.size() + 1);
-        QCOMPARE(after.last().FilePath(), saved.first().first().toString());
-        QCOMPARE(after.last().Name(), QString("Listagem Resumida"));
-        QCOMPARE(after.last().Title(), QString("Documentos do Período"));
-        QCOMPARE(after.last().Columns().first().title, QString("Entrada"));
-        QCOMPARE(after.last().SQL(), copies.first().SQL());
     }
 };
 

@@ -14,4 +14,5 @@ void RecordingPresenter::clear()
 {
     errors.clear();
     informations.clear();
+    details.clear();
 }

@@ -1,0 +1,146 @@
+#include "TReportCommandLine.h"
+
+#include "TConnectionSettings.h"
+#include "TInstallPaths.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+const QString passwordVariable = QStringLiteral("FIS_DB_PASSWORD");
+
+QCommandLineOption valued(const char* name, const QString& description, const char* valueName)
+{
+    return QCommandLineOption(QLatin1String(name), description, QLatin1String(valueName));
+}
+
+} // namespace
+
+bool TReportCommandLine::fail(const QString& text)
+{
+    m_errorText = text;
+    return false;
+}
+
+bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvironment& environment)
+{
+    *this = TReportCommandLine();
+
+    for (const QString& argument : arguments.mid(1)) {
+        const QString name = argument.mid(2).section(u'=', 0, 0);
+        if (argument.startsWith(QLatin1String("--")) &&
+            (name == QLatin1String("password") || name == QLatin1String("senha")))
+            return fail(QStringLiteral("A senha não é aceita na linha de comando: use a variável "
+                                       "de ambiente %1 ou --password-file ARQUIVO.")
+                            .arg(passwordVariable));
+    }
+
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Mostra esta ajuda."));
+    const QList<QCommandLineOption> options = {
+        valued("driver", QStringLiteral("Banco de dados: sqlite, postgresql ou firebird."),
+               "DRIVER"),
+        valued("database", QStringLiteral("Arquivo ou nome do banco."), "BANCO"),
+        valued("host", QStringLiteral("Servidor do banco."), "SERVIDOR"),
+        valued("port", QStringLiteral("Porta do servidor."), "PORTA"),
+        valued("user", QStringLiteral("Usuário do banco."), "USUARIO"),
+        valued("password-file",
+               QStringLiteral("Arquivo com a senha do banco, legível só pelo dono. Sem ele vale "
+                              "a variável de ambiente FIS_DB_PASSWORD."),
+               "ARQUIVO"),
+        valued("reports",
+               QStringLiteral("Diretório das definições de relatórios (padrão: o instalado)."),
+               "DIR"),
+        valued("code", QStringLiteral("Código do relatório (FIS012)."), "CODIGO"),
+        valued("report", QStringLiteral("Nome do relatório (\"Listagem dos Documentos\")."),
+               "NOME"),
+        valued("param",
+               QStringLiteral("Valor de um parâmetro da consulta; datas em AAAA-MM-DD. Pode "
+                              "repetir. Um parâmetro não informado vale \"todos\"."),
+               "NOME=VALOR"),
+        valued("output",
+               QStringLiteral("Arquivo gerado; o formato segue a extensão (.pdf, .csv, .xlsx)."),
+               "ARQUIVO"),
+    };
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Emite um relatório do Sistema Fiscal em arquivo, sem janela."));
+    parser.addOption(help);
+    parser.addOptions(options);
+    if (!parser.parse(arguments)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return fail(
+                QStringLiteral("Opção desconhecida: %1.").arg(parser.unknownOptionNames().first()));
+        return fail(QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText()));
+    }
+    if (parser.isSet(help)) {
+        m_helpRequested = true;
+        m_helpText = parser.helpText();
+        return true;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("Argumento não esperado: %1.")
+                        .arg(parser.positionalArguments().first()));
+
+    for (const char* single : {"driver", "database", "host", "port", "user", "password-file",
+                               "reports", "code", "report", "output"}) {
+        if (parser.values(QLatin1String(single)).size() > 1)
+            return fail(QStringLiteral("A opção --%1 foi informada mais de uma vez.")
+                            .arg(QLatin1String(single)));
+    }
+
+    m_connection.driver = parser.value(QStringLiteral("driver")).toLower();
+    if (m_connection.driver.isEmpty())
+        m_connection.driver = QStringLiteral("sqlite");
+    if (!QStringList{QStringLiteral("sqlite"), QStringLiteral("postgresql"),
+                     QStringLiteral("firebird")}
+             .contains(m_connection.driver))
+        return fail(
+            QStringLiteral("Banco de dados desconhecido: %1 (use sqlite, postgresql ou firebird).")
+                .arg(parser.value(QStringLiteral("driver"))));
+    m_connection.database = parser.value(QStringLiteral("database"));
+    if (m_connection.database.isEmpty())
+        return fail(QStringLiteral("Informe o banco de dados com --database."));
+    m_connection.host = parser.value(QStringLiteral("host"));
+    m_connection.user = parser.value(QStringLiteral("user"));
+    if (parser.isSet(QStringLiteral("port"))) {
+        bool ok = false;
+        m_connection.port = parser.value(QStringLiteral("port")).toInt(&ok);
+        if (!ok || m_connection.port < 1 || m_connection.port > 65535)
+            return fail(
+                QStringLiteral("Porta inválida: %1.").arg(parser.value(QStringLiteral("port"))));
+    }
+    m_connection.passwordFile = parser.value(QStringLiteral("password-file"));
+    QString error;
+    if (!TConnectionSettings::readPasswordFile(m_connection, &error))
+        return fail(error);
+    if (m_connection.passwordFile.isEmpty())
+        m_connection.password = environment.value(passwordVariable);
+
+    m_reportDirectory = parser.isSet(QStringLiteral("reports"))
+                            ? parser.value(QStringLiteral("reports"))
+                            : TInstallPaths::reportDirectory();
+    m_reportCode = parser.value(QStringLiteral("code")).toUpper();
+    m_reportName = parser.value(QStringLiteral("report"));
+    m_outputPath = parser.value(QStringLiteral("output"));
+    if (m_reportCode.isEmpty())
+        return fail(QStringLiteral("Informe o código do relatório com --code (como FIS012)."));
+    if (m_reportName.isEmpty())
+        return fail(QStringLiteral("Informe o nome do relatório com --report."));
+    if (m_outputPath.isEmpty())
+        return fail(QStringLiteral("Informe o arquivo a gerar com --output."));
+
+    for (const QString& param : parser.values(QStringLiteral("param"))) {
+        const qsizetype equals = param.indexOf(u'=');
+        const QString name = param.left(equals).trimmed().toUpper();
+        if (equals < 1 || name.isEmpty())
+            return fail(QStringLiteral("Parâmetro sem nome ou sem valor: %1 (use --param "
+                                       "NOME=VALOR).")
+                            .arg(param));
+        if (m_params.contains(name))
+            return fail(QStringLiteral("O parâmetro %1 foi informado mais de uma vez.").arg(name));
+        m_params.insert(name, param.mid(equals + 1));
+    }
+    return true;
+}

@@ -1,0 +1,230 @@
+#include "../report/XlsxRows.h"
+#include "Cli_fis01200.h"
+#include "HostFixture.h"
+#include "RecordingPresenter.h"
+#include "TDataModuleFactory.h"
+#include "TDateEditPlus.h"
+#include "TReportDesignerDialog.h"
+#include "TReportExporter.h"
+#include "TReportPreview.h"
+#include "TfrmListDocumentos.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+namespace {
+
+// Once a modal window of type T is up, runs act on it (once). The timer belongs to
+// owner, so one left waiting cannot answer a later test's window.
+template <typename T> void whenShown(QObject* owner, std::function<void(T*)> act)
+{
+    auto* timer = new QTimer(owner);
+    timer->setInterval(30);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start();
+}
+
+// Types the name into the dialog's file name field, as a user does, and accepts.
+void typeFileName(QFileDialog* dialog, const QString& file)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    edit->setText(file);
+    static_cast<QDialog*>(dialog)->accept();
+}
+
+// Answers the save dialog: picks the filter, types the name and accepts, or cancels.
+void answerSaveDialog(QObject* owner, const QString& filter, const QString& file, bool* shown)
+{
+    whenShown<QFileDialog>(owner, [=](QFileDialog* dialog) {
+        *shown = true;
+        if (file.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->setDirectory(QFileInfo(file).absolutePath());
+        dialog->selectNameFilter(filter);
+        Q_EMIT dialog->filterSelected(filter);
+        if (QFileInfo(file).fileName() == u"=")
+            static_cast<QDialog*>(dialog)->accept();
+        else
+            typeFileName(dialog, file);
+    });
+}
+
+} // namespace
+
+// The export action beside print on the report form.
+class TstExportAction : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TdtmDBGeral> m_dm;
+    std::unique_ptr<HostFixture> m_host;
+    std::unique_ptr<TfrmListDocumentos> m_form;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TConnectionOptions options;
+        options.database = m_dir.filePath(u"demo.sqlite"_qs);
+        m_dm = TDataModuleFactory::open(options);
+    }
+
+    void init()
+    {
+        m_host = std::make_unique<HostFixture>();
+        m_host->useProjectReports();
+        dtmDBGeral = m_dm.get();
+        m_form = std::make_unique<TfrmListDocumentos>();
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        m_form->depDtInicial->setText(u"01/01/2024"_qs);
+        m_form->depDtFinal->setText(u"31/12/2024"_qs);
+        for (QCheckBox* box : {m_form->chbEmpresa, m_form->chbFilial})
+            box->setChecked(true);
+        m_host->presenter().clear();
+    }
+
+    void cleanup()
+    {
+        qDeleteAll(findChildren<QTimer*>());
+        m_form.reset();
+        m_host.reset();
+    }
+
+    void exportsWhatTheDialogNames_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("xlsx, suffix from the filter") << "xlsx"
+                                                      << "docs"
+                                                      << "docs.xlsx";
+        QTest::newRow("csv, suffix from the filter") << "csv"
+                                                     << "docs"
+                                                     << "docs.csv";
+        QTest::newRow("csv typed") << "xlsx"
+                                   << "docs.csv"
+                                   << "docs.csv";
+        QTest::newRow("cancelled") << "csv"
+                                   << ""
+                                   << "";
+        // Only the filter changed: the proposed name takes its suffix.
+        QTest::newRow("proposed name") << "csv"
+                                       << "="
+                                       << "Listagem dos Documentos.csv";
+    }
+    void exportsWhatTheDialogNames()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QTemporaryDir out;
+        QString nameFilter;
+        for (const QString& f : TReportExporter::fileFilters())
+            if (f.contains(u"*." + filter))
+                nameFilter = f;
+        bool shown = false;
+        answerSaveDialog(this, nameFilter, typed.isEmpty() ? QString() : out.filePath(typed),
+                         &shown);
+        QWidget* focused = m_form->focusWidget();
+        m_form->sbtExport->click();
+        QVERIFY(shown);
+        QCOMPARE(m_form->focusWidget(), focused);
+        QVERIFY(m_host->presenter().errors.isEmpty());
+        const QStringList files = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files, written.isEmpty() ? QStringList() : QStringList{written});
+        if (written.endsWith(u".xlsx")) {
+            const QStringList rows = xlsxRows(out.filePath(written));
+            QVERIFY(rows.size() > 100);
+            QVERIFY(rows.last().contains(u"Total geral - Documentos: "_qs));
+        } else if (!written.isEmpty()) {
+            QFile csv(out.filePath(written));
+            QVERIFY(csv.open(QIODevice::ReadOnly));
+            const QByteArray text = csv.readAll();
+            QVERIFY(text.startsWith("\xEF\xBB\xBF") && text.count("\r\n") > 100);
+        }
+    }
+
+    void checksAsPrintBeforeAsking_data()
+    {
+        QTest::addColumn<bool>("companyBox");
+        QTest::addColumn<bool>("lista");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("company required") << false << false << "Empresa deve ser informada.";
+        // Print does not check the operation-type list, so neither does export.
+        QTest::newRow("empty type list") << true << true << "";
+    }
+    void checksAsPrintBeforeAsking()
+    {
+        QFETCH(bool, companyBox);
+        QFETCH(bool, lista);
+        QFETCH(QString, error);
+        m_form->chbEmpresa->setChecked(companyBox);
+        m_form->cbbReportNames->setCurrentIndex(
+            m_form->cbbReportNames->findText(TfrmListDocumentos::WithholdingReport));
+        m_form->cbbReportNamesChange(m_form->cbbReportNames);
+        m_form->rdbLista->setChecked(lista);
+        bool shown = false;
+        answerSaveDialog(this, QString(), QString(), &shown);
+        m_form->sbtExport->click();
+        QCOMPARE(shown, error.isEmpty());
+        QCOMPARE(m_host->presenter().errors, error.isEmpty() ? QStringList() : QStringList{error});
+    }
+
+    void buttonKeepsTheFocus()
+    {
+        QCOMPARE(m_form->sbtExport->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(m_form->sbtExport->toolTip(), u"Exportar"_qs);
+        QCOMPARE(m_form->sbtExport->parentWidget(), m_form->sbtPrint->parentWidget());
+    }
+
+    void previewExportsToo()
+    {
+        QTemporaryDir out;
+        const QString path = out.filePath(u"previa.xlsx"_qs);
+        bool exported = false;
+        whenShown<TReportPreview>(this, [&](TReportPreview* preview) {
+            bool shown = false;
+            whenShown<QFileDialog>(this, [&](QFileDialog* dialog) {
+                shown = true;
+                typeFileName(dialog, path);
+            });
+            for (QAction* a : preview->findChildren<QAction*>())
+                if (a->objectName() == u"actExportar")
+                    a->trigger();
+            exported = shown;
+            preview->reject();
+        });
+        m_form->sbtPreview->click();
+        QVERIFY(exported);
+        QVERIFY(m_host->presenter().errors.isEmpty());
+        QVERIFY2(QFile::exists(path), qPrintable(QDir(out.path()).entryList().join(u',')));
+        const QStringList rows = xlsxRows(path);
+        QVERIFY(!rows.isEmpty() && rows.last().contains(u"Total geral - Documentos: "_qs));
+    }
+};
+
+QTEST_MAIN(TstExportAction)
+#include "tst_exportaction.moc"

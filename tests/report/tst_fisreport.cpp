@@ -1,0 +1,212 @@
+#include "ReportFixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ReportFixture;
+
+// The command-line report runner, run as a scheduler runs it: its figures on stdout, its
+// reason on stderr, and no file at all when it fails.
+class tst_FisReport : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_database;
+
+    struct Outcome
+    {
+        int exitCode = -1;
+        QString out, err;
+    };
+
+    Outcome run(const QStringList& args, const QString& password = {})
+    {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("FIS_DB_PASSWORD"), password);
+        p.setProcessEnvironment(environment);
+        p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/fisreport"), args);
+        if (!p.waitForFinished(120000))
+            p.kill();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QStringList base(const QString& report, const QString& output) const
+    {
+        return {QStringLiteral("--driver"),   QStringLiteral("sqlite"),
+                QStringLiteral("--database"), m_database,
+                QStringLiteral("--reports"),  reportsDirectory(),
+                QStringLiteral("--code"),     QStringLiteral("FIS012"),
+                QStringLiteral("--report"),   report,
+                QStringLiteral("--output"),   output};
+    }
+
+    static QStringList params(const QStringList& pairs)
+    {
+        QStringList args;
+        for (const QString& pair : pairs)
+            args << QStringLiteral("--param") << pair;
+        return args;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_database = m_dir.filePath(QStringLiteral("docs.sqlite"));
+        {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("make"));
+            db.setDatabaseName(m_database);
+            QVERIFY(db.open());
+            for (const QString& sql : schema()) {
+                QSqlQuery q(db);
+                QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("make"));
+    }
+
+    void runsToAFile_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QStringList>("pairs");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("expectedOut");
+        QTest::addColumn<QStringList>("inFile");
+
+        const QStringList january{QStringLiteral("P_DTENTRINI=2024-01-01"),
+                                  QStringLiteral("P_DTENTRFIM=2024-01-31")};
+        QTest::newRow("all, pdf") << listagem() << january << "pdf"
+                                  << "Páginas: 1\nLinhas: 4\n"
+                                  << QStringList{"1001", "1002", "1003", "1006"};
+        QTest::newRow("company and direction")
+            << listagem() << january + QStringList{"P_CDEMPRESA=01", "P_IDENTRSAID=e"} << "pdf"
+            << "Páginas: 1\nLinhas: 2\n"
+            << QStringList{"1001", "1003"};
+        QTest::newRow("csv has no pages") << listagem() << january << "csv"
+                                          << "Linhas: 4\n"
+                                          << QStringList{"1002;", "1006"};
+        QTest::newRow("type list, screen's quoting")
+            << retencoes() << january + QStringList{"P_CDTIPOOPER='E02'"} << "pdf"
+            << "Páginas: 1\nLinhas: 1\n"
+            << QStringList{"1003"};
+        QTest::newRow("type list, bare keys")
+            << retencoes() << january + QStringList{"P_CDTIPOOPER=e02,S05"} << "csv"
+            << "Linhas: 2\n"
+            << QStringList{"1002", "1003"};
+        QTest::newRow("nothing matches")
+            << listagem() << QStringList{"P_DTENTRINI=2030-01-01", "P_DTENTRFIM=2030-01-31"}
+            << "pdf"
+            << "Páginas: 1\nLinhas: 0\n"
+            << QStringList{"Não há dados para o filtro informado."};
+    }
+
+    void runsToAFile()
+    {
+        QFETCH(QString, report);
+        QFETCH(QStringList, pairs);
+        QFETCH(QString, extension);
+        QFETCH(QString, expectedOut);
+        QFETCH(QStringList, inFile);
+
+        const QString output = m_dir.filePath(QStringLiteral("out.") + extension);
+        QFile::remove(output);
+        const Outcome r = run(base(report, output) + params(pairs));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, QStringLiteral("Arquivo: %1\n").arg(output) + expectedOut);
+        QString text;
+        if (extension == QLatin1String("pdf")) {
+            QCOMPARE(pdfPages(output), 1);
+            text = pdfText(output);
+        } else {
+            QFile file(output);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            text = QString::fromUtf8(file.readAll());
+        }
+        for (const QString& part : inFile)
+            QVERIFY2(text.contains(part), qPrintable(part + QStringLiteral(" in\n") + text));
+    }
+
+    void failsWithoutAFile_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("reason");
+
+        QDir(m_dir.path()).mkpath(QStringLiteral("falha"));
+        const QString output = m_dir.filePath(QStringLiteral("falha/relatorio.pdf"));
+        const QStringList ok = base(listagem(), output);
+        const QStringList january = params({"P_DTENTRINI=2024-01-01", "P_DTENTRFIM=2024-01-31"});
+        QTest::newRow("missing date")
+            << ok + params({"P_DTENTRINI=2024-01-01"}) << 1 << "pede a data P_DTENTRFIM";
+        QTest::newRow("date not ISO")
+            << ok + params({"P_DTENTRINI=01/01/2024", "P_DTENTRFIM=2024-01-31"}) << 1
+            << "use AAAA-MM-DD";
+        QTest::newRow("no such day")
+            << ok + params({"P_DTENTRINI=2024-02-30", "P_DTENTRFIM=2024-03-31"}) << 1
+            << "Data inválida em P_DTENTRINI";
+        QTest::newRow("range backwards")
+            << ok + params({"P_DTENTRINI=2024-02-01", "P_DTENTRFIM=2024-01-01"}) << 1
+            << "anterior à inicial";
+        QTest::newRow("direction")
+            << ok + january + params({"P_IDENTRSAID=X"}) << 1 << "use E, S ou A";
+        QTest::newRow("unknown parameter") << ok + january + params({"P_CDEMPRSA=01"}) << 1
+                                           << "Parâmetro desconhecido: P_CDEMPRSA";
+        QTest::newRow("list and all types")
+            << ok + january + params({"P_CDTIPOOPER=E01", "P_TCDTIPOOPER=T"}) << 1 << "contradiz";
+        QStringList driver = ok + january;
+        driver[1] = QStringLiteral("oracle");
+        QTest::newRow("bad driver") << driver << 2 << "Banco de dados desconhecido: oracle";
+        QStringList missing = ok + january;
+        missing[3] = m_dir.filePath(QStringLiteral("nao-existe.sqlite"));
+        QTest::newRow("missing database") << missing << 1 << "nao-existe.sqlite não existe";
+        QStringList notDatabase = ok + january;
+        notDatabase[3] = reportsDirectory() + QStringLiteral("/FIS012_01.json");
+        QTest::newRow("not a database") << notDatabase << 1 << "FIS012_01.json";
+        QStringList server = ok + january;
+        server[1] = QStringLiteral("postgresql");
+        server << QStringLiteral("--host") << QStringLiteral("127.0.0.1")
+               << QStringLiteral("--port") << QStringLiteral("1");
+        QTest::newRow("server down") << server << 1 << "PostgreSQL";
+        QStringList report = ok + january;
+        report[9] = QStringLiteral("Listagem Inexistente");
+        QTest::newRow("unknown report") << report << 1 << "\"Listagem dos Documentos\"";
+        QStringList format = ok + january;
+        format[11] = m_dir.filePath(QStringLiteral("falha/relatorio.doc"));
+        QTest::newRow("unknown format") << format << 1 << "não é conhecido";
+        QTest::newRow("password argument")
+            << ok + january + QStringList{"--password=x"} << 2 << "FIS_DB_PASSWORD";
+    }
+
+    void failsWithoutAFile()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, reason);
+
+        const Outcome r = run(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.startsWith(QStringLiteral("fisreport: ")) && r.err.contains(reason),
+                 qPrintable(r.err));
+        // Neither the file nor a temporary beside it.
+        QCOMPARE(QDir(m_dir.filePath(QStringLiteral("falha")))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_FisReport)
+#include "tst_fisreport.moc"

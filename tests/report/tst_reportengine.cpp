@@ -1,0 +1,469 @@
+#include "DatabaseFixture.h"
+#include "ReportFixture.h"
+#include "TADOIBQuery.h"
+#include "TReportDesignerDialog.h"
+#include "TReportPreview.h"
+#include "TReportRenderer.h"
+#include "TReportRun.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using ReportFixture::Filter;
+Q_DECLARE_METATYPE(Filter)
+
+namespace {
+
+// A paint device that keeps the texts drawn on it: what the preview's canvas draws on its
+// image, without the pixels.
+class TextEngine : public QPaintEngine
+{
+public:
+    TextEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawTextItem(const QPointF&, const QTextItem& item) override { texts << item.text(); }
+    Type type() const override { return User; }
+    QStringList texts;
+};
+
+class TextDevice : public QPaintDevice
+{
+public:
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+    QString text() const { return m_engine.texts.join(u' '); }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 1000;
+        case PdmWidthMM:
+        case PdmHeightMM:
+            return 353;
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 72;
+        }
+    }
+
+private:
+    mutable TextEngine m_engine;
+};
+
+// The words of each page, in order of appearance thrown away: the three outputs place
+// the same texts, but a PDF reader may give them in another order. Each run stamps its
+// own time of printing, which may fall in the next minute.
+QList<QStringList> pageWords(const QStringList& pages)
+{
+    static const QRegularExpression stamp(QStringLiteral("Emissão:\\s*\\S+\\s+\\d\\d:\\d\\d"));
+    QList<QStringList> words;
+    for (QString page : pages) {
+        page.replace(stamp, QStringLiteral("Emissão:"));
+        QStringList w = page.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        w.sort();
+        words << w;
+    }
+    return words;
+}
+
+QStringList pdfPages(const QString& path)
+{
+    QStringList pages = ReportFixture::pdfText(path).split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+// Runs check on the modal window of type T once it is up.
+template <typename T> void whenShown(const std::function<void(T*)>& check)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, check] {
+        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            check(w);
+        }
+    });
+    timer->start();
+}
+
+QDate day(int month, int d)
+{
+    return QDate(2024, month, d);
+}
+
+} // namespace
+
+class tst_ReportEngine : public QObject
+{
+    Q_OBJECT
+
+    DatabaseFixture m_fixture;
+    QTemporaryDir m_dir;
+
+    // COUNT and SUM(VLDOCUMENTO) of the documents of the filter, in cents, asked of the
+    // database in a statement of this test's own.
+    std::pair<qint64, qint64> expected(const QString& engine, const QString& report,
+                                       const Filter& f) const
+    {
+        QStringList where{QStringLiteral("D.DTENTRADA >= ?"), QStringLiteral("D.DTENTRADA <= ?")};
+        const auto date = [&](const QDate& d) {
+            return engine == QLatin1String("sqlite") ? QVariant(d.toString(Qt::ISODate))
+                                                     : QVariant(d);
+        };
+        QVariantList values{date(f.inicio), date(f.fim)};
+        const std::pair<const char*, QString> codes[] = {{"D.CDEMPRESA", f.empresa},
+                                                         {"D.CDINSCESTA", f.inscEstad},
+                                                         {"D.CDINSCMUNI", f.inscMuni},
+                                                         {"D.CDFILIAL", f.filial}};
+        for (const auto& [column, value] : codes) {
+            if (value != QLatin1String("T")) {
+                where << QLatin1String(column) + QStringLiteral(" = ?");
+                values << value;
+            }
+        }
+        if (f.direcao != QLatin1String("A")) {
+            where << QStringLiteral("D.IDENTRSAIDOP = ?");
+            values << f.direcao;
+        }
+        if (report == ReportFixture::retencoes()) {
+            where << QStringLiteral(
+                "D.VLIRRF + D.VLINSS + D.VLISS + D.VLPIS + D.VLCOFINS + D.VLCSLL > 0");
+            if (f.todosTipos != QLatin1String("T")) {
+                QStringList marks;
+                for (const QString& key : f.listaTipos.split(u',')) {
+                    marks << QStringLiteral("?");
+                    values << QString(key).remove(u'\'');
+                }
+                where << QStringLiteral("D.IDENTRSAIDOP || D.CDTIPOOPER IN (%1)")
+                             .arg(marks.join(u','));
+            }
+        }
+        QSqlQuery q(m_fixture.database(engine));
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT D.VLDOCUMENTO FROM DOCFISCAL D WHERE ") +
+                  where.join(QStringLiteral(" AND ")));
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            qFatal("%s", qPrintable(q.lastError().text()));
+        qint64 count = 0, cents = 0;
+        while (q.next()) {
+            ++count;
+            cents += qRound64(q.value(0).toDouble() * 100);
+        }
+        return {count, cents};
+    }
+
+    static void addFilterRows()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<Filter>("filter");
+        const TDemoData::Branch b = TDemoData::branch(TDemoData::Scale(), 1, 0);
+        Filter all;
+        all.inicio = day(1, 1);
+        all.fim = day(12, 31);
+        Filter codes = all;
+        codes.empresa = b.company;
+        codes.inscEstad = b.stateRegistration;
+        codes.inscMuni = b.municipalRegistration;
+        codes.filial = b.code;
+        Filter company = all;
+        company.empresa = b.company;
+        company.inicio = day(3, 1);
+        company.fim = day(8, 31);
+        QTest::newRow("all T") << ReportFixture::listagem() << all;
+        QTest::newRow("every code") << ReportFixture::listagem() << codes;
+        QTest::newRow("company, months") << ReportFixture::listagem() << company;
+        for (const char* direction : {"E", "S", "A"}) {
+            Filter f = company;
+            f.direcao = QLatin1String(direction);
+            QTest::newRow(qPrintable(QStringLiteral("direction %1").arg(f.direcao)))
+                << ReportFixture::listagem() << f;
+        }
+        Filter list = all;
+        list.listaTipos = QStringLiteral("'E04','E06','S04'");
+        list.todosTipos = QString();
+        QTest::newRow("type list") << ReportFixture::retencoes() << list;
+        Filter allTypes = all;
+        allTypes.direcao = QStringLiteral("S");
+        QTest::newRow("all types, S") << ReportFixture::retencoes() << allTypes;
+        Filter none = codes;
+        none.empresa = QStringLiteral("99");
+        QTest::newRow("nothing") << ReportFixture::listagem() << none;
+    }
+
+    // The report's figures as the PDF prints them: lines that open with the date of entry,
+    // the grand count and the grand sum.
+    struct ReadBack
+    {
+        qint64 lines = 0, count = -1, cents = -1;
+    };
+    static ReadBack readBack(const QString& path)
+    {
+        ReadBack r;
+        const QString text = ReportFixture::pdfText(path);
+        static const QRegularExpression row(QStringLiteral("^\\s*\\d\\d/\\d\\d/\\d{4}\\s"),
+                                            QRegularExpression::MultilineOption);
+        r.lines = text.count(row);
+        static const QRegularExpression grand(
+            QStringLiteral("Total geral - Documentos: ([\\d.]+)\\s+(-?[\\d.]+),(\\d\\d)"));
+        const QRegularExpressionMatch m = grand.match(text);
+        if (m.hasMatch()) {
+            r.count = m.captured(1).remove(u'.').toLongLong();
+            r.cents = m.captured(2).remove(u'.').toLongLong() * 100 + m.captured(3).toLongLong();
+        }
+        return r;
+    }
+
+    QString exportPdf(TReportDesignerDialog& designer, const TReportDefinition& definition,
+                      const Filter& filter, const QString& name)
+    {
+        designer.BeforeGetQueryParams = [filter](TParams& params, bool&) { filter.fill(params); };
+        const QString path = m_dir.filePath(name);
+        designer.ExportPdf(definition, path);
+        return path;
+    }
+
+    // A lookup on the data module's connection, as the filter form runs one.
+    static QString companyName(TdtmDBGeral* module, const QString& code)
+    {
+        TADOIBQuery lookup;
+        lookup.setADOConnection(module->adcGeral);
+        lookup.setDataBase(module->dtbGeral);
+        lookup.setTransaction(module->ibtGeral);
+        lookup.setSQL({QStringLiteral("SELECT NMRAZSOCEMPR FROM EMPRESA WHERE CDEMPRESA = :CD")});
+        lookup.AddField(QStringLiteral("NMRAZSOCEMPR"), QStringLiteral("Razão social"), 80, false,
+                        true);
+        lookup.ParamByName(QStringLiteral("CD")).SetAsString(code);
+        lookup.Open();
+        return lookup.IsEmpty() ? QString()
+                                : lookup.FieldByName(QStringLiteral("NMRAZSOCEMPR"))->AsString();
+    }
+
+private Q_SLOTS:
+    void initTestCase_data() { DatabaseFixture::addEngineRows(); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_fixture.open();
+    }
+    void cleanup() { dtmDBGeral = nullptr; }
+
+    void rowsAndTotalsEqualTheDatabase_data() { addFilterRows(); }
+    void rowsAndTotalsEqualTheDatabase()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(QString, report);
+        QFETCH(Filter, filter);
+        dtmDBGeral = module;
+
+        const auto [count, cents] = expected(engine, report, filter);
+        TReportDesignerDialog designer;
+        const QString path =
+            exportPdf(designer, ReportFixture::shipped(report), filter, engine + ".pdf");
+        const ReadBack printed = readBack(path);
+        QCOMPARE(designer.RowCount(), count);
+        QCOMPARE(printed.lines, count);
+        QCOMPARE(printed.count, count);
+        QCOMPARE(printed.cents, cents);
+        if (count == 0) {
+            QCOMPARE(designer.PageCount(), 1);
+            QVERIFY(ReportFixture::pdfText(path).contains(
+                QStringLiteral("Não há dados para o filtro informado.")));
+        }
+        if (QTest::currentDataTag() == QLatin1String("all T"))
+            QVERIFY2(count > 100 && designer.PageCount() > 3, "the demo fills several pages");
+    }
+
+    void pdfPrinterAndPreviewAgree()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        dtmDBGeral = module;
+        Filter filter;
+        filter.inicio = day(1, 1);
+        filter.fim = day(12, 31);
+        const TReportDefinition definition = ReportFixture::shipped(ReportFixture::listagem());
+
+        TReportDesignerDialog designer;
+        const QString pdf = exportPdf(designer, definition, filter, "engine.pdf");
+        const QStringList pdfText = pdfPages(pdf);
+
+        const QString printed = m_dir.filePath(QStringLiteral("printer.pdf"));
+        designer.Printer()->setOutputFormat(QPrinter::PdfFormat);
+        designer.Printer()->setOutputFileName(printed);
+        whenShown<QPrintDialog>([](QPrintDialog* dialog) { dialog->accept(); });
+        designer.Print(definition);
+        const QStringList printerText = pdfPages(printed);
+
+        TADOIBQuery query;
+        TReportRun run(definition, &query);
+        QVERIFY(run.start([filter](TParams& params, bool&) { filter.fill(params); }));
+        TReportRenderer renderer(definition, run.params());
+        QVERIFY(renderer.paginate(run));
+        TReportPreview preview(renderer);
+        QStringList previewText;
+        for (int page = 1; page <= preview.pageCount(); ++page) {
+            preview.setCurrentPage(page);
+            QCOMPARE(preview.currentPage(), page);
+            TextDevice device;
+            QPainter painter(&device);
+            renderer.drawPage(page, &painter, 1.0);
+            painter.end();
+            previewText << device.text();
+        }
+
+        QVERIFY(pdfText.size() > 3);
+        QCOMPARE(designer.PageCount(), int(pdfText.size()));
+        QCOMPARE(printerText.size(), pdfText.size());
+        QCOMPARE(previewText.size(), pdfText.size());
+        QVERIFY(pdfText.last().contains(QStringLiteral("Página %1 de %1").arg(pdfText.size())));
+        const QList<QStringList> words = pageWords(pdfText);
+        QCOMPARE(pageWords(printerText), words);
+        QCOMPARE(pageWords(previewText), words);
+    }
+
+    void cancelLeavesNoFileAndTheConnectionWorks_data()
+    {
+        QTest::addColumn<bool>("whileReading");
+        QTest::newRow("while reading the rows") << true;
+        QTest::newRow("while writing the pages") << false;
+    }
+    void cancelLeavesNoFileAndTheConnectionWorks()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(bool, whileReading);
+        dtmDBGeral = module;
+        Filter filter;
+        filter.inicio = day(1, 1);
+        filter.fim = day(12, 31);
+        const TReportDefinition definition = ReportFixture::shipped(ReportFixture::listagem());
+        const qint64 rows = expected(engine, ReportFixture::listagem(), filter).first;
+        const QString before = companyName(module, QStringLiteral("01"));
+        QVERIFY(!before.isEmpty());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cancelado.pdf"));
+        TReportDesignerDialog designer;
+        designer.BeforeGetQueryParams = [filter](TParams& params, bool&) { filter.fill(params); };
+        int seen = 0;
+        connect(&designer, &TReportDesignerDialog::progressed,
+                [&](const QString&, qint64 done, qint64 total) {
+                    if ((total == 0) == whileReading && done >= 2) {
+                        ++seen;
+                        designer.cancel();
+                    }
+                });
+        QVERIFY(!designer.ExportFile(definition, path));
+        QCOMPARE(seen, 1);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY(!designer.Query()->Active());
+
+        // The same connection answers the next lookup and the next run in full.
+        QCOMPARE(companyName(module, QStringLiteral("01")), before);
+        TReportDesignerDialog again;
+        readBack(exportPdf(again, definition, filter, "again.pdf"));
+        QCOMPARE(again.RowCount(), rows);
+        QCOMPARE(companyName(module, QStringLiteral("01")), before);
+    }
+
+    void queryDeclaringSomeParameters_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QStringList>("declared");
+        QTest::addColumn<QString>("independent");
+        QTest::addColumn<QVariantList>("values");
+        QTest::newRow("company and start")
+            << "D.CDEMPRESA = :P_CDEMPRESA AND D.DTENTRADA >= :P_DTENTRINI"
+            << QStringList{"P_CDEMPRESA", "P_DTENTRINI"} << "D.CDEMPRESA = ? AND D.DTENTRADA >= ?"
+            << QVariantList{"01", day(7, 1)};
+        QTest::newRow("direction only")
+            << "(D.IDENTRSAIDOP = :P_IDENTRSAID OR :P_IDENTRSAID = 'A')"
+            << QStringList{"P_IDENTRSAID"} << "D.IDENTRSAIDOP = ?" << QVariantList{"S"};
+        QTest::newRow("none") << "1 = 1" << QStringList{} << "1 = 1" << QVariantList{};
+    }
+    void queryDeclaringSomeParameters()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(QString, where);
+        QFETCH(QStringList, declared);
+        dtmDBGeral = module;
+
+        QFile shippedFile(ReportFixture::shipped(ReportFixture::listagem()).FilePath());
+        QVERIFY(shippedFile.open(QIODevice::ReadOnly));
+        QJsonObject json = QJsonDocument::fromJson(shippedFile.readAll()).object();
+        QString sql =
+            QStringLiteral(
+                "SELECT D.CDEMPRESA, E.NMRAZSOCEMPR, D.CDFILIAL, D.IDENTRSAIDOP, D.CDTIPOOPER, "
+                "T.NMTIPOOPER, D.CDMODELO, D.CDSERIE, D.NRDOCUMENTO, D.DTEMISSAO, D.DTENTRADA, "
+                "D.CDCLIFOR, D.NMCLIFOR, D.VLDOCUMENTO, D.VLIRRF AS VLRETIDO FROM DOCFISCAL D "
+                "LEFT JOIN EMPRESA E ON (E.CDEMPRESA = D.CDEMPRESA) LEFT JOIN TIPOOPERAC T ON "
+                "(T.IDENTRSAIDOP = D.IDENTRSAIDOP AND T.CDTIPOOPER = D.CDTIPOOPER) WHERE ") +
+            where + QStringLiteral(" ORDER BY D.CDEMPRESA, D.NRDOCUMENTO");
+        json[QStringLiteral("query")] = QJsonObject{{QStringLiteral("SQL"), QJsonArray{sql}}};
+        const TReportDefinition definition =
+            TReportDefinition::fromJson(json, QStringLiteral("parcial"));
+
+        Filter filter;
+        filter.empresa = QStringLiteral("01");
+        filter.direcao = QStringLiteral("S");
+        filter.inicio = day(7, 1);
+        QStringList asked;
+        TReportDesignerDialog designer;
+        designer.BeforeGetQueryParams = [&](TParams& params, bool&) {
+            asked = params.names();
+            filter.fill(params);
+        };
+        const QString path = m_dir.filePath(QStringLiteral("parcial.pdf"));
+        designer.ExportPdf(definition, path);
+        QCOMPARE(asked, declared);
+
+        QFETCH(QString, independent);
+        QFETCH(QVariantList, values);
+        QSqlQuery q(m_fixture.database(engine));
+        q.prepare(QStringLiteral("SELECT COUNT(*) FROM DOCFISCAL D WHERE ") + independent);
+        for (const QVariant& v : values)
+            q.addBindValue(v.typeId() == QMetaType::QDate && engine == QLatin1String("sqlite")
+                               ? QVariant(v.toDate().toString(Qt::ISODate))
+                               : v);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        QVERIFY(q.next());
+        const ReadBack printed = readBack(path);
+        QCOMPARE(designer.RowCount(), q.value(0).toLongLong());
+        QCOMPARE(printed.count, designer.RowCount());
+        QVERIFY(designer.RowCount() > 0);
+    }
+};
+
+QTEST_MAIN(tst_ReportEngine)
+#include "tst_reportengine.moc"

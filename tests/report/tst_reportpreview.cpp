@@ -1,0 +1,125 @@
+#include "ReportFixture.h"
+#include "TADOIBQuery.h"
+#include "TReportDesignerDialog.h"
+#include "TReportPreview.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace ReportFixture;
+
+// The preview opens before its pages are all counted and reads the rest while shown.
+class tst_ReportPreview : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<TdtmDBGeral> m_dtm;
+    QTemporaryDir m_dir;
+
+    // Runs check on the preview once it is up.
+    static void whenShown(const std::function<void(TReportPreview*)>& check)
+    {
+        auto* timer = new QTimer;
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, [timer, check] {
+            if (auto* w = qobject_cast<TReportPreview*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                check(w);
+            }
+        });
+        timer->start();
+    }
+
+    static QString total(TReportPreview* preview)
+    {
+        return preview->findChild<QLabel*>("lblPaginas")->text().trimmed();
+    }
+
+    void run(TReportDesignerDialog& designer, const Filter& filter)
+    {
+        designer.BeforeGetQueryParams = [filter](TParams& params, bool&) { filter.fill(params); };
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_db = std::make_unique<TestDatabase>(schema());
+        // Enough rows of company 01 that they take longer to count than the preview to open.
+        QSqlQuery q(QSqlDatabase::database(m_db->connectionName()));
+        QVERIFY(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i "
+                       "< 150000) INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, "
+                       "CDFILIAL, IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, "
+                       "NMCLIFOR, VLDOCUMENTO, VLIRRF) SELECT '01', 'IE1', 'IM1', '0001', 'E', "
+                       "'01', 500000 + i, '2024-01-15', '44444444000144', 'CLIENTE DELTA', "
+                       "10.00, 1.00 FROM n"));
+        m_dtm = std::make_unique<TdtmDBGeral>(m_db->connectionName());
+        dtmDBGeral = m_dtm.get();
+    }
+
+    void cleanup()
+    {
+        m_dtm.reset();
+        m_db.reset();
+    }
+
+    void closingWhileCountingStopsTheRead()
+    {
+        TReportDesignerDialog designer;
+        run(designer, Filter());
+        bool counting = false;
+        QString shownTotal;
+        whenShown([&](TReportPreview* preview) {
+            counting = !preview->counted();
+            shownTotal = total(preview);
+            preview->reject();
+        });
+        designer.Preview(shipped(listagem()));
+        QVERIFY(counting);
+        QCOMPARE(shownTotal, QString("de …"));
+        QVERIFY(!designer.Query()->Active());
+
+        // The connection serves the next run.
+        Filter other;
+        other.empresa = "02";
+        run(designer, other);
+        designer.ExportPdf(shipped(listagem()), m_dir.filePath("depois.pdf"));
+        QCOMPARE(designer.PageCount(), 1);
+        QVERIFY(pdfText(m_dir.filePath("depois.pdf")).contains("Total geral - Documentos: 1"));
+    }
+
+    void lastPageWaitsForTheCount()
+    {
+        TReportDesignerDialog designer;
+        run(designer, Filter());
+        int last = 0;
+        QString shownTotal;
+        whenShown([&](TReportPreview* preview) {
+            connect(preview, &TReportPreview::pageShown, preview, [&, preview](int page) {
+                if (!preview->counted())
+                    return;
+                last = page;
+                shownTotal = total(preview);
+                preview->reject();
+            });
+            preview->showLastPage();
+        });
+        designer.Preview(shipped(listagem()));
+        QVERIFY(last > 1);
+        QCOMPARE(last, designer.PageCount());
+        QCOMPARE(shownTotal, QString("de %1").arg(last));
+
+        // Screen and PDF break the pages alike.
+        designer.ExportPdf(shipped(listagem()), m_dir.filePath("todas.pdf"));
+        QCOMPARE(designer.PageCount(), last);
+        QVERIFY(pdfText(m_dir.filePath("todas.pdf"), last, last)
+                    .contains(QString("Página %1 de %1").arg(last)));
+    }
+};
+
+QTEST_MAIN(tst_ReportPreview)
+#include "tst_reportpreview.moc"
