@@ -1,4 +1,5 @@
 #include "EFrameworkError.h"
+#include "TQtTranslations.h"
 #include "TReportCommandLine.h"
 #include "TReportJob.h"
 
@@ -35,6 +36,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("fis01200"));
     QApplication::setApplicationName(QStringLiteral("fisreport"));
+    TQtTranslations::install(app);
 
     TReportCommandLine commandLine;
     if (!commandLine.parse(QApplication::arguments())) {

@@ -7,11 +7,41 @@
 #   scripts/screenshots.sh            builds build/dev if needed
 #   FIS_BUILD_DIR=build/ci scripts/screenshots.sh
 set -euo pipefail
+mode=${1:-}
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${FIS_BUILD_DIR:-$root/build/dev}
 out=${FIS_SHOTS_DIR:-$root/docs}
 case $build in /*) ;; *) build=$root/$build ;; esac
+
+# The keys a user presses (README, "Without the mouse"): every company and branch, the
+# first quarter of 2024, preview.
+drive() {
+  "$build/bin/fishost" --open &
+  host=$!
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name 'Sistema Fiscal' 2>/dev/null | head -1) && [ -n "$window" ] && break
+    sleep 0.2
+  done
+  [ -n "${window:-}" ] || { echo "o host não abriu a tela" >&2; kill "$host"; return 1; }
+  sleep 2
+  xdotool windowfocus --sync "$window"
+  press() { xdotool key --delay 150 "$@"; sleep 0.3; }
+  press alt+1 alt+4                  # "Todas" companies (and registrations), branches
+  press Tab Tab                      # past the direction (Entrada) to the start date
+  xdotool type --delay 60 01012024
+  press Tab
+  xdotool type --delay 60 31032024
+  press F5                           # Visualizar
+  sleep 4
+  import -window root "$work/visualizar.png"
+  kill "$host" 2>/dev/null || true
+  wait "$host" 2>/dev/null || true
+}
+if [ "$mode" = --drive ]; then # run again inside the Xvfb below
+  drive
+  exit
+fi
 
 "$root/scripts/install-deps.sh"
 if [ ! -f "$build/build.ninja" ]; then
@@ -22,7 +52,7 @@ if [ ! -f "$build/build.ninja" ]; then
   fi
 fi
 targets=(fishost fis01200)
-if cmake --build "$build" --target help | grep -q '^fisreport:'; then
+if cmake --build "$build" --target help | grep '^fisreport:' >/dev/null; then
   targets+=(fisreport)
 fi
 cmake --build "$build" --target "${targets[@]}"
@@ -42,33 +72,8 @@ keep() { convert "$1" -strip -colors 96 "$2" && echo "$2 ($(stat -c %s "$2") byt
 xvfb-run -a -s "$screen" "$build/bin/fishost" --open --screenshot "$work/tela.png"
 keep "$work/tela.png" "$out/tela.png"
 
-# The keys a user presses (see README, "Sem mouse"): every company and branch, the
-# first quarter of 2024, preview.
-drive() {
-  "$build/bin/fishost" --open &
-  host=$!
-  for _ in $(seq 100); do
-    window=$(xdotool search --name 'Listagem dos Documentos' 2>/dev/null | head -1) && [ -n "$window" ] && break
-    sleep 0.2
-  done
-  [ -n "${window:-}" ] || { echo "o host não abriu a tela" >&2; kill "$host"; return 1; }
-  sleep 1
-  xdotool windowfocus --sync "$(xdotool search --name 'Sistema Fiscal' | head -1)"
-  press() { xdotool key --delay 150 "$@"; sleep 0.3; }
-  press alt+1 alt+4                  # "Todas" companies (and registrations), branches
-  press Tab                          # direction stays Entrada; on to the start date
-  xdotool type --delay 60 01012024
-  press Tab
-  xdotool type --delay 60 31032024
-  press F5                           # Visualizar
-  sleep 4
-  import -window root "$work/visualizar.png"
-  kill "$host" 2>/dev/null || true
-  wait "$host" 2>/dev/null || true
-}
-export -f drive
-export build work
-xvfb-run -a -s "$screen" bash -c drive
+export FIS_BUILD_DIR=$build work
+xvfb-run -a -s "$screen" "$0" --drive
 keep "$work/visualizar.png" "$out/visualizar.png"
 
 if [ -x "$build/bin/fisreport" ]; then

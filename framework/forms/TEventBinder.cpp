@@ -5,6 +5,10 @@
 #include "TControlEvents.h"
 #include "TDataSource.h"
 
+#include <QAbstractButton>
+#include <QKeySequence>
+#include <QWidget>
+
 namespace {
 
 [[noreturn]] void refuse(const QObject* target, const QString& what)
@@ -52,6 +56,28 @@ void resolveReference(QObject* form, QObject* target, const QString& property, c
     }
 }
 
+// Set after the definition's texts: a button's text (its mnemonic) resets its shortcut.
+void setShortCut(QObject* target, const QString& text)
+{
+    auto* button = qobject_cast<QAbstractButton*>(target);
+    if (!button)
+        refuse(target, QStringLiteral("a propriedade ShortCut não se aplica"));
+    const QKeySequence key = QKeySequence::fromString(text, QKeySequence::PortableText);
+    if (key.isEmpty() || key[0].key() == Qt::Key_unknown)
+        refuse(target, QStringLiteral("tecla '%1' inválida").arg(text));
+    button->setShortcut(key);
+}
+
+// The control a form focuses first; the form takes it through its meta-object.
+void setActiveControl(QObject* form, const QString& name)
+{
+    auto* control = qobject_cast<QWidget*>(component(form, name));
+    if (!control)
+        refuse(form, QStringLiteral("'%1' não é um controle").arg(name));
+    if (!QMetaObject::invokeMethod(form, "setActiveControl", Q_ARG(QWidget*, control)))
+        refuse(form, QStringLiteral("a propriedade ActiveControl não se aplica"));
+}
+
 // "On<Event>", or an event the control registers under another name.
 bool isEventName(const QObject* target, const QString& name)
 {
@@ -73,10 +99,14 @@ void bindObject(QObject* form, const TEventBinder::Handlers& handlers, QObject* 
                 bindEvent(handlers, other, member, value.toString());
             else if (!other->setProperty(member.toLatin1().constData(), value))
                 refuse(other, QStringLiteral("a propriedade %1 não existe").arg(member));
+        } else if (target == form && property == u"ActiveControl") {
+            setActiveControl(form, value.toString());
         } else if (isEventName(target, property)) {
             bindEvent(handlers, target, property, value.toString());
         } else if (property == u"Associate" || property == u"DataSource") {
             resolveReference(form, target, property, value.toString());
+        } else if (property == u"ShortCut") {
+            setShortCut(target, value.toString());
         }
     }
 }

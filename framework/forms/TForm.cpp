@@ -269,6 +269,11 @@ bool TForm::event(QEvent* event)
 
 void TForm::activated()
 {
+    if (!m_wasActivated) {
+        m_wasActivated = true;
+        if (m_activeControl && m_activeControl->isEnabled() && m_activeControl->isVisible())
+            m_activeControl->setFocus(Qt::ActiveWindowFocusReason);
+    }
     if (OnActivate)
         TEventGuard::run([this] { OnActivate(this); });
 }

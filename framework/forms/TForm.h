@@ -75,6 +75,11 @@ public:
 
     QMdiSubWindow* mdiSubWindow() const { return m_subWindow; }
 
+    // The control that has the focus when the form is first activated (the form
+    // definition's "ActiveControl"); none: Qt's first control in its focus chain.
+    QWidget* ActiveControl() const { return m_activeControl; }
+    Q_INVOKABLE void setActiveControl(QWidget* control) { m_activeControl = control; }
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnActivate;
     TCloseEvent OnClose;
@@ -109,6 +114,8 @@ private:
     QPointer<QMdiSubWindow> m_subWindow;
     QEventLoop* m_modalLoop = nullptr;
     bool m_releasePending = false;
+    QPointer<QWidget> m_activeControl;
+    bool m_wasActivated = false;
     QHash<QString, THandler> m_handlers;
 };
 

@@ -155,6 +155,8 @@ void TfrmDadosGerRel::Loaded()
     giveKey(sbtPrint, PrintKey);
     giveKey(sbtPreview, PreviewKey);
     giveKey(sbtReportEdit, ReportEditKey);
+    if (sbtExport)
+        giveKey(sbtExport, QKeySequence(Qt::CTRL | Qt::Key_S));
     TForm::Loaded();
 }
 

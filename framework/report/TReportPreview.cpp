@@ -7,8 +7,10 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -45,7 +47,11 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
 {
     setObjectName(QStringLiteral("frmVisualizar"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
-    resize(1100, 800);
+    // A wide page on a small screen: the window still fits, the page scrolls.
+    QSize size(1100, 800);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+    resize(size);
 
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("tlbVisualizar"));

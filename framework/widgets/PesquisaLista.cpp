@@ -36,7 +36,11 @@ void PesquisaLista(TDataSource* source, const QString& keyField, const QString& 
         dialog.markAll();
     else
         dialog.setMarkedKeys(keys);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    // Where no window manager hands the activation back, the form's keys would be dead.
+    if (parent)
+        parent->window()->activateWindow();
+    if (result != QDialog::Accepted)
         return;
     list = TListText::format(dialog.markedKeys());
 }

@@ -83,7 +83,10 @@ void TBtnPesquisa::Pesquisar()
         return;
     }
     TSearchDialog dialog(query, m_title, window());
-    if (dialog.exec() != QDialog::Accepted || dialog.pickedRow() < 0)
+    const int result = dialog.exec();
+    // Where no window manager hands the activation back, the form's keys would be dead.
+    window()->activateWindow();
+    if (result != QDialog::Accepted || dialog.pickedRow() < 0)
         return;
     if (!query->Query()->MoveTo(dialog.pickedRow()))
         return;
