@@ -221,11 +221,11 @@ void TReportDesignerWindow::allValues(TParams& params, bool&)
     for (const char* code : {"P_CDEMPRESA", "P_CDINSCESTA", "P_CDINSCMUNI", "P_CDFILIAL"})
         set(code, QStringLiteral("T"));
     set("P_IDENTRSAID", QStringLiteral("A"));
-    const int year = QDate::currentDate().year();
+    // Without a filter every date counts, so the preview shows the data there is.
     if (ExistParam(params, QStringLiteral("P_DTENTRINI")))
-        params.ParamByName(QStringLiteral("P_DTENTRINI")).SetAsDate(QDate(year, 1, 1));
+        params.ParamByName(QStringLiteral("P_DTENTRINI")).SetAsDate(QDate(1900, 1, 1));
     if (ExistParam(params, QStringLiteral("P_DTENTRFIM")))
-        params.ParamByName(QStringLiteral("P_DTENTRFIM")).SetAsDate(QDate(year, 12, 31));
+        params.ParamByName(QStringLiteral("P_DTENTRFIM")).SetAsDate(QDate(2099, 12, 31));
     set("P_CDTIPOOPER", QString());
     set("P_TCDTIPOOPER", QStringLiteral("T"));
 }

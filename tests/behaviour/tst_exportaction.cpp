@@ -196,7 +196,7 @@ private Q_SLOTS:
     void buttonKeepsTheFocus()
     {
         QCOMPARE(m_form->sbtExport->focusPolicy(), Qt::NoFocus);
-        QCOMPARE(m_form->sbtExport->toolTip(), u"Exportar"_qs);
+        QCOMPARE(m_form->sbtExport->toolTip(), u"Exportar (Ctrl+S)"_qs);
         QCOMPARE(m_form->sbtExport->parentWidget(), m_form->sbtPrint->parentWidget());
     }
 
