@@ -1,8 +1,6 @@
 #include "TfrmListDocumentos.h"
-// Before the module's variables, whose form pointer has the same name as the definition's root.
 #include "ui_TfrmListDocumentos.h"
 
-#include "Cli_fis01200.h"
 #include "EAbort.h"
 #include "Helpers.h"
 #include "PesquisaLista.h"
@@ -10,6 +8,7 @@
 #include "TDateEditPlus.h"
 #include "TMaskEdit.h"
 #include "TMessages.h"
+#include "TReportActions.h"
 #include "TReportParamBinder.h"
 
 #include <QCheckBox>
@@ -51,9 +50,16 @@ QString field(TADOIBQuery* query, const char* name)
 const QString TfrmListDocumentos::WithholdingReport =
     QStringLiteral("Retenções por Cliente/Fornecedor");
 
-TfrmListDocumentos::TfrmListDocumentos(QWidget* parent)
-    : TfrmDadosGerRel(parent), TLookupQueries(this), ui(new Ui::TfrmListDocumentos)
+TfrmListDocumentos::TfrmListDocumentos(QWidget* parent) : TfrmListDocumentos(Session{}, parent)
 {
+}
+
+TfrmListDocumentos::TfrmListDocumentos(Session session, QWidget* parent)
+    : TfrmDadosGerRel(parent), TLookupQueries(this), ui(new Ui::TfrmListDocumentos),
+      m_session(std::move(session))
+{
+    if (!m_session.listaTp)
+        m_session.listaTp = &m_ownListaTp;
     ui->setupUi(this);
     lblEmpresa = ui->lblEmpresa;
     medCdEmpresa = ui->medCdEmpresa;
@@ -138,7 +144,8 @@ void TfrmListDocumentos::FormActivate(QObject* Sender)
 void TfrmListDocumentos::FormClose(QObject* Sender, TCloseAction& Action)
 {
     TfrmDadosGerRel::FormClose(Sender, Action);
-    boStCriado = false;
+    if (m_session.closed)
+        m_session.closed();
     Release();
 }
 
@@ -160,88 +167,134 @@ bool TfrmListDocumentos::isWithholdingReport() const
     return cbbReportNames->currentText() == WithholdingReport;
 }
 
+const QWidget* TfrmListDocumentos::codeField(Code code) const
+{
+    switch (code) {
+    case Empresa:
+        return medCdEmpresa;
+    case InscEstad:
+        return medInscEstad;
+    case InscMuni:
+        return medInscMuni;
+    case Filial:
+        break;
+    }
+    return medCdFilial;
+}
+
 void TfrmListDocumentos::fail(const char* key)
 {
     MensErro(msgPadrao->Msg(QLatin1String(key)), true);
     throw EAbort(); // MensErro with true does not return
 }
 
-// --- Code checks ---------------------------------------------------------------
+// --- Code checks and their searches -----------------------------------------------
+
+// What a code field's check and its search button share: the field, its lookup, the
+// codes above it that restrict the lookup, and where the name it names is shown.
+struct TfrmListDocumentos::CodeRule
+{
+    TMaskEdit* TfrmListDocumentos::*field;
+    TADOIBQuery* TLookupQueries::*query;
+    int width; // brought to this width before the lookup; 0 leaves it
+    const char* missingKey;
+    const char* unknownKey;
+    const char* param;     // the code's parameter, also its column without "P_"
+    const char* allParam;  // the lookup's "all" switch; nullptr when it has none
+    unsigned restrictedBy; // the codes (bits of Code) set as the lookup's context
+    QLineEdit* TfrmListDocumentos::*name;
+    const char* nameColumn;
+};
+
+const TfrmListDocumentos::CodeRule& TfrmListDocumentos::rule(Code code)
+{
+    using F = TfrmListDocumentos;
+    constexpr unsigned company = 1u << Empresa;
+    static const CodeRule rules[] = {
+        {&F::medCdEmpresa, &F::qryEmpresa, 2, "Emp_inf", "Emp_cad", "P_CDEMPRESA", "P_TCDEMPRESA",
+         0, &F::edtNmEmpresa, "NMRAZSOCEMPR"},
+        {&F::medInscEstad, &F::qryInscEstad, 0, "InscEstad_inf", "InscEstad_cad", "P_CDINSCESTA",
+         "P_TCDINSCESTA", company, nullptr, nullptr},
+        {&F::medInscMuni, &F::qryInscMuni, 0, "InscMuni_inf", "InscMuni_cad", "P_CDINSCMUNI",
+         "P_TCDINSCMUNI", company, nullptr, nullptr},
+        {&F::medCdFilial, &F::qryFilial, 4, "Filial_inf", "Filial_cad", "P_CDFILIAL", nullptr,
+         company | 1u << InscEstad | 1u << InscMuni, &F::edtNmFilial, "NMFILIAL"},
+    };
+    return rules[code];
+}
+
+// Closes the lookup and sets its context: the codes above the field, as typed.
+TADOIBQuery* TfrmListDocumentos::prepareLookup(const CodeRule& r)
+{
+    TADOIBQuery* query = this->*r.query;
+    query->Close();
+    for (Code above : {Empresa, InscEstad, InscMuni})
+        if (r.restrictedBy & (1u << above))
+            setText(query, rule(above).param, (this->*rule(above).field)->text());
+    return query;
+}
+
+void TfrmListDocumentos::checkCode(Code code, bool required)
+{
+    const CodeRule& r = rule(code);
+    TMaskEdit* edit = this->*r.field;
+    withFocusOn(edit, [&] {
+        if (EmptyString(edit->text())) {
+            if (required)
+                fail(r.missingKey);
+            return;
+        }
+        if (r.width > 0)
+            edit->setText(Ajusta(edit->text(), r.width));
+        TADOIBQuery* query = prepareLookup(r);
+        setText(query, r.param, edit->text());
+        if (r.allParam)
+            clear(query, r.allParam);
+        query->Open();
+        if (query->IsEmpty())
+            fail(r.unknownKey);
+        if (r.name)
+            (this->*r.name)->setText(field(query, r.nameColumn));
+    });
+}
+
+void TfrmListDocumentos::searchCode(Code code)
+{
+    const CodeRule& r = rule(code);
+    TADOIBQuery* query = prepareLookup(r);
+    clear(query, r.param);
+    if (r.allParam)
+        setText(query, r.allParam, QStringLiteral("T"));
+    query->Open();
+}
+
+void TfrmListDocumentos::copyPicked(Code code)
+{
+    const CodeRule& r = rule(code);
+    TADOIBQuery* query = this->*r.query;
+    (this->*r.field)->setText(field(query, r.param + 2)); // the column: the name without "P_"
+    if (r.name)
+        (this->*r.name)->setText(field(query, r.nameColumn));
+}
 
 void TfrmListDocumentos::Vd_Empresa(bool Required)
 {
-    withFocusOn(medCdEmpresa, [&] {
-        if (EmptyString(medCdEmpresa->text())) {
-            if (Required)
-                fail("Emp_inf");
-            return;
-        }
-        medCdEmpresa->setText(Ajusta(medCdEmpresa->text(), 2));
-        qryEmpresa->Close();
-        setText(qryEmpresa, "P_CDEMPRESA", medCdEmpresa->text());
-        clear(qryEmpresa, "P_TCDEMPRESA");
-        qryEmpresa->Open();
-        if (qryEmpresa->IsEmpty())
-            fail("Emp_cad");
-        edtNmEmpresa->setText(field(qryEmpresa, "NMRAZSOCEMPR"));
-    });
+    checkCode(Empresa, Required);
 }
 
 void TfrmListDocumentos::Vd_InscEstad(bool Required)
 {
-    withFocusOn(medInscEstad, [&] {
-        if (EmptyString(medInscEstad->text())) {
-            if (Required)
-                fail("InscEstad_inf");
-            return;
-        }
-        qryInscEstad->Close();
-        setText(qryInscEstad, "P_CDEMPRESA", medCdEmpresa->text());
-        setText(qryInscEstad, "P_CDINSCESTA", medInscEstad->text());
-        clear(qryInscEstad, "P_TCDINSCESTA");
-        qryInscEstad->Open();
-        if (qryInscEstad->IsEmpty())
-            fail("InscEstad_cad");
-    });
+    checkCode(InscEstad, Required);
 }
 
 void TfrmListDocumentos::Vd_InscMuni(bool Required)
 {
-    withFocusOn(medInscMuni, [&] {
-        if (EmptyString(medInscMuni->text())) {
-            if (Required)
-                fail("InscMuni_inf");
-            return;
-        }
-        qryInscMuni->Close();
-        setText(qryInscMuni, "P_CDEMPRESA", medCdEmpresa->text());
-        setText(qryInscMuni, "P_CDINSCMUNI", medInscMuni->text());
-        clear(qryInscMuni, "P_TCDINSCMUNI");
-        qryInscMuni->Open();
-        if (qryInscMuni->IsEmpty())
-            fail("InscMuni_cad");
-    });
+    checkCode(InscMuni, Required);
 }
 
 void TfrmListDocumentos::Vd_Filial(bool Required)
 {
-    withFocusOn(medCdFilial, [&] {
-        if (EmptyString(medCdFilial->text())) {
-            if (Required)
-                fail("Filial_inf");
-            return;
-        }
-        medCdFilial->setText(Ajusta(medCdFilial->text(), 4));
-        qryFilial->Close();
-        setText(qryFilial, "P_CDEMPRESA", medCdEmpresa->text());
-        setText(qryFilial, "P_CDINSCMUNI", medInscMuni->text());
-        setText(qryFilial, "P_CDINSCESTA", medInscEstad->text());
-        setText(qryFilial, "P_CDFILIAL", medCdFilial->text());
-        qryFilial->Open();
-        if (qryFilial->IsEmpty())
-            fail("Filial_cad");
-        edtNmFilial->setText(field(qryFilial, "NMFILIAL"));
-    });
+    checkCode(Filial, Required);
 }
 
 void TfrmListDocumentos::Vd_Data()
@@ -272,7 +325,7 @@ void TfrmListDocumentos::Vd_EntrSaida()
 
 void TfrmListDocumentos::Vd_TipoOper()
 {
-    if (rdbLista->isChecked() && EmptyString(stListaTp)) {
+    if (rdbLista->isChecked() && EmptyString(*m_session.listaTp)) {
         rdbLista->setFocus();
         fail("Tp_Inf");
     }
@@ -327,60 +380,42 @@ void TfrmListDocumentos::medCdFilialChange(QObject*)
 
 void TfrmListDocumentos::btpEmpresaBeforePesq(QObject*, bool&)
 {
-    qryEmpresa->Close();
-    setText(qryEmpresa, "P_TCDEMPRESA", QStringLiteral("T"));
-    clear(qryEmpresa, "P_CDEMPRESA");
-    qryEmpresa->Open();
+    searchCode(Empresa);
 }
 
 void TfrmListDocumentos::btpEmpresaAfterPesq(QObject*)
 {
-    medCdEmpresa->setText(field(qryEmpresa, "CDEMPRESA"));
-    edtNmEmpresa->setText(field(qryEmpresa, "NMRAZSOCEMPR"));
+    copyPicked(Empresa);
 }
 
 void TfrmListDocumentos::btpInscEstadBeforePesq(QObject*, bool&)
 {
-    qryInscEstad->Close();
-    setText(qryInscEstad, "P_CDEMPRESA", medCdEmpresa->text());
-    clear(qryInscEstad, "P_CDINSCESTA");
-    setText(qryInscEstad, "P_TCDINSCESTA", QStringLiteral("T"));
-    qryInscEstad->Open();
+    searchCode(InscEstad);
 }
 
 void TfrmListDocumentos::btpInscEstadAfterPesq(QObject*)
 {
-    medInscEstad->setText(field(qryInscEstad, "CDINSCESTA"));
+    copyPicked(InscEstad);
 }
 
 void TfrmListDocumentos::btpInscMuniBeforePesq(QObject*, bool&)
 {
-    qryInscMuni->Close();
-    setText(qryInscMuni, "P_CDEMPRESA", medCdEmpresa->text());
-    setText(qryInscMuni, "P_TCDINSCMUNI", QStringLiteral("T"));
-    clear(qryInscMuni, "P_CDINSCMUNI");
-    qryInscMuni->Open();
+    searchCode(InscMuni);
 }
 
 void TfrmListDocumentos::btpInscMuniAfterPesq(QObject*)
 {
-    medInscMuni->setText(field(qryInscMuni, "CDINSCMUNI"));
+    copyPicked(InscMuni);
 }
 
 void TfrmListDocumentos::btpFilialBeforePesq(QObject*, bool&)
 {
-    qryFilial->Close();
-    setText(qryFilial, "P_CDEMPRESA", medCdEmpresa->text());
-    setText(qryFilial, "P_CDINSCESTA", medInscEstad->text());
-    setText(qryFilial, "P_CDINSCMUNI", medInscMuni->text());
-    clear(qryFilial, "P_CDFILIAL");
-    qryFilial->Open();
+    searchCode(Filial);
 }
 
 void TfrmListDocumentos::btpFilialAfterPesq(QObject*)
 {
-    medCdFilial->setText(field(qryFilial, "CDFILIAL"));
-    edtNmFilial->setText(field(qryFilial, "NMFILIAL"));
+    copyPicked(Filial);
 }
 
 // --- "Todas" boxes -------------------------------------------------------------
@@ -440,7 +475,7 @@ void TfrmListDocumentos::chbFilialClick(QObject*)
 
 void TfrmListDocumentos::rdbTodosClick(QObject*)
 {
-    stListaTp.clear();
+    m_session.listaTp->clear();
     btnTpOperacao->setEnabled(false);
 }
 
@@ -456,7 +491,7 @@ void TfrmListDocumentos::btnTpOperacaoClick(QObject*)
     qryTpOperacao->Open();
     const QString titles = msgPadrao->Msg(QStringLiteral("TipoOper")) + u'|' +
                            msgPadrao->Msg(QStringLiteral("nao_ha_tipo"));
-    PesquisaLista(dtsTpOperacao, QStringLiteral("CHAVE"), titles, false, stListaTp);
+    PesquisaLista(dtsTpOperacao, QStringLiteral("CHAVE"), titles, false, *m_session.listaTp);
 }
 
 // --- Report ----------------------------------------------------------------------
@@ -472,45 +507,21 @@ void TfrmListDocumentos::rpddPadraoBeforeGetQueryParams(TParams& Params, bool&)
     filter.start = depDtInicial->GetDate().date();
     filter.end = depDtFinal->GetDate().date();
     filter.list = rdbLista->isChecked();
-    filter.listaTp = stListaTp;
+    filter.listaTp = *m_session.listaTp;
     TReportParamBinder::Bind(Params, filter);
-}
-
-void TfrmListDocumentos::checkRequiredFilter()
-{
-    if (medCdEmpresa->isEnabled())
-        Vd_Empresa(true);
-    if (medInscEstad->isEnabled())
-        Vd_InscEstad(true);
-    if (medInscMuni->isEnabled())
-        Vd_InscMuni(true);
-    if (medCdFilial->isEnabled())
-        Vd_Filial(true);
-    Vd_Data();
-    Vd_EntrSaida();
 }
 
 void TfrmListDocumentos::sbtPrintClick(QObject* Sender)
 {
-    checkRequiredFilter();
-    TfrmDadosGerRel::sbtPrintClick(Sender);
+    TReportActions::print(*this, [&] { TfrmDadosGerRel::sbtPrintClick(Sender); });
 }
 
 void TfrmListDocumentos::sbtPreviewClick(QObject* Sender)
 {
-    checkRequiredFilter();
-    if (isWithholdingReport())
-        Vd_TipoOper();
-    TfrmDadosGerRel::sbtPreviewClick(Sender);
+    TReportActions::preview(*this, [&] { TfrmDadosGerRel::sbtPreviewClick(Sender); });
 }
 
 void TfrmListDocumentos::sbtReportEditClick(QObject* Sender)
 {
-    Vd_Empresa(false);
-    Vd_InscEstad(false);
-    Vd_InscMuni(false);
-    Vd_Filial(false);
-    Vd_Data();
-    Vd_EntrSaida();
-    TfrmDadosGerRel::sbtReportEditClick(Sender);
+    TReportActions::reportEdit(*this, [&] { TfrmDadosGerRel::sbtReportEditClick(Sender); });
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "TLookupQueries.h"
+#include "TReportFilterChecks.h"
 #include "TfrmDadosGerRel.h"
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -20,15 +22,24 @@ class TDateEditPlus;
 class TMaskEdit;
 
 // "Listagem dos Documentos": the filter of the FIS012 reports.
-class TfrmListDocumentos : public TfrmDadosGerRel, public TLookupQueries
+class TfrmListDocumentos : public TfrmDadosGerRel, public TLookupQueries, public TReportFilterChecks
 {
     Q_OBJECT
 
 public:
+    // What outlives one form, owned by whoever creates it: the chosen operation-type
+    // keys, and who is told when the form closes.
+    struct Session
+    {
+        QString* listaTp = nullptr; // nullptr: the form keeps its own list
+        std::function<void()> closed;
+    };
+
     // The one report whose query takes a list of operation types.
     static const QString WithholdingReport;
 
     explicit TfrmListDocumentos(QWidget* parent = nullptr);
+    explicit TfrmListDocumentos(Session session, QWidget* parent = nullptr);
     ~TfrmListDocumentos() override;
 
     void FormCreate(QObject* Sender);
@@ -65,13 +76,16 @@ public:
     void sbtReportEditClick(QObject* Sender);
 
     // Checks: a check that returns has passed; a failing one ends the action.
-    void Vd_Empresa(bool Required);
-    void Vd_InscEstad(bool Required);
-    void Vd_InscMuni(bool Required);
-    void Vd_Filial(bool Required);
-    void Vd_Data();
-    void Vd_EntrSaida();
-    void Vd_TipoOper();
+    void Vd_Empresa(bool Required) override;
+    void Vd_InscEstad(bool Required) override;
+    void Vd_InscMuni(bool Required) override;
+    void Vd_Filial(bool Required) override;
+    void Vd_Data() override;
+    void Vd_EntrSaida() override;
+    void Vd_TipoOper() override;
+
+    const QWidget* codeField(Code code) const override;
+    bool isWithholdingReport() const override;
 
     QLabel* lblEmpresa;
     TMaskEdit* medCdEmpresa;
@@ -103,10 +117,16 @@ public:
     TBtnPesquisa* btnTpOperacao;
 
 private:
+    struct CodeRule;
+
     [[noreturn]] void fail(const char* key);
-    bool isWithholdingReport() const;
-    // The validations print and preview share.
-    void checkRequiredFilter();
+    static const CodeRule& rule(Code code);
+    TADOIBQuery* prepareLookup(const CodeRule& r);
+    void checkCode(Code code, bool required);
+    void searchCode(Code code);
+    void copyPicked(Code code);
 
     std::unique_ptr<Ui::TfrmListDocumentos> ui;
+    QString m_ownListaTp;
+    Session m_session;
 };

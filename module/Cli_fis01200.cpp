@@ -62,7 +62,7 @@ void CriaListDocumentos(QChar Mode)
     const auto restoreCursor = qScopeGuard([] { TScreen::setCursor(TScreen::crDefault); });
 
     if (!boStCriado) {
-        auto* form = new TfrmListDocumentos;
+        auto* form = new TfrmListDocumentos({&stListaTp, [] { boStCriado = false; }});
         TApplication::instance()->own(form);
         QObject::connect(form, &QObject::destroyed, [form] {
             if (frmListDocumentos == form)

@@ -3,6 +3,7 @@
 #include "FrameworkExport.h"
 #include "TADOIBDataSet.h"
 #include "TADOIBStringField.h"
+#include "TDialect.h"
 #include "TParams.h"
 
 #include <QList>
@@ -21,13 +22,7 @@ class FW_EXPORT TADOIBQuery : public QObject
     Q_OBJECT
 
 public:
-    enum class Dialect
-    {
-        Default,
-        Oracle,
-        MSSQL,
-        InterBase
-    };
+    using Dialect = TDialect;
 
     explicit TADOIBQuery(QObject* parent = nullptr);
 

@@ -278,16 +278,15 @@ QString widenTextMarkers(const QString& sql, const TParams& params)
 
 } // namespace
 
-QString TStatementRewriter::rewrite(const QString& sql, TADOIBQuery::Dialect dialect,
-                                    const TParams& params)
+QString TStatementRewriter::rewrite(const QString& sql, TDialect dialect, const TParams& params)
 {
     switch (dialect) {
-    case TADOIBQuery::Dialect::Default:
+    case TDialect::Default:
         return expandNvl(sql, params);
-    case TADOIBQuery::Dialect::InterBase:
+    case TDialect::InterBase:
         return widenTextMarkers(sql, params);
-    case TADOIBQuery::Dialect::Oracle:
-    case TADOIBQuery::Dialect::MSSQL:
+    case TDialect::Oracle:
+    case TDialect::MSSQL:
         break;
     }
     return sql;

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "FrameworkExport.h"
-#include "TADOIBQuery.h"
+#include "TDialect.h"
+#include "TParams.h"
 
 #include <QString>
 
@@ -11,5 +12,5 @@
 class FW_EXPORT TStatementRewriter
 {
 public:
-    static QString rewrite(const QString& sql, TADOIBQuery::Dialect dialect, const TParams& params);
+    static QString rewrite(const QString& sql, TDialect dialect, const TParams& params);
 };

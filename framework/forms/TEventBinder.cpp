@@ -2,18 +2,12 @@
 
 #include "EFrameworkError.h"
 #include "TBtnPesquisa.h"
+#include "TControlEvents.h"
 #include "TDataSource.h"
-#include "TDateEditPlus.h"
-#include "TEventGuard.h"
-#include "TForm.h"
-#include "TMaskEdit.h"
-#include "TReportDesignerDialog.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QKeySequence>
-#include <QRadioButton>
+#include <QWidget>
 
 namespace {
 
@@ -23,93 +17,27 @@ namespace {
                               .arg(what, target->objectName()));
 }
 
-template <typename F>
-F handlerOf(const TForm* form, const QObject* target, const QString& event, const QString& name)
+void bindEvent(const TEventBinder::Handlers& handlers, QObject* target, const QString& event,
+               const QString& name)
 {
-    const THandler* h = form->handler(name);
+    const TControlEvents::Binder binder = TControlEvents::find(target, event);
+    if (!binder)
+        refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
+    const THandler* h = handlers(name);
     if (!h)
         refuse(target, QStringLiteral("o método '%1' do evento %2 não existe").arg(name, event));
-    if (const F* f = std::get_if<F>(h))
-        return *f;
-    refuse(target, QStringLiteral("o método '%1' não serve ao evento %2").arg(name, event));
+    if (!binder(target, *h))
+        refuse(target, QStringLiteral("o método '%1' não serve ao evento %2").arg(name, event));
 }
 
-// Qt's own widgets raise their events through signals; the handler runs guarded
-// inside the slot so that nothing is thrown back into Qt.
-void connectGuarded(const TForm* form, QObject* target, const QString& event, const QString& name)
-{
-    const TNotifyEvent h = handlerOf<TNotifyEvent>(form, target, event, name);
-    auto guarded = [h, target] { TEventGuard::run([&] { h(target); }); };
-    if (auto* radio = qobject_cast<QRadioButton*>(target); radio && event == u"OnClick") {
-        QObject::connect(radio, &QRadioButton::toggled, target, [guarded](bool on) {
-            if (on)
-                guarded();
-        });
-    } else if (auto* box = qobject_cast<QCheckBox*>(target); box && event == u"OnClick") {
-        QObject::connect(box, &QCheckBox::toggled, target, guarded);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(target);
-               button && event == u"OnClick") {
-        QObject::connect(button, &QAbstractButton::clicked, target, guarded);
-    } else if (auto* combo = qobject_cast<QComboBox*>(target); combo && event == u"OnChange") {
-        // Only the user's choice is a change; selecting an item from code is not.
-        QObject::connect(combo, &QComboBox::activated, target, guarded);
-    } else {
-        refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
-    }
-}
-
-void bindEvent(TForm* form, QObject* target, const QString& event, const QString& name)
-{
-    if (auto* edit = qobject_cast<TMaskEdit*>(target)) {
-        if (event == u"OnChange")
-            edit->OnChange = handlerOf<TNotifyEvent>(form, target, event, name);
-        else if (event == u"OnExit")
-            edit->OnExit = handlerOf<TNotifyEvent>(form, target, event, name);
-        else
-            refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
-    } else if (auto* date = qobject_cast<TDateEditPlus*>(target)) {
-        if (event == u"OnChange")
-            date->OnChange = handlerOf<TNotifyEvent>(form, target, event, name);
-        else if (event == u"OnExit")
-            date->OnExit = handlerOf<TNotifyEvent>(form, target, event, name);
-        else
-            refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
-    } else if (auto* search = qobject_cast<TBtnPesquisa*>(target)) {
-        if (event == u"OnBeforePesq")
-            search->OnBeforePesq = handlerOf<TBeforePesqEvent>(form, target, event, name);
-        else if (event == u"OnAfterPesq")
-            search->OnAfterPesq = handlerOf<TNotifyEvent>(form, target, event, name);
-        else if (event == u"OnClick")
-            search->OnClick = handlerOf<TNotifyEvent>(form, target, event, name);
-        else
-            refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
-    } else if (auto* engine = qobject_cast<TReportDesignerDialog*>(target)) {
-        if (event != u"BeforeGetQueryParams")
-            refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
-        engine->BeforeGetQueryParams =
-            handlerOf<TBeforeGetQueryParamsEvent>(form, target, event, name);
-    } else if (target == form) {
-        if (event == u"OnCreate")
-            form->OnCreate = handlerOf<TNotifyEvent>(form, target, event, name);
-        else if (event == u"OnActivate")
-            form->OnActivate = handlerOf<TNotifyEvent>(form, target, event, name);
-        else if (event == u"OnClose")
-            form->OnClose = handlerOf<TCloseEvent>(form, target, event, name);
-        else
-            refuse(target, QStringLiteral("evento %1 desconhecido").arg(event));
-    } else {
-        connectGuarded(form, target, event, name);
-    }
-}
-
-QObject* component(TForm* form, const QString& name)
+QObject* component(QObject* form, const QString& name)
 {
     if (QObject* found = form->findChild<QObject*>(name))
         return found;
     refuse(form, QStringLiteral("o componente '%1' não existe").arg(name));
 }
 
-void resolveReference(TForm* form, QObject* target, const QString& property, const QString& name)
+void resolveReference(QObject* form, QObject* target, const QString& property, const QString& name)
 {
     auto* search = qobject_cast<TBtnPesquisa*>(target);
     if (!search)
@@ -140,13 +68,24 @@ void setShortCut(QObject* target, const QString& text)
     button->setShortcut(key);
 }
 
-bool isEventName(const QString& name)
+// The control a form focuses first; the form takes it through its meta-object.
+void setActiveControl(QObject* form, const QString& name)
 {
-    return (name.startsWith(u"On") && name.size() > 2 && name.at(2).isUpper()) ||
-           name == u"BeforeGetQueryParams";
+    auto* control = qobject_cast<QWidget*>(component(form, name));
+    if (!control)
+        refuse(form, QStringLiteral("'%1' não é um controle").arg(name));
+    if (!QMetaObject::invokeMethod(form, "setActiveControl", Q_ARG(QWidget*, control)))
+        refuse(form, QStringLiteral("a propriedade ActiveControl não se aplica"));
 }
 
-void bindObject(TForm* form, QObject* target)
+// "On<Event>", or an event the control registers under another name.
+bool isEventName(const QObject* target, const QString& name)
+{
+    return (name.startsWith(u"On") && name.size() > 2 && name.at(2).isUpper()) ||
+           TControlEvents::find(target, name);
+}
+
+void bindObject(QObject* form, const TEventBinder::Handlers& handlers, QObject* target)
 {
     const auto names = target->dynamicPropertyNames();
     for (const QByteArray& raw : names) {
@@ -156,17 +95,14 @@ void bindObject(TForm* form, QObject* target)
         if (target == form && dot > 0) {
             QObject* other = component(form, property.left(dot));
             const QString member = property.mid(dot + 1);
-            if (isEventName(member))
-                bindEvent(form, other, member, value.toString());
+            if (isEventName(other, member))
+                bindEvent(handlers, other, member, value.toString());
             else if (!other->setProperty(member.toLatin1().constData(), value))
                 refuse(other, QStringLiteral("a propriedade %1 não existe").arg(member));
         } else if (target == form && property == u"ActiveControl") {
-            auto* control = qobject_cast<QWidget*>(component(form, value.toString()));
-            if (!control)
-                refuse(form, QStringLiteral("'%1' não é um controle").arg(value.toString()));
-            form->setActiveControl(control);
-        } else if (isEventName(property)) {
-            bindEvent(form, target, property, value.toString());
+            setActiveControl(form, value.toString());
+        } else if (isEventName(target, property)) {
+            bindEvent(handlers, target, property, value.toString());
         } else if (property == u"Associate" || property == u"DataSource") {
             resolveReference(form, target, property, value.toString());
         } else if (property == u"ShortCut") {
@@ -177,10 +113,10 @@ void bindObject(TForm* form, QObject* target)
 
 } // namespace
 
-void TEventBinder::bind(TForm* form)
+void TEventBinder::bind(QObject* form, const Handlers& handlers)
 {
-    bindObject(form, form);
+    bindObject(form, handlers, form);
     const auto children = form->findChildren<QObject*>();
     for (QObject* child : children)
-        bindObject(form, child);
+        bindObject(form, handlers, child);
 }

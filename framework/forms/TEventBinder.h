@@ -1,8 +1,12 @@
 #pragma once
 
 #include "FrameworkExport.h"
+#include "TEvents.h"
 
-class TForm;
+#include <functional>
+
+class QObject;
+class QString;
 
 // Applies a form definition's bindings, stored as dynamic properties:
 // - on a control, "On<Event>" names the form's handler for that event, and
@@ -11,9 +15,13 @@ class TForm;
 // - on the form, "On<Event>" binds the form's own events, "ActiveControl" names the
 //   control focused first, and "component.Property" sets a property of a component
 //   (a message table's lines, an engine event).
+// The events are those the control types register with TControlEvents.
 // A name that does not resolve is an error: a definition must not half-work.
 class FW_EXPORT TEventBinder
 {
 public:
-    static void bind(TForm* form);
+    // The form's handler of that name, or nullptr.
+    using Handlers = std::function<const THandler*(const QString& name)>;
+
+    static void bind(QObject* form, const Handlers& handlers);
 };

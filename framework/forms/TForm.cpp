@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TApplication.h"
+#include "TControlEvents.h"
 #include "TEventBinder.h"
 #include "TEventGuard.h"
 #include "TMessagePresenter.h"
@@ -13,6 +14,16 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QShortcut>
+
+namespace {
+
+const TControlEvents::Registration
+    events(TForm::staticMetaObject,
+           {{QStringLiteral("OnCreate"), TControlEvents::member(&TForm::OnCreate)},
+            {QStringLiteral("OnActivate"), TControlEvents::member(&TForm::OnActivate)},
+            {QStringLiteral("OnClose"), TControlEvents::member(&TForm::OnClose)}});
+
+} // namespace
 
 TForm::TForm(QWidget* parent) : QWidget(parent)
 {
@@ -218,7 +229,7 @@ void TForm::registerHandler(const QString& name, THandler handler)
 
 void TForm::Loaded()
 {
-    TEventBinder::bind(this);
+    TEventBinder::bind(this, [this](const QString& name) { return handler(name); });
     if (OnCreate)
         OnCreate(this);
 }

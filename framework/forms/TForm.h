@@ -78,7 +78,7 @@ public:
     // The control that has the focus when the form is first activated (the form
     // definition's "ActiveControl"); none: Qt's first control in its focus chain.
     QWidget* ActiveControl() const { return m_activeControl; }
-    void setActiveControl(QWidget* control) { m_activeControl = control; }
+    Q_INVOKABLE void setActiveControl(QWidget* control) { m_activeControl = control; }
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnActivate;

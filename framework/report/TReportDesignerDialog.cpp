@@ -4,6 +4,7 @@
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
+#include "TControlEvents.h"
 #include "TReportDesignerWindow.h"
 #include "TReportPreview.h"
 #include "TReportProgress_p.h"
@@ -22,6 +23,11 @@
 #include <filesystem>
 
 namespace {
+
+const TControlEvents::Registration
+    events(TReportDesignerDialog::staticMetaObject,
+           {{QStringLiteral("BeforeGetQueryParams"),
+             TControlEvents::member(&TReportDesignerDialog::BeforeGetQueryParams)}});
 
 const QMarginsF pageMargins(10, 10, 10, 10);
 // A short report is read whole before its preview opens, so its total shows at once.

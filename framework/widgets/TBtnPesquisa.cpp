@@ -3,11 +3,22 @@
 #include "EFrameworkError.h"
 #include "Helpers.h"
 #include "TADOIBQuery.h"
+#include "TControlEvents.h"
 #include "TDataSource.h"
 #include "TDrawnIcons.h"
 #include "TEventGuard.h"
 #include "TMessagePresenter.h"
 #include "TSearchDialog.h"
+
+namespace {
+
+const TControlEvents::Registration
+    events(TBtnPesquisa::staticMetaObject,
+           {{QStringLiteral("OnBeforePesq"), TControlEvents::member(&TBtnPesquisa::OnBeforePesq)},
+            {QStringLiteral("OnAfterPesq"), TControlEvents::member(&TBtnPesquisa::OnAfterPesq)},
+            {QStringLiteral("OnClick"), TControlEvents::member(&TBtnPesquisa::OnClick)}});
+
+} // namespace
 
 TBtnPesquisa::TBtnPesquisa(QWidget* parent) : QToolButton(parent)
 {

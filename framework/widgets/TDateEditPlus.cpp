@@ -1,6 +1,7 @@
 #include "TDateEditPlus.h"
 
 #include "Helpers.h"
+#include "TControlEvents.h"
 #include "TControlFocus.h"
 #include "TDrawnIcons.h"
 #include "TEventGuard.h"
@@ -18,6 +19,11 @@
 #include <QValidator>
 
 namespace {
+
+const TControlEvents::Registration
+    events(TDateEditPlus::staticMetaObject,
+           {{QStringLiteral("OnChange"), TControlEvents::member(&TDateEditPlus::OnChange)},
+            {QStringLiteral("OnExit"), TControlEvents::member(&TDateEditPlus::OnExit)}});
 
 bool isDigit(QChar c)
 {

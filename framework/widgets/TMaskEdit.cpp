@@ -1,6 +1,7 @@
 #include "TMaskEdit.h"
 
 #include "Helpers.h"
+#include "TControlEvents.h"
 #include "TControlFocus.h"
 #include "TEventGuard.h"
 
@@ -11,6 +12,11 @@
 #include <QValidator>
 
 namespace {
+
+const TControlEvents::Registration
+    events(TMaskEdit::staticMetaObject,
+           {{QStringLiteral("OnChange"), TControlEvents::member(&TMaskEdit::OnChange)},
+            {QStringLiteral("OnExit"), TControlEvents::member(&TMaskEdit::OnExit)}});
 
 // One slot of a mask: what it takes and how it changes the letter case.
 struct MaskSlot

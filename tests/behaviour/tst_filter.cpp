@@ -1,4 +1,3 @@
-#include "Cli_fis01200.h"
 #include "EAbort.h"
 #include "HostFixture.h"
 #include "RecordingPresenter.h"
@@ -41,6 +40,8 @@ private Q_SLOTS:
     void todasBoxes();
     void parametersFollowTheFilter();
     void outputActionsCheckInOrder();
+    void enabledTestIsTheFieldsOwn_data();
+    void enabledTestIsTheFieldsOwn();
 
 private:
     void leave(TMaskEdit* edit, const QString& text);
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<TdtmDBGeral> m_dm;
     std::unique_ptr<HostFixture> m_host;
     std::unique_ptr<TfrmListDocumentos> m_form;
+    QString m_listaTp; // what the module keeps in stListaTp
     TDemoData::Company m_first, m_noBranches;
 };
 
@@ -67,11 +69,11 @@ void TstFilter::init()
 {
     m_host = std::make_unique<HostFixture>();
     dtmDBGeral = m_dm.get(); // the demo database instead of the fixture's
-    m_form = std::make_unique<TfrmListDocumentos>();
+    m_form = std::make_unique<TfrmListDocumentos>(TfrmListDocumentos::Session{&m_listaTp, {}});
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     m_host->presenter().clear();
-    stListaTp.clear();
+    m_listaTp.clear();
 }
 
 void TstFilter::cleanup()
@@ -242,7 +244,7 @@ void TstFilter::parametersFollowTheFilter()
     m_form->cbbEntrSaida->setCurrentIndex(1);
     m_form->depDtInicial->setText(u"01/03/2026"_qs);
     m_form->depDtFinal->setText(u"31/03/2026"_qs);
-    stListaTp = u"'E01','S05'"_qs;
+    m_listaTp = u"'E01','S05'"_qs;
     bool handled = true;
     m_form->rpddPadraoBeforeGetQueryParams(params, handled);
     QVERIFY(handled);
@@ -267,7 +269,7 @@ void TstFilter::parametersFollowTheFilter()
     QCOMPARE(params.ParamByName(u"P_TCDTIPOOPER"_qs).AsString(), QString());
     // "Todos" empties the list.
     m_form->rdbTodos->setChecked(true);
-    QVERIFY(stListaTp.isEmpty());
+    QVERIFY(m_listaTp.isEmpty());
 
     TParams only(QStringList{u"P_DTENTRFIM"_qs});
     m_form->rpddPadraoBeforeGetQueryParams(only, handled);
@@ -306,6 +308,28 @@ void TstFilter::outputActionsCheckInOrder()
     m_host->presenter().clear();
     QVERIFY(!runs(&TfrmListDocumentos::sbtReportEditClick));
     QCOMPARE(m_host->presenter().errors, QStringList{u"Empresa não cadastrada."_qs});
+}
+
+void TstFilter::enabledTestIsTheFieldsOwn_data()
+{
+    QTest::addColumn<bool>("ownDisabled");
+    QTest::addColumn<bool>("runs");
+    QTest::newRow("parent disabled: still required") << false << false;
+    QTest::newRow("own setting off: not checked") << true << true;
+}
+
+void TstFilter::enabledTestIsTheFieldsOwn()
+{
+    QFETCH(bool, ownDisabled);
+    QFETCH(bool, runs);
+    m_form->depDtInicial->setText(u"01/03/2026"_qs);
+    m_form->depDtFinal->setText(u"31/03/2026"_qs);
+    for (QCheckBox* box : {m_form->chbInscEstad, m_form->chbInscMuni, m_form->chbFilial})
+        box->setChecked(true);
+    // An ancestor disabled, as while a modal run holds the form, is not the field's setting.
+    m_form->medCdEmpresa->parentWidget()->setEnabled(false);
+    m_form->medCdEmpresa->setEnabled(!ownDisabled);
+    QCOMPARE(this->runs(&TfrmListDocumentos::sbtPrintClick), runs);
 }
 
 QTEST_MAIN(TstFilter)

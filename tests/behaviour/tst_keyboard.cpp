@@ -71,7 +71,7 @@ void TstKeyboard::init()
 {
     m_host = std::make_unique<HostFixture>();
     dtmDBGeral = m_dm.get();
-    m_form = std::make_unique<TfrmListDocumentos>();
+    m_form = std::make_unique<TfrmListDocumentos>(TfrmListDocumentos::Session{&stListaTp, {}});
     m_form->show();
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     m_host->presenter().clear();

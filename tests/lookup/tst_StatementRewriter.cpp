@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-using Dialect = TADOIBQuery::Dialect;
+using Dialect = TDialect;
 
 namespace {
 
