@@ -1,5 +1,5 @@
-#include "../report/ReportFixture.h"
-#include "../report/XlsxRows.h"
+#include "ReportFixture.h"
+#include "XlsxRows.h"
 #include "DatabaseFixture.h"
 #include "TReportDesignerDialog.h"
 #include "TValueFormat.h"

@@ -1,4 +1,4 @@
-#include "../report/XlsxRows.h"
+#include "XlsxRows.h"
 #include "Cli_fis01200.h"
 #include "HostFixture.h"
 #include "RecordingPresenter.h"
