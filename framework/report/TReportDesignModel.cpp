@@ -183,6 +183,16 @@ void TReportDesignModel::moveColumn(int from, int to)
     push(QStringLiteral("Mover coluna %1").arg(columns[to].field), d);
 }
 
+TReportDefinition TReportDesignModel::withColumn(int index,
+                                                 const std::function<void(Column&)>& change) const
+{
+    QList<Column> columns = m_definition.Columns();
+    change(columns[checkedColumn(index)]);
+    TReportDefinition d = m_definition;
+    d.setColumns(columns);
+    return d;
+}
+
 void TReportDesignModel::setColumnTitle(int index, const QString& title)
 {
     TReportDefinition d = m_definition;
@@ -194,47 +204,32 @@ void TReportDesignModel::setColumnWidth(int index, double width)
 {
     if (!(width > 0))
         throw EFrameworkError(QStringLiteral("A largura da coluna deve ser maior que zero."));
-    QList<Column> columns = m_definition.Columns();
-    columns[checkedColumn(index)].width = width;
-    TReportDefinition d = m_definition;
-    d.setColumns(columns);
+    TReportDefinition d = withColumn(index, [&](Column& c) { c.width = width; });
     push(QStringLiteral("Largura da coluna"), d, QStringLiteral("width:%1").arg(index));
 }
 
 void TReportDesignModel::setColumnAlignment(int index, Qt::Alignment alignment)
 {
-    QList<Column> columns = m_definition.Columns();
-    columns[checkedColumn(index)].alignment = alignment;
-    TReportDefinition d = m_definition;
-    d.setColumns(columns);
+    TReportDefinition d = withColumn(index, [&](Column& c) { c.alignment = alignment; });
     push(QStringLiteral("Alinhamento da coluna"), d);
 }
 
 void TReportDesignModel::setColumnFormat(int index, Format format)
 {
-    QList<Column> columns = m_definition.Columns();
-    columns[checkedColumn(index)].format = format;
-    TReportDefinition d = m_definition;
-    d.setColumns(columns);
+    TReportDefinition d = withColumn(index, [&](Column& c) { c.format = format; });
     keepTotalsConsistent(d);
     push(QStringLiteral("Formato da coluna"), d);
 }
 
 void TReportDesignModel::setColumnValues(int index, const QMap<QString, QString>& values)
 {
-    QList<Column> columns = m_definition.Columns();
-    columns[checkedColumn(index)].values = values;
-    TReportDefinition d = m_definition;
-    d.setColumns(columns);
+    TReportDefinition d = withColumn(index, [&](Column& c) { c.values = values; });
     push(QStringLiteral("Tabela de valores da coluna"), d);
 }
 
 void TReportDesignModel::setColumnVisible(int index, bool visible)
 {
-    QList<Column> columns = m_definition.Columns();
-    columns[checkedColumn(index)].visible = visible;
-    TReportDefinition d = m_definition;
-    d.setColumns(columns);
+    TReportDefinition d = withColumn(index, [&](Column& c) { c.visible = visible; });
     push(visible ? QStringLiteral("Mostrar coluna") : QStringLiteral("Ocultar coluna"), d);
 }
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QUndoStack;
 
 // The report being laid out in the designer. Every edit is a command on the undo
@@ -83,6 +85,9 @@ private:
     void push(const QString& text, const TReportDefinition& after, const QString& mergeKey = {});
     void apply(const TReportDefinition& definition);
     int checkedColumn(int index) const;
+    // The definition with one column changed, for an edit to push.
+    TReportDefinition
+    withColumn(int index, const std::function<void(TReportDefinition::Column&)>& change) const;
     // The definition as it would be read back from its file; refuses what the file
     // format refuses. While editing, a report may still lack its name, columns or query.
     void validate(const TReportDefinition& definition, bool complete = false) const;
