@@ -1,10 +1,10 @@
 #include "TSearchDialog.h"
 
-#include "TListColumns.h"
+#include "TListColumns_p.h"
 
 #include "TADOIBQuery.h"
 #include "TEventGuard.h"
-#include "TTextFold.h"
+#include "TTextFold_p.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
