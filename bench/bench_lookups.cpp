@@ -12,7 +12,7 @@
 #include "TDataModuleFactory.h"
 #include "TDemoData.h"
 #include "TLookupQueries.h"
-#include "TSqlText.h"
+#include "TRawQuery.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -219,15 +219,7 @@ void apply(TParams& params, const Settings& settings)
 // The statement straight through the driver: prepare, bind, run, read the rows wanted.
 void runRaw(const QSqlDatabase& db, const QString& sql, const TParams& params, int rows)
 {
-    QStringList names;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(TSqlText::toPositional(sql, &names)))
-        throw EFrameworkError(q.lastError().text());
-    for (const QString& name : names)
-        q.addBindValue(params.ParamByName(name).Value());
-    if (!q.exec())
-        throw EFrameworkError(q.lastError().text());
+    QSqlQuery q = TRawQuery::run(db, sql, params);
     for (int read = 0; read < rows && q.next(); ++read) {
     }
 }

@@ -1,5 +1,6 @@
 #include "TReportCommandLine.h"
 
+#include "TCommandLineParse.h"
 #include "TConnectionSettings.h"
 #include "TInstallPaths.h"
 
@@ -68,20 +69,15 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
         QStringLiteral("Emite um relatório do Sistema Fiscal em arquivo, sem janela."));
     parser.addOption(help);
     parser.addOptions(options);
-    if (!parser.parse(arguments)) {
-        if (!parser.unknownOptionNames().isEmpty())
-            return fail(
-                QStringLiteral("Opção desconhecida: %1.").arg(parser.unknownOptionNames().first()));
-        return fail(QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText()));
-    }
-    if (parser.isSet(help)) {
+    QString parseError;
+    const auto outcome = TCommandLineParse::parse(parser, arguments, help, parseError);
+    if (outcome == TCommandLineParse::Outcome::Failed)
+        return fail(parseError);
+    if (outcome == TCommandLineParse::Outcome::Help) {
         m_helpRequested = true;
         m_helpText = parser.helpText();
         return true;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("Argumento não esperado: %1.")
-                        .arg(parser.positionalArguments().first()));
 
     for (const char* single : {"driver", "database", "host", "port", "user", "password-file",
                                "reports", "code", "report", "output"}) {

@@ -1,5 +1,6 @@
 #include "TCommandLine.h"
 
+#include "TCommandLineParse.h"
 #include "TConnectionSettings.h"
 #include "TInstallPaths.h"
 
@@ -94,20 +95,15 @@ bool TCommandLine::parse(const QStringList& arguments, const QProcessEnvironment
     QStringList prepared;
     if (!prepare(arguments, valuedOptions(), prepared))
         return false;
-    if (!parser.parse(prepared)) {
-        if (!parser.unknownOptionNames().isEmpty())
-            return fail(
-                QStringLiteral("Opção desconhecida: %1.").arg(parser.unknownOptionNames().first()));
-        return fail(QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText()));
-    }
-    if (parser.isSet(help)) {
+    QString parseError;
+    const auto outcome = TCommandLineParse::parse(parser, prepared, help, parseError);
+    if (outcome == TCommandLineParse::Outcome::Failed)
+        return fail(parseError);
+    if (outcome == TCommandLineParse::Outcome::Help) {
         m_helpRequested = true;
         m_helpText = parser.helpText();
         return true;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("Argumento não esperado: %1.")
-                        .arg(parser.positionalArguments().first()));
 
     m_listReports = parser.isSet(listReports);
     m_modulePath = parser.isSet(QStringLiteral("module")) ? parser.value(QStringLiteral("module"))

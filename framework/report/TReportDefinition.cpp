@@ -254,6 +254,104 @@ QJsonObject groupJson(const TReportDefinition::Group& g)
     return go;
 }
 
+QPageLayout::Orientation orientationOf(const QJsonObject& o)
+{
+    const QString orientation = optionalText(o, QStringLiteral("orientation"), {});
+    if (orientation.isEmpty() || orientation == u"portrait")
+        return QPageLayout::Portrait;
+    if (orientation == u"landscape")
+        return QPageLayout::Landscape;
+    fault(QStringLiteral("orientação '%1' desconhecida (use portrait ou landscape)")
+              .arg(orientation));
+}
+
+// The query texts: SQL for every database, SQL_IB for Firebird when it differs.
+void readQuery(const QJsonObject& o, TReportDefinition& d)
+{
+    const QJsonValue query = o.value(QStringLiteral("query"));
+    if (!query.isObject())
+        fault(QStringLiteral("falta a consulta ('query')"));
+    const QStringList sql =
+        lines(query.toObject().value(QStringLiteral("SQL")), QStringLiteral("SQL"));
+    d.setSQL_IB(lines(query.toObject().value(QStringLiteral("SQL_IB")), QStringLiteral("SQL_IB")));
+    if (sql.join(QString()).trimmed().isEmpty())
+        fault(QStringLiteral("falta o texto 'SQL' da consulta"));
+    d.setSQL(sql);
+}
+
+QList<Column> columnsOf(const QJsonObject& o)
+{
+    const QJsonValue columns = o.value(QStringLiteral("columns"));
+    if (!columns.isArray() || columns.toArray().isEmpty())
+        fault(QStringLiteral("falta a lista de colunas ('columns')"));
+    QList<Column> out;
+    int n = 0;
+    for (const QJsonValue& cv : columns.toArray()) {
+        ++n;
+        const QString where = QStringLiteral(" da coluna %1").arg(n);
+        if (!cv.isObject())
+            fault(QStringLiteral("a coluna %1 não é um objeto").arg(n));
+        out << column(cv.toObject(), where);
+    }
+    return out;
+}
+
+TReportDefinition::FilterItem filterItem(const QJsonObject& fo, const QString& where)
+{
+    TReportDefinition::FilterItem f;
+    f.label = requiredText(fo, QStringLiteral("label"), where);
+    f.parameter = requiredText(fo, QStringLiteral("parameter"), where);
+    f.toParameter = optionalText(fo, QStringLiteral("to"), where);
+    f.format = format(fo, where);
+    f.values = valueMap(fo, where);
+    f.list = fo.value(QStringLiteral("list")).toBool(false);
+    return f;
+}
+
+QList<TReportDefinition::FilterItem> filtersOf(const QJsonObject& o)
+{
+    const QJsonValue filters = o.value(QStringLiteral("filters"));
+    if (!filters.isUndefined() && !filters.isArray())
+        fault(QStringLiteral("'filters' deve ser uma lista"));
+    QList<TReportDefinition::FilterItem> out;
+    int n = 0;
+    for (const QJsonValue& fv : filters.toArray()) {
+        ++n;
+        const QString where = QStringLiteral(" do filtro %1").arg(n);
+        if (!fv.isObject())
+            fault(QStringLiteral("o filtro %1 não é um objeto").arg(n));
+        out << filterItem(fv.toObject(), where);
+    }
+    return out;
+}
+
+// Totals are read after the columns: each field must be a money or integer column.
+void readTotals(const QJsonObject& o, TReportDefinition& d)
+{
+    const QJsonValue totals = o.value(QStringLiteral("totals"));
+    if (totals.isUndefined())
+        return;
+    if (!totals.isObject())
+        fault(QStringLiteral("'totals' deve ser um objeto"));
+    const QJsonObject to = totals.toObject();
+    const QString where = QStringLiteral(" dos totais");
+    TReportDefinition::Totals t;
+    t.fields = textList(to.value(QStringLiteral("fields")), QStringLiteral("fields"));
+    t.caption = optionalText(to, QStringLiteral("caption"), where);
+    t.countLabel = optionalText(to, QStringLiteral("countLabel"), where);
+    const QList<Column> columns = d.Columns();
+    for (const QString& field : t.fields) {
+        const auto it = std::find_if(columns.begin(), columns.end(), [&](const Column& c) {
+            return c.field.compare(field, Qt::CaseInsensitive) == 0;
+        });
+        if (it == columns.end() || (it->format != TReportDefinition::Format::Money &&
+                                    it->format != TReportDefinition::Format::Integer))
+            fault(QStringLiteral("o total '%1' não é uma coluna de valor (money ou integer)")
+                      .arg(field));
+    }
+    d.setTotals(t);
+}
+
 // The keys added with the designer: a second group level, the sort fields and the
 // filter line switch. Files without them read as before.
 void readDesignKeys(const QJsonObject& o, TReportDefinition& d)
@@ -300,86 +398,17 @@ TReportDefinition TReportDefinition::fromJson(const QJsonObject& o, const QStrin
         d.m_title = optionalText(o, QStringLiteral("title"), {});
         if (d.m_title.isEmpty())
             d.m_title = d.m_name;
-
-        const QString orientation = optionalText(o, QStringLiteral("orientation"), {});
-        if (orientation.isEmpty() || orientation == u"portrait")
-            d.m_orientation = QPageLayout::Portrait;
-        else if (orientation == u"landscape")
-            d.m_orientation = QPageLayout::Landscape;
-        else
-            fault(QStringLiteral("orientação '%1' desconhecida (use portrait ou landscape)")
-                      .arg(orientation));
-
-        const QJsonValue query = o.value(QStringLiteral("query"));
-        if (!query.isObject())
-            fault(QStringLiteral("falta a consulta ('query')"));
-        d.m_sql = lines(query.toObject().value(QStringLiteral("SQL")), QStringLiteral("SQL"));
-        d.m_sqlIb =
-            lines(query.toObject().value(QStringLiteral("SQL_IB")), QStringLiteral("SQL_IB"));
-        if (d.m_sql.join(QString()).trimmed().isEmpty())
-            fault(QStringLiteral("falta o texto 'SQL' da consulta"));
-
-        const QJsonValue columns = o.value(QStringLiteral("columns"));
-        if (!columns.isArray() || columns.toArray().isEmpty())
-            fault(QStringLiteral("falta a lista de colunas ('columns')"));
-        int n = 0;
-        for (const QJsonValue& cv : columns.toArray()) {
-            ++n;
-            const QString where = QStringLiteral(" da coluna %1").arg(n);
-            if (!cv.isObject())
-                fault(QStringLiteral("a coluna %1 não é um objeto").arg(n));
-            d.m_columns << column(cv.toObject(), where);
-        }
-
-        const QJsonValue filters = o.value(QStringLiteral("filters"));
-        if (!filters.isUndefined() && !filters.isArray())
-            fault(QStringLiteral("'filters' deve ser uma lista"));
-        n = 0;
-        for (const QJsonValue& fv : filters.toArray()) {
-            ++n;
-            const QString where = QStringLiteral(" do filtro %1").arg(n);
-            if (!fv.isObject())
-                fault(QStringLiteral("o filtro %1 não é um objeto").arg(n));
-            const QJsonObject fo = fv.toObject();
-            FilterItem f;
-            f.label = requiredText(fo, QStringLiteral("label"), where);
-            f.parameter = requiredText(fo, QStringLiteral("parameter"), where);
-            f.toParameter = optionalText(fo, QStringLiteral("to"), where);
-            f.format = format(fo, where);
-            f.values = valueMap(fo, where);
-            f.list = fo.value(QStringLiteral("list")).toBool(false);
-            d.m_filters << f;
-        }
-
+        d.m_orientation = orientationOf(o);
+        readQuery(o, d);
+        d.m_columns = columnsOf(o);
+        d.m_filters = filtersOf(o);
         const QJsonValue group = o.value(QStringLiteral("group"));
         if (!group.isUndefined()) {
             if (!group.isObject())
                 fault(QStringLiteral("'group' deve ser um objeto"));
             d.m_group = groupOf(group.toObject(), QStringLiteral(" do grupo"));
         }
-
-        const QJsonValue totals = o.value(QStringLiteral("totals"));
-        if (!totals.isUndefined()) {
-            if (!totals.isObject())
-                fault(QStringLiteral("'totals' deve ser um objeto"));
-            const QJsonObject to = totals.toObject();
-            const QString where = QStringLiteral(" dos totais");
-            d.m_totals.fields =
-                textList(to.value(QStringLiteral("fields")), QStringLiteral("fields"));
-            d.m_totals.caption = optionalText(to, QStringLiteral("caption"), where);
-            d.m_totals.countLabel = optionalText(to, QStringLiteral("countLabel"), where);
-            for (const QString& field : d.m_totals.fields) {
-                const auto it =
-                    std::find_if(d.m_columns.begin(), d.m_columns.end(), [&](const Column& c) {
-                        return c.field.compare(field, Qt::CaseInsensitive) == 0;
-                    });
-                if (it == d.m_columns.end() ||
-                    (it->format != Format::Money && it->format != Format::Integer))
-                    fault(
-                        QStringLiteral("o total '%1' não é uma coluna de valor (money ou integer)")
-                            .arg(field));
-            }
-        }
+        readTotals(o, d);
         readDesignKeys(o, d);
         return d;
     } catch (const DefinitionFault& f) {

@@ -1,12 +1,12 @@
 #include "TListPickerDialog.h"
 
 #include "TListColumns_p.h"
+#include "TListKeys_p.h"
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 
 #include <QAbstractTableModel>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -236,29 +236,13 @@ bool TListPickerDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_view && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        switch (key->key()) {
-        case Qt::Key_Space:
+        if (key->key() == Qt::Key_Space) {
             toggle(currentRow());
             return true;
-        case Qt::Key_Home:
-        case Qt::Key_End:
-            // Home and End go to the first and the last row.
-            if (!(key->modifiers() & Qt::ControlModifier)) {
-                QKeyEvent moved(key->type(), key->key(), key->modifiers() | Qt::ControlModifier);
-                QCoreApplication::sendEvent(m_view, &moved);
-                return true;
-            }
-            break;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            accept();
-            return true;
-        case Qt::Key_Escape:
-            reject();
-            return true;
-        default:
-            break;
         }
+        if (TListKeys::jumpHomeEnd(m_view, key) ||
+            TListKeys::confirmOrCancel(this, key, [this] { accept(); }))
+            return true;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -1,12 +1,12 @@
 #include "TSearchDialog.h"
 
 #include "TListColumns_p.h"
+#include "TListKeys_p.h"
 
 #include "TADOIBQuery.h"
 #include "TEventGuard.h"
 #include "TTextFold_p.h"
 
-#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -281,27 +281,16 @@ bool TSearchDialog::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        pickCurrent();
+    if (TListKeys::confirmOrCancel(this, key, [this] { pickCurrent(); }))
         return true;
-    case Qt::Key_Escape:
-        reject();
-        return true;
-    default:
-        break;
-    }
     if (watched == m_filter) {
         switch (key->key()) {
         case Qt::Key_Up:
         case Qt::Key_Down:
         case Qt::Key_PageUp:
-        case Qt::Key_PageDown: {
-            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text());
-            QCoreApplication::sendEvent(m_view, &copy);
+        case Qt::Key_PageDown:
+            TListKeys::forward(m_view, key);
             return true;
-        }
         default:
             break;
         }
@@ -312,17 +301,11 @@ bool TSearchDialog::eventFilter(QObject* watched, QEvent* event)
                                !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
         if (printable || key->key() == Qt::Key_Backspace) {
             m_filter->setFocus();
-            QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text());
-            QCoreApplication::sendEvent(m_filter, &copy);
+            TListKeys::forward(m_filter, key);
             return true;
         }
-        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
-            !(key->modifiers() & Qt::ControlModifier)) {
-            // Home and End go to the first and the last row read.
-            QKeyEvent moved(key->type(), key->key(), key->modifiers() | Qt::ControlModifier);
-            QCoreApplication::sendEvent(m_view, &moved);
+        if (TListKeys::jumpHomeEnd(m_view, key))
             return true;
-        }
         if (key->key() == Qt::Key_Down || key->key() == Qt::Key_PageDown) {
             // Moving past what was read reads on.
             const int row = m_view->currentIndex().row();

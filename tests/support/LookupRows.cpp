@@ -1,7 +1,7 @@
 #include "LookupRows.h"
 
 #include "EFrameworkError.h"
-#include "TSqlText.h"
+#include "TRawQuery.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -47,15 +47,7 @@ QList<QStringList> LookupRows::fetch(TADOIBQuery* query)
 QList<QStringList> LookupRows::raw(const QSqlDatabase& db, const QString& sql,
                                    const TParams& params, const QStringList& columns)
 {
-    QStringList names;
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.prepare(TSqlText::toPositional(sql, &names)))
-        throw EFrameworkError(q.lastError().text());
-    for (const QString& name : names)
-        q.addBindValue(params.ParamByName(name).Value());
-    if (!q.exec())
-        throw EFrameworkError(q.lastError().text());
+    QSqlQuery q = TRawQuery::run(db, sql, params);
     QList<QStringList> rows;
     while (q.next()) {
         QStringList row;
