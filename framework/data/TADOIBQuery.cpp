@@ -4,8 +4,8 @@
 #include "FisLog.h"
 #include "Helpers.h"
 #include "TDBConnection.h"
-#include "TPgRowSource.h"
-#include "TQtRowSource.h"
+#include "TPgRowSource_p.h"
+#include "TQtRowSource_p.h"
 #include "TSqlText.h"
 #include "TStatementRewriter.h"
 

@@ -2,7 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "FisLog.h"
-#include "TPgRowSource.h"
+#include "TPgRowSource_p.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>

@@ -1,4 +1,4 @@
-#include "TPgRowSource.h"
+#include "TPgRowSource_p.h"
 
 #include "EFrameworkError.h"
 

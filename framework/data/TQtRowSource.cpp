@@ -1,4 +1,4 @@
-#include "TQtRowSource.h"
+#include "TQtRowSource_p.h"
 
 #include "EFrameworkError.h"
 

@@ -1,4 +1,4 @@
-#include "TEventBinder.h"
+#include "TEventBinder_p.h"
 
 #include "EFrameworkError.h"
 #include "TBtnPesquisa.h"

@@ -3,7 +3,7 @@
 #include "EFrameworkError.h"
 #include "TApplication.h"
 #include "TControlEvents.h"
-#include "TEventBinder.h"
+#include "TEventBinder_p.h"
 #include "TEventGuard.h"
 #include "TMessagePresenter.h"
 #include "TScreen.h"

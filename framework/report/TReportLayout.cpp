@@ -1,6 +1,6 @@
-#include "TReportLayout.h"
+#include "TReportLayout_p.h"
 
-#include "TReportCanvas.h"
+#include "TReportCanvas_p.h"
 #include "TReportSpool_p.h"
 #include "TReportText.h"
 

@@ -1,4 +1,4 @@
-#include "TReportPainterCanvas.h"
+#include "TReportPainterCanvas_p.h"
 
 #include "TReportText.h"
 

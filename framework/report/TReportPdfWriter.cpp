@@ -1,4 +1,4 @@
-#include "TReportPdfWriter.h"
+#include "TReportPdfWriter_p.h"
 
 #include "EFrameworkError.h"
 #include "TReportText.h"

@@ -1,4 +1,4 @@
-#include "TListColumns.h"
+#include "TListColumns_p.h"
 
 #include "TADOIBQuery.h"
 

@@ -1,6 +1,6 @@
 #include "TListPickerDialog.h"
 
-#include "TListColumns.h"
+#include "TListColumns_p.h"
 #include "TListKeys_p.h"
 
 #include "EFrameworkError.h"

@@ -2,7 +2,7 @@
 
 #include "Helpers.h"
 #include "TControlEvents.h"
-#include "TControlFocus.h"
+#include "TControlFocus_p.h"
 #include "TEventGuard.h"
 
 #include <QAction>

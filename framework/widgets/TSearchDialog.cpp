@@ -1,11 +1,11 @@
 #include "TSearchDialog.h"
 
-#include "TListColumns.h"
+#include "TListColumns_p.h"
 #include "TListKeys_p.h"
 
 #include "TADOIBQuery.h"
 #include "TEventGuard.h"
-#include "TTextFold.h"
+#include "TTextFold_p.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

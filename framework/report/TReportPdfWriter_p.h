@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FrameworkExport.h"
-#include "TReportCanvas.h"
+#include "TReportCanvas_p.h"
 
 #include <QByteArray>
 #include <QSizeF>
