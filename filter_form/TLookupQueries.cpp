@@ -23,6 +23,22 @@ TADOIBQuery* makeQuery(QObject* owner, const char* name, TDataSource*& source,
 }
 
 // The branch text with its NULL-tolerant function (NVL or ISNULL) in place.
+// The state and municipal registrations of one company: the same statement on two tables.
+QStringList registrationText(const QString& table, const QString& code)
+{
+    return {
+        QStringLiteral("SELECT"),
+        QStringLiteral("   ") + code,
+        QStringLiteral("FROM"),
+        QStringLiteral("   ") + table,
+        QStringLiteral("WHERE"),
+        QStringLiteral("   (CDEMPRESA  = :P_CDEMPRESA) AND"),
+        QStringLiteral("   (%1 = :P_%1 OR :P_T%1 = 'T')").arg(code),
+        QStringLiteral("ORDER BY"),
+        QStringLiteral("   ") + code,
+    };
+}
+
 QStringList filialText(const QString& nvl)
 {
     return {
@@ -63,31 +79,13 @@ TLookupQueries::TLookupQueries(QObject* owner)
                          true);
 
     qryInscEstad = makeQuery(owner, "qryInscEstad", dtsInscEstad, "dtsInscEstad");
-    qryInscEstad->setSQL({
-        QStringLiteral("SELECT"),
-        QStringLiteral("   CDINSCESTA"),
-        QStringLiteral("FROM"),
-        QStringLiteral("   INSCRESTAD"),
-        QStringLiteral("WHERE"),
-        QStringLiteral("   (CDEMPRESA  = :P_CDEMPRESA) AND"),
-        QStringLiteral("   (CDINSCESTA = :P_CDINSCESTA OR :P_TCDINSCESTA = 'T')"),
-        QStringLiteral("ORDER BY"),
-        QStringLiteral("   CDINSCESTA"),
-    });
+    qryInscEstad->setSQL(
+        registrationText(QStringLiteral("INSCRESTAD"), QStringLiteral("CDINSCESTA")));
     qryInscEstad->AddField(QStringLiteral("CDINSCESTA"), QStringLiteral("Código"), 16, true, true);
 
     qryInscMuni = makeQuery(owner, "qryInscMuni", dtsInscMuni, "dtsInscMuni");
-    qryInscMuni->setSQL({
-        QStringLiteral("SELECT"),
-        QStringLiteral("   CDINSCMUNI"),
-        QStringLiteral("FROM"),
-        QStringLiteral("   INSCRMUNICIP"),
-        QStringLiteral("WHERE"),
-        QStringLiteral("   (CDEMPRESA  = :P_CDEMPRESA) AND"),
-        QStringLiteral("   (CDINSCMUNI = :P_CDINSCMUNI OR :P_TCDINSCMUNI = 'T')"),
-        QStringLiteral("ORDER BY"),
-        QStringLiteral("   CDINSCMUNI"),
-    });
+    qryInscMuni->setSQL(
+        registrationText(QStringLiteral("INSCRMUNICIP"), QStringLiteral("CDINSCMUNI")));
     qryInscMuni->AddField(QStringLiteral("CDINSCMUNI"), QStringLiteral("Código"), 16, true, true);
 
     qryFilial = makeQuery(owner, "qryFilial", dtsFilial, "dtsFilial");
