@@ -4,6 +4,7 @@
 // Rows come from the demo generator, sorted as the listing's query sorts them. Up to
 // --pool distinct rows are made up front and then repeated, so what is timed is the
 // writer and not the generator; with --peer the same rows go to python3-xlsxwriter.
+#include "BenchUsage.h"
 #include "TDemoData.h"
 #include "TReportDefinition.h"
 #include "TReportExporter.h"
@@ -16,7 +17,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -75,20 +75,8 @@ private:
     qint64 m_next = 0;
 };
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double peakMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
+using BenchUsage::cpuSeconds;
+using BenchUsage::peakMb;
 
 // The rows as the peer reads them: one line each, tab between fields.
 void writeTsv(const std::vector<TRowSource::Row>& rows, qint64 count, const QString& path)

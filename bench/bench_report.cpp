@@ -1,6 +1,7 @@
 // Times the shipped listing to PDF and in the preview on a SQLite database, and prints
 // the process's peak memory. One size a process, so the peak is that size's own:
 //   bench_report --database F --reports DIR (--pdf OUT | --preview [--hold S])
+#include "BenchUsage.h"
 #include "TADOIBQuery.h"
 #include "TDataModuleFactory.h"
 #include "TReportDesignerDialog.h"
@@ -14,7 +15,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -28,20 +28,8 @@ void fill(TParams& params)
     params.ParamByName(QStringLiteral("P_DTENTRFIM")).SetAsDate(QDate(2100, 1, 1));
 }
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double peakMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
+using BenchUsage::cpuSeconds;
+using BenchUsage::peakMb;
 
 } // namespace
 
