@@ -190,6 +190,18 @@ void TReportLayout::row(const std::vector<QByteArray>& cells)
     m_y += rowHeight;
 }
 
+void TReportLayout::skipRow()
+{
+    ensure(rowHeight, true);
+    ++m_rows;
+    m_y += rowHeight;
+}
+
+int TReportLayout::rowsPerPageAtMost() const
+{
+    return int((m_bottom - m_bodyTop) / rowHeight) + 1;
+}
+
 void TReportLayout::group(const QByteArray& text)
 {
     // A header never stands alone at the foot of a page.

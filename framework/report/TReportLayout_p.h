@@ -36,6 +36,10 @@ public:
 
     // One cell text per column.
     void row(const std::vector<QByteArray>& cells);
+    // Takes the room of a row without its texts: for a page that is never drawn.
+    void skipRow();
+    // More rows than a page ever holds.
+    int rowsPerPageAtMost() const;
     // Opens a group: its header, repeated on the pages its rows continue on.
     void group(const QByteArray& text);
     // Counts and sums: the caption, then one text per summed column of sumColumns().

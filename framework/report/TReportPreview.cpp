@@ -1,6 +1,7 @@
 #include "TReportPreview.h"
 
 #include "TEventGuard.h"
+#include "TReportLastPage.h"
 #include "TReportProgress_p.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
@@ -15,6 +16,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -43,7 +45,7 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
                                TReportRun* run, QWidget* parent)
     : QDialog(parent), m_renderer(renderer), m_pass(pass), m_run(run), m_reader(new QTimer(this)),
       m_scroll(new QScrollArea(this)), m_image(new QLabel), m_pageBox(new QSpinBox),
-      m_pageTotal(new QLabel)
+      m_pageTotal(new QLabel), m_state(nullptr)
 {
     setObjectName(QStringLiteral("frmVisualizar"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -79,6 +81,11 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
         QKeySequence(Qt::Key_PageDown), [this] { setCurrentPage(m_page + 1); });
     add("actUltima", QStringLiteral("Última"), QStyle::SP_MediaSkipForward,
         QKeySequence(Qt::CTRL | Qt::Key_End), [this] { showLastPage(); });
+    auto* state = new QLabel(QStringLiteral(" Calculando a última página… "));
+    state->setObjectName(QStringLiteral("lblEstado"));
+    m_state = bar->addWidget(state);
+    m_state->setObjectName(QStringLiteral("actEstado"));
+    m_state->setVisible(false);
     bar->addSeparator();
     add("actReduzir", QStringLiteral("Reduzir"), QStyle::SP_ArrowDown, QKeySequence::ZoomOut,
         [this] { setZoom(m_zoom / 1.25); });
@@ -126,6 +133,9 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
 TReportPreview::~TReportPreview()
 {
     stopReading();
+    // The statements of the last page end on their own; the connection they use is theirs.
+    if (m_lastReader)
+        m_lastReader->wait();
 }
 
 int TReportPreview::pageCount() const
@@ -138,14 +148,24 @@ bool TReportPreview::counted() const
     return !m_run || m_renderer.paginated();
 }
 
+int TReportPreview::totalPages() const
+{
+    if (counted())
+        return pageCount();
+    return m_last ? m_last->pageCount() : 0;
+}
+
 void TReportPreview::setCurrentPage(int page)
 {
-    if (!counted() && page > pageCount()) {
+    const int total = totalPages();
+    if (total > 0)
+        page = qMin(page, total);
+    if (!counted() && page > pageCount() && page != total) {
         m_wanted = page;
         return;
     }
     m_wanted = 0;
-    page = qBound(1, page, qMax(1, pageCount()));
+    page = qBound(1, page, qMax(1, qMax(pageCount(), total)));
     if (page == m_page)
         return;
     m_page = page;
@@ -154,20 +174,60 @@ void TReportPreview::setCurrentPage(int page)
 
 void TReportPreview::showLastPage()
 {
+    if (counted() || m_last) {
+        setCurrentPage(totalPages());
+        return;
+    }
+    m_wanted = -1;
+    findLastPage();
+}
+
+void TReportPreview::findLastPage()
+{
+    if (m_lastPage || !m_run || m_run->cancelled())
+        return;
+    m_lastPage = std::make_unique<TReportLastPage>(*m_run, m_pass->rowsPerPageAtMost());
+    if (!m_lastPage->possible())
+        return;
+    m_lastReader = QThread::create([page = m_lastPage.get()] { page->read(); });
+    m_lastReader->setParent(this);
+    connect(m_lastReader, &QThread::finished, this,
+            [this] { TEventGuard::run([this] { lastPageFound(); }); });
+    m_state->setVisible(true);
+    m_lastReader->start();
+}
+
+void TReportPreview::lastPageFound()
+{
+    m_lastReader->deleteLater();
+    m_lastReader = nullptr;
+    m_state->setVisible(false);
+    // A count ended first has the page already.
     if (counted())
-        setCurrentPage(pageCount());
-    else
-        m_wanted = -1;
+        return;
+    auto last = std::make_unique<TReportRenderer>(m_renderer.definition(), m_renderer.params(),
+                                                  m_renderer.printedAt());
+    if (!m_lastPage->layout(*last))
+        return;
+    m_last = std::move(last);
+    updateTotal();
+    if (m_wanted < 0) {
+        m_wanted = 0;
+        m_page = m_last->pageCount();
+        showPage();
+    }
 }
 
 void TReportPreview::readOn()
 {
-    const bool over = m_pass->continuePass(*m_run, m_wanted ? waitingSliceMs : sliceMs);
+    const bool over =
+        m_pass->continuePass(*m_run, m_wanted && !m_lastReader ? waitingSliceMs : sliceMs);
     updateTotal();
     if (over) {
         m_reader->stop();
         if (!counted())
             return;
+        m_last.reset();
         // The page on screen is drawn again with its total.
         const int wanted = m_wanted;
         m_wanted = 0;
@@ -207,9 +267,9 @@ bool TReportPreview::countPages()
 void TReportPreview::updateTotal()
 {
     const QSignalBlocker block(m_pageBox);
-    if (counted()) {
-        m_pageBox->setRange(1, qMax(1, pageCount()));
-        m_pageTotal->setText(QStringLiteral(" de %1 ").arg(pageCount()));
+    if (totalPages() > 0) {
+        m_pageBox->setRange(1, totalPages());
+        m_pageTotal->setText(QStringLiteral(" de %1 ").arg(totalPages()));
     } else {
         m_pageBox->setRange(1, uncountedMaximum);
         m_pageTotal->setText(QStringLiteral(" de … "));
@@ -262,7 +322,9 @@ void TReportPreview::showPage()
         m_zoom = qMax(0.2, room / (m_renderer.pageSize().width() / 72.0 * screenDpi));
     }
     const qreal ratio = devicePixelRatioF();
-    QImage image = m_renderer.pageImage(m_page, screenDpi * m_zoom * ratio);
+    const TReportRenderer& renderer =
+        m_last && !counted() && m_page == m_last->pageCount() ? *m_last : m_renderer;
+    QImage image = renderer.pageImage(m_page, screenDpi * m_zoom * ratio);
     image.setDevicePixelRatio(ratio);
     m_image->setPixmap(QPixmap::fromImage(image));
     const QSignalBlocker block(m_pageBox);

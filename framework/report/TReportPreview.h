@@ -4,8 +4,12 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 
+class QAction;
 class QLabel;
+class QThread;
+class TReportLastPage;
 class QScrollArea;
 class QSpinBox;
 class QTimer;
@@ -16,7 +20,9 @@ class TReportRun;
 // shown (first, previous, next, last, go to page, zoom, fit width), so a report of
 // thirty thousand pages opens as fast as one of a page. Given the run, it opens as soon
 // as page 1 is laid out and reads on from the event loop in short slices, the total
-// reading "de …" until it is known; closing it stops the read. Print and export hand
+// reading "de …" until it is known; closing it stops the read. The last page asked for
+// before then is worked out beside the read, on a connection of its own
+// (TReportLastPage), and shown as soon as it is, the read going on. Print and export hand
 // over to the handlers, which run inside the event guard once every page is laid out.
 class FW_EXPORT TReportPreview : public QDialog
 {
@@ -33,9 +39,13 @@ public:
     int pageCount() const;
     bool counted() const;
     int currentPage() const { return m_page; }
-    // A page not laid out yet is shown once it is; the last page waits for the count.
+    // The final page count: once counted, or once the last page was worked out; else 0.
+    int totalPages() const;
+    // A page not laid out yet is shown once it is.
     void setCurrentPage(int page);
     void showLastPage();
+    // The last page is being worked out ahead of the count.
+    bool findingLastPage() const { return m_lastReader != nullptr; }
     // 1.0 is the page at its printed size on this screen.
     double zoom() const { return m_zoom; }
     void setZoom(double zoom);
@@ -62,6 +72,8 @@ private:
     void readOn();
     void updateTotal();
     void stopReading();
+    void findLastPage();
+    void lastPageFound();
 
     const TReportRenderer& m_renderer;
     TReportRenderer* m_pass;
@@ -71,6 +83,11 @@ private:
     QLabel* m_image;
     QSpinBox* m_pageBox;
     QLabel* m_pageTotal;
+    QAction* m_state;
+    std::unique_ptr<TReportLastPage> m_lastPage;
+    // The last page, laid out ahead of the count; until then only it can be drawn.
+    std::unique_ptr<TReportRenderer> m_last;
+    QThread* m_lastReader = nullptr;
     int m_page = 1;
     int m_shownPage = 0;
     int m_fittedWidth = 0;

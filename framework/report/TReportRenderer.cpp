@@ -37,8 +37,10 @@ QString progressText(int page, int pages)
 
 } // namespace
 
-TReportRenderer::TReportRenderer(const TReportDefinition& definition, const TParams& params)
-    : m_definition(definition), m_params(params), m_printedAt(QDateTime::currentDateTime())
+TReportRenderer::TReportRenderer(const TReportDefinition& definition, const TParams& params,
+                                 const QDateTime& printedAt)
+    : m_definition(definition), m_params(params),
+      m_printedAt(printedAt.isValid() ? printedAt : QDateTime::currentDateTime())
 {
 }
 
@@ -137,17 +139,22 @@ void TReportRenderer::sumsBand(const QString& caption, qint64 count,
 
 void TReportRenderer::beginPass(TReportRun& run)
 {
-    const TReportDefinition& d = m_definition;
     run.checkColumns();
-    m_layout = std::make_unique<TReportLayout>(d, filterText(), m_printedAt);
+    beginPass([&run](const QString& field) { return run.column(field); });
     m_layout->setPageStarted([&run](int page) {
         run.progress(QStringLiteral("Preparando página %1…").arg(page), page, 0);
     });
+}
+
+void TReportRenderer::beginPass(const std::function<int(const QString&)>& column)
+{
+    const TReportDefinition& d = m_definition;
+    m_layout = std::make_unique<TReportLayout>(d, filterText(), m_printedAt);
     m_pass = std::make_unique<Pass>();
     Pass& p = *m_pass;
     p.columns = d.Columns();
     for (const auto& c : p.columns) {
-        p.index.push_back(run.column(c.field));
+        p.index.push_back(column(c.field));
         p.formats.emplace_back(c);
     }
     p.totals = d.TotalsBy();
@@ -156,9 +163,9 @@ void TReportRenderer::beginPass(TReportRun& run)
             continue;
         Pass::Level level;
         level.group = g;
-        level.index = run.column(g.field);
+        level.index = column(g.field);
         for (const QString& f : g.textFields)
-            level.textIndex.push_back(run.column(f));
+            level.textIndex.push_back(column(f));
         for (const int c : m_layout->sumColumns())
             level.shows.push_back(g.sums.isEmpty() ||
                                   g.sums.contains(p.columns[c].field, Qt::CaseInsensitive));
@@ -204,6 +211,29 @@ bool TReportRenderer::paginated() const
     return m_layout && m_layout->finished();
 }
 
+QByteArray TReportRenderer::groupText(size_t level, const TRowSource::Row& row) const
+{
+    const Pass::Level& opened = m_pass->levels[level];
+    QStringList parts;
+    for (size_t g = 0; g < opened.textIndex.size(); ++g) {
+        const QString part = formatValue(row[size_t(opened.textIndex[g])],
+                                         opened.group.textColumns[qsizetype(g)].format);
+        if (!part.isEmpty())
+            parts << part;
+    }
+    const QString text = parts.join(QStringLiteral(" - "));
+    return TReportText::encode(opened.group.caption.isEmpty() ? text
+                                                              : opened.group.caption + u' ' + text);
+}
+
+void TReportRenderer::layRow(const TRowSource::Row& row)
+{
+    Pass& p = *m_pass;
+    for (size_t c = 0; c < p.cells.size(); ++c)
+        p.formats[c].format(row[size_t(p.index[c])], p.cells[c]);
+    m_layout->row(p.cells);
+}
+
 bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
 {
     if (!m_pass || m_pass->over)
@@ -221,23 +251,12 @@ bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
             for (size_t inner = l; inner < p.levels.size(); ++inner) {
                 Pass::Level& opened = p.levels[inner];
                 opened.key = (*row)[size_t(opened.index)];
-                QStringList parts;
-                for (size_t g = 0; g < opened.textIndex.size(); ++g) {
-                    const QString part = formatValue((*row)[size_t(opened.textIndex[g])],
-                                                     opened.group.textColumns[qsizetype(g)].format);
-                    if (!part.isEmpty())
-                        parts << part;
-                }
-                const QString text = parts.join(QStringLiteral(" - "));
-                m_layout->group(TReportText::encode(
-                    opened.group.caption.isEmpty() ? text : opened.group.caption + u' ' + text));
+                m_layout->group(groupText(inner, *row));
                 opened.open = true;
             }
             break;
         }
-        for (size_t c = 0; c < p.cells.size(); ++c)
-            p.formats[c].format((*row)[size_t(p.index[c])], p.cells[c]);
-        m_layout->row(p.cells);
+        layRow(*row);
         for (size_t t = 0; t < sumColumns.size(); ++t) {
             const qint64 cents = toCents((*row)[size_t(p.index[size_t(sumColumns[t])])]);
             for (Pass::Level& level : p.levels)
@@ -252,16 +271,98 @@ bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
     p.over = true;
     if (run.cancelled())
         return true;
+    finishPass(run.rowsRead());
+    return true;
+}
 
-    if (run.rowsRead() == 0)
+void TReportRenderer::finishPass(qint64 rows)
+{
+    Pass& p = *m_pass;
+    p.over = true;
+    if (rows == 0)
         m_layout->message(
             TReportText::encode(QStringLiteral("Não há dados para o filtro informado.")));
     closeLevels(0);
     if (m_definition.HasTotals())
-        sumsBand(p.totals.caption, run.rowsRead(), p.reportSums, true);
+        sumsBand(p.totals.caption, rows, p.reportSums, true);
     m_layout->finish();
     m_layout->setPageStarted({});
+}
+
+int TReportRenderer::rowsPerPageAtMost() const
+{
+    return m_layout ? m_layout->rowsPerPageAtMost() : 0;
+}
+
+bool TReportRenderer::paginate(const std::vector<Span>& spans,
+                               const std::vector<TRowSource::Row>& lastRows,
+                               const QStringList& columns)
+{
+    const auto column = [&](const QString& field) {
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            if (columns[c].compare(field, Qt::CaseInsensitive) == 0)
+                return int(c);
+        throw EFrameworkError(QStringLiteral("Relatório '%1': a consulta não traz a coluna '%2'.")
+                                  .arg(m_definition.Name(), field));
+    };
+    qint64 total = 0;
+    for (const Span& span : spans)
+        total += span.rows;
+    // Where the last page begins follows from the sizes alone; then the same layout again,
+    // with the texts of the rows from there on.
+    beginPass(column);
+    const qint64 lastPageFrom = layOutSpans(spans, total, nullptr);
+    if (total - lastPageFrom > qint64(lastRows.size())) {
+        m_layout.reset();
+        m_pass.reset();
+        return false;
+    }
+    beginPass(column);
+    layOutSpans(spans, total, &lastRows);
     return true;
+}
+
+qint64 TReportRenderer::layOutSpans(const std::vector<Span>& spans, qint64 total,
+                                    const std::vector<TRowSource::Row>* lastRows)
+{
+    Pass& p = *m_pass;
+    qint64 at = 0, lastPageFrom = 0;
+    m_layout->setPageStarted([&](int) { lastPageFrom = at; });
+    const qint64 textsFrom = lastRows ? total - qint64(lastRows->size()) : total;
+    const auto rowAt = [&](qint64 i) -> const TRowSource::Row& {
+        return (*lastRows)[size_t(i - textsFrom)];
+    };
+    for (size_t s = 0; s < spans.size(); ++s) {
+        const Span& span = spans[s];
+        const size_t first = span.opensOuter || p.levels.empty() ? 0 : p.levels.size() - 1;
+        closeLevels(first);
+        for (size_t l = first; l < p.levels.size(); ++l) {
+            qint64 end = at + span.rows;
+            if (l + 1 < p.levels.size())
+                for (size_t next = s + 1; next < spans.size() && !spans[next].opensOuter; ++next)
+                    end += spans[next].rows;
+            // A group before the rows read shows on no page drawn; every row of a group
+            // carries the same texts.
+            m_layout->group(end > textsFrom ? groupText(l, rowAt(qMax(at, textsFrom)))
+                                            : QByteArray(""));
+            p.levels[l].open = true;
+        }
+        for (size_t t = 0; t < p.reportSums.size() && t < span.sums.size(); ++t) {
+            for (Pass::Level& level : p.levels)
+                level.sums[t] += span.sums[t];
+            p.reportSums[t] += span.sums[t];
+        }
+        for (Pass::Level& level : p.levels)
+            level.count += span.rows;
+        for (qint64 i = 0; i < span.rows; ++i, ++at) {
+            if (at >= textsFrom)
+                layRow(rowAt(at));
+            else
+                m_layout->skipRow();
+        }
+    }
+    finishPass(total);
+    return lastPageFrom;
 }
 
 int TReportRenderer::pageCount() const

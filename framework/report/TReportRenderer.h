@@ -3,10 +3,12 @@
 #include "FrameworkExport.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
+#include "TRowSource.h"
 
 #include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,8 +25,25 @@ class TReportRun;
 class FW_EXPORT TReportRenderer
 {
 public:
-    TReportRenderer(const TReportDefinition& definition, const TParams& params);
+    // printedAt stamps every page; invalid: now.
+    TReportRenderer(const TReportDefinition& definition, const TParams& params,
+                    const QDateTime& printedAt = {});
     ~TReportRenderer();
+
+    const TReportDefinition& definition() const { return m_definition; }
+    const TParams& params() const { return m_params; }
+    QDateTime printedAt() const { return m_printedAt; }
+
+    // A run of rows with the same group values, in the report's order: an innermost group
+    // of a grouped report, or every row of a report without groups.
+    struct Span
+    {
+        qint64 rows = 0;
+        // It begins a new outer group as well (always so with one group level).
+        bool opensOuter = true;
+        // The summed columns' cents, in the order of the totals' fields.
+        std::vector<qint64> sums;
+    };
 
     // Reads every row of the run and lays the pages out, drawing nothing. False when the
     // run was cancelled on the way.
@@ -35,6 +54,13 @@ public:
     // Reads on for about budgetMs (all, when negative); true once every row is read or
     // the run was cancelled.
     bool continuePass(TReportRun& run, int budgetMs);
+    // Lays every page out from the spans alone and draws the texts of the last page only:
+    // lastRows are the final rows of the report, in order, in a result with those columns.
+    // False, and nothing laid out, when they do not reach back to the last page's first row.
+    bool paginate(const std::vector<Span>& spans, const std::vector<TRowSource::Row>& lastRows,
+                  const QStringList& columns);
+    // More rows than a page ever holds; needs a pass begun.
+    int rowsPerPageAtMost() const;
     // Every page laid out: the page count is final.
     bool paginated() const;
     // The pages laid out so far.
@@ -63,6 +89,13 @@ private:
     struct Pass;
 
     void beginPass(TReportRun& run);
+    void beginPass(const std::function<int(const QString&)>& column);
+    QByteArray groupText(size_t level, const TRowSource::Row& row) const;
+    void layRow(const TRowSource::Row& row);
+    void finishPass(qint64 rows);
+    // Returns the rows laid out before the last page began.
+    qint64 layOutSpans(const std::vector<Span>& spans, qint64 total,
+                       const std::vector<TRowSource::Row>* lastRows);
     void sumsBand(const QString& caption, qint64 count, const std::vector<qint64>& sums, bool grand,
                   const std::vector<bool>& shows = {});
     // Closes the group levels from the innermost up to first, with their footers.

@@ -29,6 +29,7 @@ public:
     bool start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams);
 
     const TReportDefinition& definition() const { return m_definition; }
+    const TADOIBQuery* query() const { return m_query; }
     const TParams& params() const { return m_params; }
     // The result column of that field; a missing one is an error naming the report.
     int column(const QString& field) const;

@@ -6,11 +6,11 @@
 #include <QUuid>
 #include <stdexcept>
 
-TestDatabase::TestDatabase(const QStringList& statements)
+TestDatabase::TestDatabase(const QStringList& statements, const QString& file)
     : m_name(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    db.setDatabaseName(QStringLiteral(":memory:"));
+    db.setDatabaseName(file.isEmpty() ? QStringLiteral(":memory:") : file);
     if (!db.open())
         throw std::runtime_error(db.lastError().text().toStdString());
     for (const QString& sql : statements) {

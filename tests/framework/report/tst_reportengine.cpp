@@ -2,6 +2,7 @@
 #include "ReportFixture.h"
 #include "TADOIBQuery.h"
 #include "TReportDesignerDialog.h"
+#include "TReportLastPage.h"
 #include "TReportPreview.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
@@ -119,6 +120,47 @@ template <typename T> void whenShown(const std::function<void(T*)>& check)
 QDate day(int month, int d)
 {
     return QDate(2024, month, d);
+}
+
+QString pageText(const TReportRenderer& renderer, int page)
+{
+    TextDevice device;
+    QPainter painter(&device);
+    renderer.drawPage(page, &painter, 1.0);
+    painter.end();
+    return device.text();
+}
+
+// The shipped listing changed into the shapes the last page's shortcut meets.
+TReportDefinition listingShaped(const QString& shape)
+{
+    TReportDefinition d = ReportFixture::shipped(ReportFixture::listagem());
+    TReportDefinition::Group group = d.GroupBy();
+    if (shape == QLatin1String("no group")) {
+        d.setGroupBy({});
+    } else if (shape == QLatin1String("two levels")) {
+        TReportDefinition::Group branch;
+        branch.field = QStringLiteral("CDFILIAL");
+        branch.caption = QStringLiteral("Filial:");
+        branch.textFields = {QStringLiteral("CDFILIAL")};
+        branch.textColumns = {d.Columns().at(2)};
+        branch.footer = QStringLiteral("Total da filial");
+        branch.sums = {QStringLiteral("VLDOCUMENTO")};
+        d.setSubGroup(branch);
+        d.setSort({QStringLiteral("DTENTRADA DESC"), QStringLiteral("IDENTRSAIDOP"),
+                   QStringLiteral("NRDOCUMENTO")});
+    } else if (shape == QLatin1String("text varies in its group")) {
+        group.textFields << QStringLiteral("NMCLIFOR");
+        group.textColumns << d.Columns().at(10);
+        d.setGroupBy(group);
+    } else if (shape == QLatin1String("no ORDER BY")) {
+        for (const bool ib : {false, true}) {
+            QStringList sql = d.QueryFor(ib);
+            sql = sql.mid(0, sql.indexOf(QStringLiteral("ORDER BY")));
+            ib ? d.setSQL_IB(sql) : d.setSQL(sql);
+        }
+    }
+    return d;
 }
 
 } // namespace
@@ -350,6 +392,68 @@ private Q_SLOTS:
         const QList<QStringList> words = pageWords(pdfText);
         QCOMPARE(pageWords(printerText), words);
         QCOMPARE(pageWords(previewText), words);
+    }
+
+    // The last page laid out from the groups' sizes and the final rows alone is the page
+    // the count of every row lays out, or the shortcut declines.
+    void lastPageFromTheGroupsEqualsTheCount_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<Filter>("filter");
+        QTest::addColumn<bool>("shortcut");
+        Filter all;
+        all.inicio = day(1, 1);
+        all.fim = day(12, 31);
+        Filter company = all;
+        company.empresa = TDemoData::branch(TDemoData::Scale(), 1, 0).company;
+        company.direcao = QStringLiteral("S");
+        Filter none = all;
+        none.empresa = QStringLiteral("99");
+        const QString listagem = ReportFixture::listagem();
+        QTest::newRow("listing") << listagem << QString() << all << true;
+        QTest::newRow("listing, company, S") << listagem << QString() << company << true;
+        QTest::newRow("listing, nothing") << listagem << QString() << none << true;
+        QTest::newRow("no group") << listagem << "no group" << all << true;
+        QTest::newRow("no group, nothing") << listagem << "no group" << none << true;
+        QTest::newRow("two levels, sorted") << listagem << "two levels" << all << true;
+        QTest::newRow("withholdings") << ReportFixture::retencoes() << QString() << all << true;
+        QTest::newRow("ordered by an expression")
+            << QStringLiteral("Resumo Mensal por Tipo de Operação") << QString() << all << false;
+        QTest::newRow("text varies in its group")
+            << listagem << "text varies in its group" << all << false;
+        QTest::newRow("no ORDER BY") << listagem << "no ORDER BY" << all << false;
+    }
+    void lastPageFromTheGroupsEqualsTheCount()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(QString, report);
+        QFETCH(QString, shape);
+        QFETCH(Filter, filter);
+        QFETCH(bool, shortcut);
+        dtmDBGeral = module;
+        const TReportDefinition definition =
+            shape.isEmpty() ? ReportFixture::shipped(report) : listingShaped(shape);
+        QVERIFY(!definition.Name().isEmpty());
+
+        TADOIBQuery query;
+        TReportRun run(definition, &query);
+        QVERIFY(run.start([filter](TParams& params, bool&) { filter.fill(params); }));
+        TReportRenderer counted(run.definition(), run.params());
+        QVERIFY(counted.paginate(run));
+        TReportLastPage last(run, counted.rowsPerPageAtMost());
+        TReportRenderer ahead(run.definition(), run.params(), counted.printedAt());
+        QCOMPARE(last.possible() && last.read() && last.layout(ahead), shortcut);
+        if (!shortcut)
+            return;
+        const int pages = counted.pageCount();
+        QCOMPARE(ahead.pageCount(), pages);
+        const QString text = pageText(counted, pages);
+        QVERIFY2(text.contains(QStringLiteral("Página %1 de %1").arg(pages)), qPrintable(text));
+        QCOMPARE(pageText(ahead, pages), text);
+        if (QTest::currentDataTag() == QLatin1String("listing"))
+            QVERIFY2(pages > 3 && text.contains(QStringLiteral("(continuação)")),
+                     "the last page continues a group begun before it");
     }
 
     void cancelLeavesNoFileAndTheConnectionWorks_data()

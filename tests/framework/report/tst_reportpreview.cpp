@@ -3,7 +3,9 @@
 #include "TReportDesignerDialog.h"
 #include "TReportPreview.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,7 +50,10 @@ class tst_ReportPreview : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_db = std::make_unique<TestDatabase>(schema());
+        // In a file: the last page is worked out on a connection of its own.
+        const QString file = m_dir.filePath(QStringLiteral("preview.sqlite"));
+        QFile::remove(file);
+        m_db = std::make_unique<TestDatabase>(schema(), file);
         // Enough rows of company 01 that they take longer to count than the preview to open.
         QSqlQuery q(QSqlDatabase::database(m_db->connectionName()));
         QVERIFY(q.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i "
@@ -90,6 +95,40 @@ private Q_SLOTS:
         designer.ExportPdf(shipped(listagem()), m_dir.filePath("depois.pdf"));
         QCOMPARE(designer.PageCount(), 1);
         QVERIFY(pdfText(m_dir.filePath("depois.pdf")).contains("Total geral - Documentos: 1"));
+    }
+
+    void lastPageShownBeforeTheCount()
+    {
+        TReportDesignerDialog designer;
+        run(designer, Filter());
+        int last = 0;
+        bool early = false, finding = false, stillFinding = true;
+        QString shownTotal;
+        whenShown([&](TReportPreview* preview) {
+            const auto state = [preview] {
+                return preview->findChild<QAction*>("actEstado")->isVisible();
+            };
+            connect(preview, &TReportPreview::pageShown, preview, [&, preview, state](int page) {
+                if (last || page != preview->totalPages())
+                    return;
+                last = page;
+                early = !preview->counted();
+                stillFinding = state();
+                shownTotal = total(preview);
+                preview->reject();
+            });
+            preview->showLastPage();
+            finding = state();
+        });
+        designer.Preview(shipped(listagem()));
+        QVERIFY(early);
+        QVERIFY(finding);
+        QVERIFY(!stillFinding);
+
+        designer.ExportPdf(shipped(listagem()), m_dir.filePath("contadas.pdf"));
+        QVERIFY(designer.PageCount() > 1);
+        QCOMPARE(last, designer.PageCount());
+        QCOMPARE(shownTotal, QString("de %1").arg(last));
     }
 
     void lastPageWaitsForTheCount()

@@ -1,0 +1,318 @@
+#include "TReportLastPage.h"
+
+#include "EFrameworkError.h"
+#include "TADOIBQuery.h"
+#include "TDBConnection.h"
+#include "TReportRun.h"
+#include "TSqlText.h"
+
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+const QString limitName = QStringLiteral("FIS_LINHAS");
+
+bool isNamePart(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+bool isIdentifier(const QString& name)
+{
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_$]*$"));
+    return re.match(name).hasMatch();
+}
+
+// The query's own ORDER BY, outside brackets, quotes and comments: where it begins and
+// where its items do; false when there is none.
+bool findOrderBy(const QString& sql, qsizetype& begin, qsizetype& items)
+{
+    static const QRegularExpression orderBy(QStringLiteral("ORDER\\s+BY\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    begin = -1;
+    int depth = 0;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql.at(i);
+        if (c == u'\'' || c == u'"') {
+            qsizetype end = i + 1;
+            while (end < n && (sql.at(end) != c || (end + 1 < n && sql.at(end + 1) == c)))
+                end += sql.at(end) == c ? 2 : 1;
+            i = end + 1;
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            while (i < n && sql.at(i) != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = close < 0 ? n : close + 2;
+        } else {
+            if (c == u'(')
+                ++depth;
+            else if (c == u')')
+                --depth;
+            else if (depth == 0 && (i == 0 || !isNamePart(sql.at(i - 1)))) {
+                const QRegularExpressionMatch m =
+                    orderBy.match(sql, i, QRegularExpression::NormalMatch,
+                                  QRegularExpression::AnchorAtOffsetMatchOption);
+                if (m.hasMatch()) {
+                    begin = i;
+                    items = m.capturedEnd();
+                    i = items;
+                    continue;
+                }
+            }
+            ++i;
+        }
+    }
+    return begin >= 0;
+}
+
+QString field(const QString& name)
+{
+    return QStringLiteral("Q.") + name;
+}
+
+} // namespace
+
+TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
+    : m_params(run.params()), m_pageRows(pageRows)
+{
+    const TADOIBQuery* query = run.query();
+    const TDBConnection* connection = query->DataBase() && query->DataBase()->isInterBase()
+                                          ? query->DataBase()
+                                      : query->ADOConnection() ? query->ADOConnection()
+                                                               : query->DataBase();
+    const TDialect dialect = query->dialect();
+    if (!connection || pageRows <= 0 ||
+        (dialect != TDialect::Default && dialect != TDialect::InterBase))
+        return;
+    m_connection = connection->connectionName();
+
+    QString sql = query->activeText().trimmed();
+    while (sql.endsWith(u';'))
+        sql = sql.chopped(1).trimmed();
+    qsizetype orderAt = 0, itemsAt = 0;
+    if (TSqlText::parameterNames(sql).contains(limitName, Qt::CaseInsensitive) ||
+        !findOrderBy(sql, orderAt, itemsAt))
+        return;
+    const QString body = sql.left(orderAt);
+    // Which rows these keep depends on the order the aggregate leaves out.
+    static const QRegularExpression limited(
+        QStringLiteral("^\\s*SELECT\\s+(FIRST|SKIP|TOP|DISTINCT\\s+ON)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (limited.match(body).hasMatch())
+        return;
+
+    // Plain columns only: anything after them (a limit, NULLS FIRST) is refused.
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*((?:[A-Za-z_][A-Za-z0-9_$]*\\.)?([A-Za-z_][A-Za-z0-9_$]*))"
+                       "(?:\\s+(ASC|DESC))?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList names, directions, reversed;
+    for (const QString& part : sql.mid(itemsAt).split(u',')) {
+        const QRegularExpressionMatch m = item.match(part);
+        if (!m.hasMatch())
+            return;
+        const bool descending = m.captured(3).compare(u"DESC", Qt::CaseInsensitive) == 0;
+        names << m.captured(2);
+        directions << (descending ? QStringLiteral(" DESC") : QString());
+        reversed << m.captured(1) + (descending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+    }
+
+    const TReportDefinition& d = run.definition();
+    QList<TReportDefinition::Group> levels;
+    if (d.HasGroup())
+        levels << d.GroupBy();
+    if (d.HasSubGroup())
+        levels << d.SubGroup();
+    if (levels.size() > names.size())
+        return;
+    QStringList keys, order;
+    for (qsizetype l = 0; l < levels.size(); ++l) {
+        if (!isIdentifier(levels[l].field) ||
+            names[l].compare(levels[l].field, Qt::CaseInsensitive) != 0)
+            return;
+        keys << field(levels[l].field);
+        order << field(levels[l].field) + directions[l];
+    }
+    QStringList select = keys;
+    select << QStringLiteral("COUNT(*)");
+    for (const TReportDefinition::Group& g : levels) {
+        int checked = 0;
+        for (const QString& f : g.textFields) {
+            if (!isIdentifier(f))
+                return;
+            if (f.compare(g.field, Qt::CaseInsensitive) == 0)
+                continue;
+            select << QStringLiteral("MIN(%1)").arg(field(f))
+                   << QStringLiteral("MAX(%1)").arg(field(f))
+                   << QStringLiteral("COUNT(%1)").arg(field(f));
+            ++checked;
+        }
+        m_checked.push_back(checked);
+    }
+    // Summed as the layout sums: each row's value rounded to cents, the totals' fields
+    // that are columns, in the totals' order.
+    const QString cents = dialect == TDialect::InterBase
+                              ? QStringLiteral("SUM(CAST(ROUND(%1 * 100, 0) AS BIGINT))")
+                              : QStringLiteral("SUM(CAST(ROUND(%1 * 100) AS BIGINT))");
+    for (const QString& f : d.TotalsBy().fields)
+        for (const TReportDefinition::Column& c : d.Columns())
+            if (c.field.compare(f, Qt::CaseInsensitive) == 0) {
+                if (!isIdentifier(c.field))
+                    return;
+                select << cents.arg(field(c.field));
+                ++m_sums;
+            }
+    m_levels = int(levels.size());
+    m_lastRowsText =
+        body + QStringLiteral(" ORDER BY ") + reversed.join(QStringLiteral(", ")) +
+        (dialect == TDialect::InterBase ? QStringLiteral(" ROWS :") : QStringLiteral(" LIMIT :")) +
+        limitName;
+    m_groupsText = QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) +
+                   QStringLiteral(" FROM (\n") + body + QStringLiteral("\n) Q");
+    if (!keys.isEmpty())
+        m_groupsText += QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
+                        QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+}
+
+bool TReportLastPage::read()
+{
+    m_read = false;
+    m_spans.clear();
+    m_rows.clear();
+    m_columns.clear();
+    if (!possible())
+        return false;
+    static std::atomic<int> serial{0};
+    const QString name = QStringLiteral("fis-ultima-pagina-%1").arg(++serial);
+    try {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(m_connection, name);
+        if (db.open()) {
+            // The product only reads, on every connection it opens.
+            const bool readOnly =
+                db.driverName() != QLatin1String("QPSQL") ||
+                QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
+            // The aggregate visits the table in index order: mapped, its pages cost no copy.
+            if (db.driverName() == QLatin1String("QSQLITE"))
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
+            if (readOnly) {
+                TDBConnection connection(name);
+                m_read = readOn(&connection);
+            }
+            db.close();
+        }
+    } catch (...) {
+        // Any failure leaves the pages to the count.
+        m_read = false;
+    }
+    QSqlDatabase::removeDatabase(name);
+    return m_read;
+}
+
+bool TReportLastPage::readOn(TDBConnection* connection)
+{
+    TADOIBQuery query;
+    query.setADOConnection(connection);
+    query.setDataBase(connection);
+    query.setTransaction(connection);
+    query.setParamCheck(false);
+    query.setDescription(QStringLiteral("última página"));
+    const auto rowsOf = [&](const QString& text, std::vector<TRowSource::Row>& rows) {
+        query.Close();
+        query.setSQL({text});
+        query.setSQL_IB({text});
+        const QStringList names = TSqlText::parameterNames(text);
+        query.Params().Rebuild(names);
+        for (const QString& name : names) {
+            const TParam* p = m_params.FindParam(name);
+            if (name.compare(limitName, Qt::CaseInsensitive) == 0)
+                query.ParamByName(name).SetAsVariant(qint64(m_pageRows));
+            else if (p)
+                query.ParamByName(name).SetAsVariant(p->Value());
+            else
+                return false;
+        }
+        query.Open();
+        m_columns = query.Query()->columnNames();
+        std::vector<TRowSource::Row> batch;
+        for (;;) {
+            query.Query()->readForward(TADOIBDataSet::BatchSize, batch);
+            if (batch.empty())
+                break;
+            std::move(batch.begin(), batch.end(), std::back_inserter(rows));
+        }
+        query.Close();
+        return true;
+    };
+    std::vector<TRowSource::Row> groups;
+    if (!rowsOf(m_groupsText, groups) || !takeGroups(groups) || !rowsOf(m_lastRowsText, m_rows))
+        return false;
+    std::reverse(m_rows.begin(), m_rows.end());
+    qint64 total = 0;
+    for (const TReportRenderer::Span& s : m_spans)
+        total += s.rows;
+    // The two answers agree on the rows there are.
+    return qint64(m_rows.size()) == qMin(total, qint64(m_pageRows));
+}
+
+bool TReportLastPage::takeGroups(const std::vector<TRowSource::Row>& rows)
+{
+    const size_t levels = size_t(m_levels);
+    size_t width = levels + 1 + size_t(m_sums);
+    for (const int checked : m_checked)
+        width += 3 * size_t(checked);
+    if (levels == 0 && rows.size() != 1)
+        return false;
+    const TRowSource::Row* previous = nullptr;
+    for (const TRowSource::Row& row : rows) {
+        if (row.size() != width)
+            return false;
+        TReportRenderer::Span span;
+        span.rows = row[levels].toLongLong();
+        if (span.rows <= 0 && levels > 0)
+            return false;
+        span.opensOuter = !previous || levels < 2 || !(row[0] == (*previous)[0]);
+        if (previous && levels > 0 &&
+            std::equal(row.begin(), row.begin() + qsizetype(levels), previous->begin()))
+            return false;
+        size_t at = levels + 1;
+        for (size_t l = 0; l < levels; ++l)
+            for (int t = 0; t < m_checked[l]; ++t, at += 3) {
+                // A text must be the same on every row of its group, null on all or none.
+                const qint64 present = row[at + 2].toLongLong();
+                if ((present != 0 && present != span.rows) || !(row[at] == row[at + 1]))
+                    return false;
+                // An outer group spanning several inner ones keeps its text across them.
+                if (l == 0 && !span.opensOuter &&
+                    (((*previous)[at + 2].toLongLong() != 0) != (present != 0) ||
+                     !(row[at] == (*previous)[at])))
+                    return false;
+            }
+        for (int s = 0; s < m_sums; ++s, ++at) {
+            bool ok = true;
+            span.sums.push_back(row[at].isNull() ? 0 : row[at].toLongLong(&ok));
+            if (!ok)
+                return false;
+        }
+        if (span.rows > 0)
+            m_spans.push_back(std::move(span));
+        previous = &row;
+    }
+    return true;
+}
+
+bool TReportLastPage::layout(TReportRenderer& renderer) const
+{
+    if (!m_read)
+        return false;
+    try {
+        return renderer.paginate(m_spans, m_rows, m_columns);
+    } catch (const EFrameworkError&) {
+        return false;
+    }
+}

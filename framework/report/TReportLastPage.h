@@ -1,0 +1,59 @@
+#pragma once
+
+#include "FrameworkExport.h"
+#include "TDialect.h"
+#include "TParams.h"
+#include "TReportRenderer.h"
+
+#include <QString>
+#include <vector>
+
+class TDBConnection;
+class TReportRun;
+
+// The last page of a report laid out without reading every row. The database counts and
+// sums the rows of each group (an aggregate over the report's own query, its parameters
+// bound alike), the page breaks follow from those sizes, and only the rows that end the
+// report are read, its order reversed, a page of them at most. What the shortcut cannot
+// follow exactly is refused, and the caller counts the pages the long way: a query not
+// ordered by plain columns led by the groups' fields, one with a limit of its own, a
+// group text that is not the same on every row of its group.
+class FW_EXPORT TReportLastPage
+{
+public:
+    // Writes the statements for the run's query on its database; pageRows is more rows
+    // than a page holds (TReportRenderer::rowsPerPageAtMost).
+    TReportLastPage(const TReportRun& run, int pageRows);
+
+    // False when the query is refused before anything runs.
+    bool possible() const { return !m_groupsText.isEmpty(); }
+    // Runs the statements on a connection of its own, a copy of the run's opened in the
+    // calling thread and closed again, so that a read in progress on the run's is left
+    // alone. False when refused or when the database failed.
+    bool read();
+    // Lays renderer's pages out from what was read; only the last one has its texts.
+    // False when refused.
+    bool layout(TReportRenderer& renderer) const;
+
+    QString groupsText() const { return m_groupsText; }
+    QString lastRowsText() const { return m_lastRowsText; }
+
+private:
+    bool readOn(TDBConnection* connection);
+    bool takeGroups(const std::vector<TRowSource::Row>& rows);
+
+    QString m_connection;
+    TParams m_params;
+    int m_pageRows;
+    int m_levels = 0;
+    // Per group level, the number of its text fields checked by the groups' statement.
+    std::vector<int> m_checked;
+    int m_sums = 0;
+    QString m_groupsText;
+    QString m_lastRowsText;
+
+    bool m_read = false;
+    std::vector<TReportRenderer::Span> m_spans;
+    std::vector<TRowSource::Row> m_rows;
+    QStringList m_columns;
+};
