@@ -451,6 +451,8 @@ private Q_SLOTS:
         const QString text = pageText(counted, pages);
         QVERIFY2(text.contains(QStringLiteral("Página %1 de %1").arg(pages)), qPrintable(text));
         QCOMPARE(pageText(ahead, pages), text);
+        // The fills too: the rows' stripes and the rules.
+        QCOMPARE(ahead.pageImage(pages, 36), counted.pageImage(pages, 36));
         if (QTest::currentDataTag() == QLatin1String("listing"))
             QVERIFY2(pages > 3 && text.contains(QStringLiteral("(continuação)")),
                      "the last page continues a group begun before it");
