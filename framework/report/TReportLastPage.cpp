@@ -169,6 +169,7 @@ TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
                 ++m_sums;
             }
     m_levels = int(levels.size());
+    m_orderFields = names;
     m_lastRowsText =
         body + QStringLiteral(" ORDER BY ") + reversed.join(QStringLiteral(", ")) +
         (dialect == TDialect::InterBase ? QStringLiteral(" ROWS :") : QStringLiteral(" LIMIT :")) +
@@ -230,8 +231,9 @@ bool TReportLastPage::readOn(TDBConnection* connection)
         query.Params().Rebuild(names);
         for (const QString& name : names) {
             const TParam* p = m_params.FindParam(name);
+            // One row more than a page: the row before the last page tells a tie at its start.
             if (name.compare(limitName, Qt::CaseInsensitive) == 0)
-                query.ParamByName(name).SetAsVariant(qint64(m_pageRows));
+                query.ParamByName(name).SetAsVariant(qint64(m_pageRows) + 1);
             else if (p)
                 query.ParamByName(name).SetAsVariant(p->Value());
             else
@@ -257,7 +259,24 @@ bool TReportLastPage::readOn(TDBConnection* connection)
     for (const TReportRenderer::Span& s : m_spans)
         total += s.rows;
     // The two answers agree on the rows there are.
-    return qint64(m_rows.size()) == qMin(total, qint64(m_pageRows));
+    if (qint64(m_rows.size()) != qMin(total, qint64(m_pageRows) + 1))
+        return false;
+    // Rows alike in every column of the order may come in either order, reversed or not.
+    std::vector<size_t> keys;
+    for (const QString& f : std::as_const(m_orderFields)) {
+        qsizetype found = -1;
+        for (qsizetype c = 0; found < 0 && c < m_columns.size(); ++c)
+            if (m_columns[c].compare(f, Qt::CaseInsensitive) == 0)
+                found = c;
+        if (found < 0)
+            return false;
+        keys.push_back(size_t(found));
+    }
+    for (size_t r = 1; r < m_rows.size(); ++r)
+        if (std::all_of(keys.begin(), keys.end(),
+                        [&](size_t k) { return m_rows[r][k] == m_rows[r - 1][k]; }))
+            return false;
+    return true;
 }
 
 bool TReportLastPage::takeGroups(const std::vector<TRowSource::Row>& rows)

@@ -17,7 +17,8 @@ class TReportRun;
 // report are read, its order reversed, a page of them at most. What the shortcut cannot
 // follow exactly is refused, and the caller counts the pages the long way: a query not
 // ordered by plain columns led by the groups' fields, one with a limit of its own, a
-// group text that is not the same on every row of its group.
+// group text that is not the same on every row of its group, final rows whose order is
+// not settled by the ORDER BY (two of them alike in all its columns).
 class FW_EXPORT TReportLastPage
 {
 public:
@@ -49,6 +50,8 @@ private:
     // Per group level, the number of its text fields checked by the groups' statement.
     std::vector<int> m_checked;
     int m_sums = 0;
+    // The columns of the query's ORDER BY.
+    QStringList m_orderFields;
     QString m_groupsText;
     QString m_lastRowsText;
 

@@ -153,10 +153,12 @@ TReportDefinition listingShaped(const QString& shape)
         group.textFields << QStringLiteral("NMCLIFOR");
         group.textColumns << d.Columns().at(10);
         d.setGroupBy(group);
-    } else if (shape == QLatin1String("no ORDER BY")) {
+    } else if (shape == QLatin1String("no ORDER BY") || shape == QLatin1String("ties")) {
         for (const bool ib : {false, true}) {
             QStringList sql = d.QueryFor(ib);
             sql = sql.mid(0, sql.indexOf(QStringLiteral("ORDER BY")));
+            if (shape == QLatin1String("ties"))
+                sql << QStringLiteral("ORDER BY D.CDEMPRESA");
             ib ? d.setSQL_IB(sql) : d.setSQL(sql);
         }
     }
@@ -423,6 +425,7 @@ private Q_SLOTS:
         QTest::newRow("text varies in its group")
             << listagem << "text varies in its group" << all << false;
         QTest::newRow("no ORDER BY") << listagem << "no ORDER BY" << all << false;
+        QTest::newRow("ordered by the group alone") << listagem << "ties" << all << false;
     }
     void lastPageFromTheGroupsEqualsTheCount()
     {
