@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -112,13 +114,14 @@ TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
         QStringLiteral("^\\s*((?:[A-Za-z_][A-Za-z0-9_$]*\\.)?([A-Za-z_][A-Za-z0-9_$]*))"
                        "(?:\\s+(ASC|DESC))?\\s*$"),
         QRegularExpression::CaseInsensitiveOption);
-    QStringList names, directions, reversed;
+    QStringList names, directions, forward, reversed;
     for (const QString& part : sql.mid(itemsAt).split(u',')) {
         const QRegularExpressionMatch m = item.match(part);
         if (!m.hasMatch())
             return;
         const bool descending = m.captured(3).compare(u"DESC", Qt::CaseInsensitive) == 0;
         names << m.captured(2);
+        forward << m.captured(0).trimmed();
         directions << (descending ? QStringLiteral(" DESC") : QString());
         reversed << m.captured(1) + (descending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
     }
@@ -170,16 +173,63 @@ TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
             }
     m_levels = int(levels.size());
     m_orderFields = names;
-    m_lastRowsText =
-        body + QStringLiteral(" ORDER BY ") + reversed.join(QStringLiteral(", ")) +
+    const QString limit =
         (dialect == TDialect::InterBase ? QStringLiteral(" ROWS :") : QStringLiteral(" LIMIT :")) +
         limitName;
+    m_lastRowsText =
+        body + QStringLiteral(" ORDER BY ") + reversed.join(QStringLiteral(", ")) + limit;
+    m_firstRowText =
+        body + QStringLiteral(" ORDER BY ") + forward.join(QStringLiteral(", ")) + limit;
     m_groupsText = QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) +
                    QStringLiteral(" FROM (\n") + body + QStringLiteral("\n) Q");
-    if (!keys.isEmpty())
-        m_groupsText += QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
-                        QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    if (!keys.isEmpty()) {
+        m_outerField = levels.first().field;
+        m_groupsEnd = QStringLiteral(" GROUP BY ") + keys.join(QStringLiteral(", ")) +
+                      QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    }
 }
+
+namespace {
+
+// Runs read on a copy of that connection, opened in the calling thread and closed again.
+bool onOwnConnection(const QString& original, const std::function<bool(TDBConnection&)>& read)
+{
+    static std::atomic<int> serial{0};
+    const QString name = QStringLiteral("fis-ultima-pagina-%1").arg(++serial);
+    bool done = false;
+    try {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(original, name);
+        if (db.open()) {
+            // The product only reads, on every connection it opens.
+            const bool readOnly =
+                db.driverName() != QLatin1String("QPSQL") ||
+                QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
+            // The groups are summed in index order: mapped, the file's pages cost no copy.
+            if (db.driverName() == QLatin1String("QSQLITE"))
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
+            if (readOnly) {
+                TDBConnection connection(name);
+                done = read(connection);
+            }
+            db.close();
+        }
+    } catch (...) {
+        // Any failure leaves the pages to the count.
+        done = false;
+    }
+    QSqlDatabase::removeDatabase(name);
+    return done;
+}
+
+qsizetype columnOf(const QStringList& columns, const QString& name)
+{
+    for (qsizetype c = 0; c < columns.size(); ++c)
+        if (columns[c].compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
+} // namespace
 
 bool TReportLastPage::read()
 {
@@ -187,90 +237,120 @@ bool TReportLastPage::read()
     m_spans.clear();
     m_rows.clear();
     m_columns.clear();
-    if (!possible())
-        return false;
-    static std::atomic<int> serial{0};
-    const QString name = QStringLiteral("fis-ultima-pagina-%1").arg(++serial);
-    try {
-        QSqlDatabase db = QSqlDatabase::cloneDatabase(m_connection, name);
-        if (db.open()) {
-            // The product only reads, on every connection it opens.
-            const bool readOnly =
-                db.driverName() != QLatin1String("QPSQL") ||
-                QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
-            // The aggregate visits the table in index order: mapped, its pages cost no copy.
-            if (db.driverName() == QLatin1String("QSQLITE"))
-                QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-            if (readOnly) {
-                TDBConnection connection(name);
-                m_read = readOn(&connection);
-            }
-            db.close();
-        }
-    } catch (...) {
-        // Any failure leaves the pages to the count.
-        m_read = false;
-    }
-    QSqlDatabase::removeDatabase(name);
+    if (possible())
+        m_read = onOwnConnection(m_connection, [this](TDBConnection& c) { return readOn(c); });
     return m_read;
 }
 
-bool TReportLastPage::readOn(TDBConnection* connection)
+bool TReportLastPage::rowsOf(TDBConnection& connection, const QString& text,
+                             const QVariantMap& values, std::vector<TRowSource::Row>& rows,
+                             QStringList* columns) const
 {
     TADOIBQuery query;
-    query.setADOConnection(connection);
-    query.setDataBase(connection);
-    query.setTransaction(connection);
+    query.setADOConnection(&connection);
+    query.setDataBase(&connection);
+    query.setTransaction(&connection);
     query.setParamCheck(false);
     query.setDescription(QStringLiteral("última página"));
-    const auto rowsOf = [&](const QString& text, std::vector<TRowSource::Row>& rows) {
-        query.Close();
-        query.setSQL({text});
-        query.setSQL_IB({text});
-        const QStringList names = TSqlText::parameterNames(text);
-        query.Params().Rebuild(names);
-        for (const QString& name : names) {
-            const TParam* p = m_params.FindParam(name);
-            // One row more than a page: the row before the last page tells a tie at its start.
-            if (name.compare(limitName, Qt::CaseInsensitive) == 0)
-                query.ParamByName(name).SetAsVariant(qint64(m_pageRows) + 1);
-            else if (p)
-                query.ParamByName(name).SetAsVariant(p->Value());
-            else
-                return false;
-        }
-        query.Open();
-        m_columns = query.Query()->columnNames();
-        std::vector<TRowSource::Row> batch;
-        for (;;) {
-            query.Query()->readForward(TADOIBDataSet::BatchSize, batch);
-            if (batch.empty())
-                break;
-            std::move(batch.begin(), batch.end(), std::back_inserter(rows));
-        }
-        query.Close();
-        return true;
-    };
-    std::vector<TRowSource::Row> groups;
-    if (!rowsOf(m_groupsText, groups) || !takeGroups(groups) || !rowsOf(m_lastRowsText, m_rows))
+    query.setSQL({text});
+    query.setSQL_IB({text});
+    const QStringList names = TSqlText::parameterNames(text);
+    query.Params().Rebuild(names);
+    for (const QString& name : names) {
+        const TParam* p = m_params.FindParam(name);
+        if (values.contains(name))
+            query.ParamByName(name).SetAsVariant(values.value(name));
+        // One row more than a page: the row before the last page tells a tie at its start.
+        else if (name == limitName)
+            query.ParamByName(name).SetAsVariant(qint64(m_pageRows) + 1);
+        else if (p)
+            query.ParamByName(name).SetAsVariant(p->Value());
+        else
+            return false;
+    }
+    query.Open();
+    if (columns)
+        *columns = query.Query()->columnNames();
+    std::vector<TRowSource::Row> batch;
+    for (;;) {
+        query.Query()->readForward(TADOIBDataSet::BatchSize, batch);
+        if (batch.empty())
+            break;
+        std::move(batch.begin(), batch.end(), std::back_inserter(rows));
+    }
+    return true;
+}
+
+bool TReportLastPage::readOn(TDBConnection& connection)
+{
+    if (!rowsOf(connection, m_lastRowsText, {}, m_rows, &m_columns))
         return false;
     std::reverse(m_rows.begin(), m_rows.end());
+
+    // The first and the last outer group are summed here, those between beside them on a
+    // connection of their own: two cores, about half the time.
+    QVariant first, last;
+    const qsizetype key = columnOf(m_columns, m_outerField);
+    if (key >= 0 && !m_rows.empty()) {
+        std::vector<TRowSource::Row> head;
+        if (!rowsOf(connection, m_firstRowText, {{limitName, 1}}, head, nullptr) || head.empty())
+            return false;
+        first = head.front()[size_t(key)];
+        last = m_rows.back()[size_t(key)];
+    }
+    std::vector<TRowSource::Row> groups;
+    // Nulls sort first or last: with both ends known there are none.
+    if (first.isNull() || last.isNull() || first == last) {
+        if (!rowsOf(connection, m_groupsText + m_groupsEnd, {}, groups, nullptr))
+            return false;
+    } else {
+        const QString outer = field(m_outerField);
+        std::vector<TRowSource::Row> between, ends;
+        bool besideDone = false;
+        std::thread beside([&] {
+            besideDone = onOwnConnection(m_connection, [&](TDBConnection& other) {
+                return rowsOf(
+                    other,
+                    m_groupsText +
+                        QStringLiteral(" WHERE %1 <> :FIS_PRIMEIRA AND %1 <> :FIS_ULTIMA")
+                            .arg(outer) +
+                        m_groupsEnd,
+                    {{QStringLiteral("FIS_PRIMEIRA"), first}, {QStringLiteral("FIS_ULTIMA"), last}},
+                    between, nullptr);
+            });
+        });
+        bool done = false;
+        try {
+            const QString one =
+                m_groupsText + QStringLiteral(" WHERE %1 = :FIS_CHAVE").arg(outer) + m_groupsEnd;
+            done =
+                rowsOf(connection, one, {{QStringLiteral("FIS_CHAVE"), first}}, groups, nullptr) &&
+                rowsOf(connection, one, {{QStringLiteral("FIS_CHAVE"), last}}, ends, nullptr);
+        } catch (...) {
+            done = false;
+        }
+        beside.join();
+        if (!done || !besideDone)
+            return false;
+        std::move(between.begin(), between.end(), std::back_inserter(groups));
+        std::move(ends.begin(), ends.end(), std::back_inserter(groups));
+    }
+    if (!takeGroups(groups))
+        return false;
+
     qint64 total = 0;
     for (const TReportRenderer::Span& s : m_spans)
         total += s.rows;
-    // The two answers agree on the rows there are.
+    // The answers agree on the rows there are.
     if (qint64(m_rows.size()) != qMin(total, qint64(m_pageRows) + 1))
         return false;
     // Rows alike in every column of the order may come in either order, reversed or not.
     std::vector<size_t> keys;
     for (const QString& f : std::as_const(m_orderFields)) {
-        qsizetype found = -1;
-        for (qsizetype c = 0; found < 0 && c < m_columns.size(); ++c)
-            if (m_columns[c].compare(f, Qt::CaseInsensitive) == 0)
-                found = c;
-        if (found < 0)
+        const qsizetype c = columnOf(m_columns, f);
+        if (c < 0)
             return false;
-        keys.push_back(size_t(found));
+        keys.push_back(size_t(c));
     }
     for (size_t r = 1; r < m_rows.size(); ++r)
         if (std::all_of(keys.begin(), keys.end(),

@@ -6,6 +6,7 @@
 #include "TReportRenderer.h"
 
 #include <QString>
+#include <QVariantMap>
 #include <vector>
 
 class TDBConnection;
@@ -36,11 +37,11 @@ public:
     // False when refused.
     bool layout(TReportRenderer& renderer) const;
 
-    QString groupsText() const { return m_groupsText; }
-    QString lastRowsText() const { return m_lastRowsText; }
-
 private:
-    bool readOn(TDBConnection* connection);
+    bool readOn(TDBConnection& connection);
+    // The rows of text, its parameters bound from the run's, values and the page's size.
+    bool rowsOf(TDBConnection& connection, const QString& text, const QVariantMap& values,
+                std::vector<TRowSource::Row>& rows, QStringList* columns) const;
     bool takeGroups(const std::vector<TRowSource::Row>& rows);
 
     QString m_connection;
@@ -52,7 +53,11 @@ private:
     int m_sums = 0;
     // The columns of the query's ORDER BY.
     QStringList m_orderFields;
+    // The groups' statement up to where a WHERE may go, then its GROUP BY and ORDER BY.
     QString m_groupsText;
+    QString m_groupsEnd;
+    QString m_outerField;
+    QString m_firstRowText;
     QString m_lastRowsText;
 
     bool m_read = false;

@@ -194,6 +194,8 @@ void TReportPreview::findLastPage()
     connect(m_lastReader, &QThread::finished, this,
             [this] { TEventGuard::run([this] { lastPageFound(); }); });
     m_state->setVisible(true);
+    // The count goes on at half pace, leaving the cores to the page asked for.
+    m_reader->setInterval(sliceMs);
     m_lastReader->start();
 }
 
@@ -202,6 +204,7 @@ void TReportPreview::lastPageFound()
     m_lastReader->deleteLater();
     m_lastReader = nullptr;
     m_state->setVisible(false);
+    m_reader->setInterval(0);
     // A count ended first has the page already.
     if (counted())
         return;
