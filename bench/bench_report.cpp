@@ -68,51 +68,54 @@ int main(int argc, char** argv)
         return 0;
     }
     // First page: the window up with page 1 drawn. Last page: "Última" pressed at once,
-    // until the last page is drawn with its number and total. Its peer is the count of
-    // every page, which "Última" waited for before: the same run goes on to it.
-    double first = 0, last = 0, count = 0, again = 0;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        auto* p = qobject_cast<TReportPreview*>(QApplication::activeModalWidget());
-        if (!p)
-            return;
-        watch.stop();
-        first = timer.elapsed() / 1000.0;
-        const int hold = parser.value("hold").toInt() * 1000;
-        auto jump = std::make_shared<QElapsedTimer>();
-        const auto done = [&, p, hold] {
-            // Once counted, the last page is a page like any other.
-            p->setCurrentPage(1);
-            QElapsedTimer counted;
-            counted.start();
-            p->showLastPage();
-            again = counted.elapsed() / 1000.0;
-            QTimer::singleShot(hold, p, &QDialog::reject);
-        };
-        QObject::connect(p, &TReportPreview::pageShown, p, [&, p, jump, done](int page) {
-            if (last > 0 || !jump->isValid() || p->totalPages() == 0 || page != p->totalPages())
+    // until the last page is drawn with its number and total. Its peer, in a preview of
+    // its own before it, is the count of every page, which "Última" used to wait for.
+    double first = 0, count = 0, last = 0, again = 0;
+    const int hold = parser.value("hold").toInt() * 1000;
+    for (const bool press : {false, true}) {
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&, press] {
+            auto* p = qobject_cast<TReportPreview*>(QApplication::activeModalWidget());
+            if (!p)
                 return;
-            last = jump->elapsed() / 1000.0;
-            if (p->counted()) {
-                count = last;
-                done();
+            watch.stop();
+            auto clock = std::make_shared<QElapsedTimer>();
+            clock->start();
+            if (!press) {
+                first = timer.elapsed() / 1000.0;
+                if (p->counted())
+                    p->reject();
+                QObject::connect(p, &TReportPreview::pagesCounted, p, [&, p, clock] {
+                    count = clock->elapsed() / 1000.0;
+                    p->reject();
+                });
+                return;
             }
-        });
-        QObject::connect(p, &TReportPreview::pagesCounted, p, [&, jump, done] {
-            if (count > 0 || !jump->isValid())
-                return;
-            count = jump->elapsed() / 1000.0;
-            done();
-        });
-        QTimer::singleShot(hold, p, [p, jump] {
-            jump->start();
+            QObject::connect(p, &TReportPreview::pageShown, p, [&, p, clock, hold](int page) {
+                if (last > 0 || p->totalPages() == 0 || page != p->totalPages())
+                    return;
+                last = clock->elapsed() / 1000.0;
+                QTimer::singleShot(hold, p, [&, p] {
+                    // Once counted, the last page is a page like any other.
+                    if (!p->counted())
+                        p->countPages();
+                    p->setCurrentPage(1);
+                    QElapsedTimer counted;
+                    counted.start();
+                    p->showLastPage();
+                    again = counted.elapsed() / 1000.0;
+                    QTimer::singleShot(hold, p, &QDialog::reject);
+                });
+            });
             p->findChild<QAction*>(QStringLiteral("actUltima"))->trigger();
         });
-    });
-    watch.start(1);
-    designer.Preview(listing);
-    std::printf("preview: first page %.2f s, last page %.2f s after it (the count it waited for "
-                "before: %.2f s, %.1fx; %.3f s once counted), %d pages, peak %.0f MB\n",
+        watch.start(1);
+        timer.restart();
+        designer.Preview(listing);
+    }
+    std::printf("preview: first page %.2f s; last page %.2f s after it against %.2f s for the "
+                "count it waited for before: %.1fx faster; %.3f s once counted; %d pages, "
+                "peak %.0f MB\n",
                 first, last, count, last > 0 ? count / last : 0.0, again, designer.PageCount(),
                 peakMb());
     return 0;
