@@ -1,7 +1,6 @@
 #pragma once
 
 #include "FrameworkExport.h"
-#include "TDialect.h"
 #include "TParams.h"
 #include "TReportRenderer.h"
 
@@ -15,11 +14,13 @@ class TReportRun;
 // The last page of a report laid out without reading every row. The database counts and
 // sums the rows of each group (an aggregate over the report's own query, its parameters
 // bound alike), the page breaks follow from those sizes, and only the rows that end the
-// report are read, its order reversed, a page of them at most. What the shortcut cannot
-// follow exactly is refused, and the caller counts the pages the long way: a query not
-// ordered by plain columns led by the groups' fields, one with a limit of its own, a
-// group text that is not the same on every row of its group, final rows whose order is
-// not settled by the ORDER BY (two of them alike in all its columns).
+// report are read, its order reversed, a page of them at most. The groups are summed on
+// two connections at once: the first and last outer group on one, those between on the
+// other. What the shortcut cannot follow exactly is refused, and the caller counts the
+// pages the long way: a query not ordered by plain columns led by the groups' fields, one
+// with a limit of its own, a group text that is not the same on every row of its group,
+// final rows whose order is not settled by the ORDER BY (two of them alike in all its
+// columns).
 class FW_EXPORT TReportLastPage
 {
 public:
@@ -29,9 +30,10 @@ public:
 
     // False when the query is refused before anything runs.
     bool possible() const { return !m_groupsText.isEmpty(); }
-    // Runs the statements on a connection of its own, a copy of the run's opened in the
+    // Runs the statements on connections of its own, copies of the run's opened in the
     // calling thread and closed again, so that a read in progress on the run's is left
-    // alone. False when refused or when the database failed.
+    // alone (on PostgreSQL another statement would end it). False when refused or when
+    // the database failed.
     bool read();
     // Lays renderer's pages out from what was read; only the last one has its texts.
     // False when refused.
