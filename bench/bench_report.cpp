@@ -113,10 +113,15 @@ int main(int argc, char** argv)
         timer.restart();
         designer.Preview(listing);
     }
-    std::printf("preview: first page %.2f s; last page %.2f s after it against %.2f s for the "
-                "count it waited for before: %.1fx faster; %.3f s once counted; %d pages, "
-                "peak %.0f MB\n",
-                first, last, count, last > 0 ? count / last : 0.0, again, designer.PageCount(),
-                peakMb());
+    if (count == 0)
+        std::printf("preview: first page %.2f s; every page counted before the window opened; "
+                    "last page %.3f s; %d pages, peak %.0f MB\n",
+                    first, last, designer.PageCount(), peakMb());
+    else
+        std::printf("preview: first page %.2f s; last page %.2f s after it against %.2f s for "
+                    "the count it waited for before: %.1fx faster; %.3f s once counted; %d "
+                    "pages, peak %.0f MB\n",
+                    first, last, count, count / qMax(last, 0.001), again, designer.PageCount(),
+                    peakMb());
     return 0;
 }
