@@ -69,8 +69,8 @@ std::vector<Round> measure(int cycles, int rounds, const std::function<void()>& 
 void print(const char* kind, int cycles, const std::vector<Round>& rounds)
 {
     for (size_t r = 0; r < rounds.size(); ++r)
-        std::printf("%-22s cycles %5zu-%-5zu  resident %6.2f KB/cycle  held %6.2f KB/cycle\n",
-                    kind, r * cycles + 1, (r + 1) * cycles, rounds[r].resident, rounds[r].held);
+        std::printf("%-22s cycles %5zu-%-5zu  resident %6.2f KB/cycle  held %6.2f KB/cycle\n", kind,
+                    r * cycles + 1, (r + 1) * cycles, rounds[r].resident, rounds[r].held);
 }
 
 void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& text)
@@ -118,9 +118,8 @@ int main(int argc, char** argv)
                   delete f;
               }));
     if (kind.isEmpty() || kind == u"create")
-        print("  created, not shown", cycles, measure(cycles, rounds, [] {
-                  delete new TfrmListDocumentos;
-              }));
+        print("  created, not shown", cycles,
+              measure(cycles, rounds, [] { delete new TfrmListDocumentos; }));
     if (kind.isEmpty() || kind == u"plain")
         print("plain QWidget (40)", cycles, measure(cycles, rounds, [] {
                   auto* w = new QWidget;

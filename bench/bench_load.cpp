@@ -66,7 +66,7 @@ int readAll(TADOIBQuery& q, int limit)
 struct Outcome
 {
     int errors = 0;
-    int outages = 0;      // runs of failed actions
+    int outages = 0;       // runs of failed actions
     qint64 firstDown = -1; // first failed action, ms since start
     qint64 lastBack = -1;  // first success after the last run of failures
     int failingAtEnd = 0;
@@ -163,14 +163,13 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions(
-        {{"clients", "Client processes.", "n", "20"},
-         {"seconds", "Length of the run.", "s", "60"},
-         {"restart-at", "Restart PostgreSQL after s seconds (0: never).", "s", "0"},
-         {"database", "PostgreSQL database.", "name",
-          qEnvironmentVariable("FIS_PG_DATABASE", QStringLiteral("fis"))},
-         {"client", "Run as one client (internal).", "seed"},
-         {"epoch", "Start of the run, ms since 1970 (internal).", "ms"}});
+    parser.addOptions({{"clients", "Client processes.", "n", "20"},
+                       {"seconds", "Length of the run.", "s", "60"},
+                       {"restart-at", "Restart PostgreSQL after s seconds (0: never).", "s", "0"},
+                       {"database", "PostgreSQL database.", "name",
+                        qEnvironmentVariable("FIS_PG_DATABASE", QStringLiteral("fis"))},
+                       {"client", "Run as one client (internal).", "seed"},
+                       {"epoch", "Start of the run, ms since 1970 (internal).", "ms"}});
     parser.process(app);
     const int runSeconds = parser.value("seconds").toInt();
     const QString database = parser.value("database");
@@ -217,10 +216,9 @@ int main(int argc, char** argv)
         p.waitForFinished(-1);
         const QList<QByteArray> lines = p.readAllStandardOutput().split('\n');
         Outcome o;
-        if (lines.size() < 2 ||
-            std::sscanf(lines[1].constData(), outcomeFormat, &o.errors, &o.outages, &o.firstDown,
-                        &o.lastBack, &o.failingAtEnd, &o.reports, &o.reportMs,
-                        &o.reportShort) != 8) {
+        if (lines.size() < 2 || std::sscanf(lines[1].constData(), outcomeFormat, &o.errors,
+                                            &o.outages, &o.firstDown, &o.lastBack, &o.failingAtEnd,
+                                            &o.reports, &o.reportMs, &o.reportShort) != 8) {
             std::printf("client %2zu: no result (exit %d)\n", c + 1, p.exitCode());
             ++notRecovered;
             continue;
@@ -235,7 +233,9 @@ int main(int argc, char** argv)
         const bool recovered = o.errors == 0 || (!o.failingAtEnd && o.lastBack >= 0);
         if (!recovered)
             ++notRecovered;
-        if (restartAt > 0) {
+        if (restartAt > 0 && o.errors == 0) {
+            std::printf("client %2zu: no failed action\n", c + 1);
+        } else if (restartAt > 0) {
             const qint64 after = o.lastBack >= 0 ? o.lastBack - upAt : -1;
             if (after > slowestRecovery)
                 slowestRecovery = after;
