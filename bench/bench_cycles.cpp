@@ -1,11 +1,12 @@
 // Memory per open/close cycle of the screen, against a plain Qt widget of about as many
 // controls opened and closed the same way, in the same run:
-//   bench_cycles [--cycles 1000] [--rounds 3] [--image-rounds 5] [--idle S]
+//   bench_cycles [--cycles 1000] [--rounds 2] [--image-rounds 5] [--idle S]
 //                [--database F] [--reports DIR]
 // Each kind is warmed up first, then measured round by round from /proc/self/statm
 // (what the system sees) and from mallinfo2 (what the program still holds). Ten image
 // buttons with images drawn per widget show what made the screen grow before its
 // buttons shared their images, and how far that goes.
+#include "Cli_fis01200.h"
 #include "TApplication.h"
 #include "TDataModuleFactory.h"
 #include "TfrmListDocumentos.h"
@@ -16,6 +17,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QTemporaryDir>
@@ -125,7 +129,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addOptions({{"cycles", "Open/close cycles of each kind in a round.", "n", "1000"},
-                       {"rounds", "Rounds of the screen and the plain widget.", "n", "3"},
+                       {"rounds", "Rounds of the screen and the plain widget.", "n", "2"},
                        {"image-rounds", "Rounds of the image buttons.", "n", "5"},
                        {"idle", "Seconds of idle event loop after the image buttons.", "s", "0"},
                        {"database", "SQLite file (default: a demo made here).", "file"},
@@ -153,6 +157,25 @@ int main(int argc, char** argv)
         delete f;
     });
     print("TfrmListDocumentos", cycles, screen);
+
+    // As the clerk does it: the module opens the screen in the host's MDI area and the
+    // frame's close button closes it, its deletion deferred to the event loop.
+    QMainWindow host;
+    host.setCentralWidget(new QMdiArea);
+    host.resize(1000, 700);
+    TApplication::instance()->setMainForm(&host);
+    host.show();
+    Initialize();
+    print("  module, MDI child", cycles, measure(cycles, rounds, [] {
+              CriaListDocumentos(u'S');
+              QCoreApplication::processEvents();
+              if (frmListDocumentos)
+                  frmListDocumentos->mdiSubWindow()->close();
+              settle();
+          }));
+    Finalize();
+    TApplication::instance()->setMainForm(nullptr);
+    host.hide();
     const auto plain = measure(cycles, rounds, [] {
         auto* w = new QWidget;
         auto* layout = new QVBoxLayout(w);

@@ -132,6 +132,7 @@ enum Kind
     Preview,
     ReportEdit,
     Save,
+    Window,
     Kinds
 };
 
@@ -214,6 +215,12 @@ QIcon reportEdit()
     return once(ReportEdit, [] {
         return iconOf([](int size, bool enabled) { return drawPencil(size, ink(enabled)); });
     });
+}
+
+QIcon window()
+{
+    return once(Window,
+                [] { return QApplication::style()->standardIcon(QStyle::SP_TitleBarMenuButton); });
 }
 
 QIcon save()

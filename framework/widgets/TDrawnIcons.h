@@ -17,5 +17,7 @@ QIcon preview();
 QIcon reportEdit();
 // The style's save image, for the export button.
 QIcon save();
+// The style's window image, for a form's frame when the application has none.
+QIcon window();
 
 } // namespace TDrawnIcons
