@@ -9,6 +9,9 @@
 #include "Cli_fis01200.h"
 #include "TApplication.h"
 #include "TDataModuleFactory.h"
+#include "TDemoData.h"
+#include "TMaskEdit.h"
+#include "TMessagePresenter.h"
 #include "TfrmListDocumentos.h"
 
 #include <QApplication>
@@ -80,7 +83,7 @@ std::vector<Round> measure(int cycles, int rounds, const std::function<void()>& 
 void print(const char* kind, int cycles, const std::vector<Round>& rounds)
 {
     for (size_t r = 0; r < rounds.size(); ++r)
-        std::printf("%-22s cycles %5zu-%-5zu  resident %6.2f KB/cycle  held %6.2f KB/cycle\n", kind,
+        std::printf("%-30s cycles %5zu-%-5zu  resident %6.2f KB/cycle  held %6.2f KB/cycle\n", kind,
                     r * cycles + 1, (r + 1) * cycles, rounds[r].resident, rounds[r].held);
 }
 
@@ -113,6 +116,14 @@ void imageButtons(const QIcon& shared)
     w->close();
     delete w;
 }
+
+// Counts the messages a cycle's checks raise instead of showing boxes nobody closes.
+struct CountingPresenter : TMessagePresenter
+{
+    void showError(const QString&) override { ++messages; }
+    void showInformation(const QString&) override { ++messages; }
+    int messages = 0;
+};
 
 void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
@@ -166,13 +177,30 @@ int main(int argc, char** argv)
     TApplication::instance()->setMainForm(&host);
     host.show();
     Initialize();
-    print("  module, MDI child", cycles, measure(cycles, rounds, [] {
+    CountingPresenter presenter;
+    TMessagePresenter::install(&presenter);
+    const QString company = TDemoData::company(0).code;
+    const QString registration = TDemoData::stateRegistration(0, 0);
+    print("  module, MDI child, 2 checks", cycles, measure(cycles, rounds, [&] {
               CriaListDocumentos(u'S');
               QCoreApplication::processEvents();
-              if (frmListDocumentos)
-                  frmListDocumentos->mdiSubWindow()->close();
+              if (TfrmListDocumentos* f = frmListDocumentos) {
+                  f->medCdEmpresa->setText(company);
+                  f->medInscEstad->setText(registration);
+                  try {
+                      f->Vd_Empresa(true);
+                      f->Vd_InscEstad(true);
+                      if (f->edtNmEmpresa->text().isEmpty())
+                          ++presenter.messages; // the lookup did not run
+                  } catch (...) {
+                      ++presenter.messages;
+                  }
+                  f->mdiSubWindow()->close();
+              }
               settle();
           }));
+    TMessagePresenter::install(nullptr);
+    std::printf("  checks that failed: %d\n", presenter.messages);
     Finalize();
     TApplication::instance()->setMainForm(nullptr);
     host.hide();
