@@ -147,7 +147,9 @@ all)
   lookups "$@"
   report
   export_formats
-  load
+  if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
+    load
+  fi
   cycles
   ;;
 report) report ;;
