@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
-#include <QStyle>
 #include <QToolButton>
 #include <variant>
 

@@ -136,7 +136,7 @@ enum Kind
     Kinds
 };
 
-std::array<QIcon, Kinds>& drawn()
+std::array<QIcon, Kinds>& made()
 {
     static std::array<QIcon, Kinds> icons;
     return icons;
@@ -147,7 +147,7 @@ bool forgetRegistered = false;
 // The images go before the application that drew them.
 void forgetIcons()
 {
-    drawn().fill(QIcon());
+    made().fill(QIcon());
     forgetRegistered = false;
 }
 
@@ -156,7 +156,7 @@ void forgetIcons()
 // painted, so the cache filled with the images of forms long closed.
 QIcon once(Kind kind, const std::function<QIcon()>& make)
 {
-    QIcon& icon = drawn()[kind];
+    QIcon& icon = made()[kind];
     if (icon.isNull()) {
         icon = make();
         if (!forgetRegistered) {
