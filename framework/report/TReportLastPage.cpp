@@ -93,6 +93,7 @@ TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
         (dialect != TDialect::Default && dialect != TDialect::InterBase))
         return;
     m_connection = connection->connectionName();
+    m_timeout = connection->StatementTimeout();
 
     QString sql = query->activeText().trimmed();
     while (sql.endsWith(u';'))
@@ -192,7 +193,8 @@ TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
 namespace {
 
 // Runs read on a copy of that connection, opened in the calling thread and closed again.
-bool onOwnConnection(const QString& original, const std::function<bool(TDBConnection&)>& read)
+bool onOwnConnection(const QString& original, int timeout,
+                     const std::function<bool(TDBConnection&)>& read)
 {
     static std::atomic<int> serial{0};
     const QString name = QStringLiteral("fis-ultima-pagina-%1").arg(++serial);
@@ -209,6 +211,8 @@ bool onOwnConnection(const QString& original, const std::function<bool(TDBConnec
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
             if (readOnly) {
                 TDBConnection connection(name);
+                // A server that stops answering is given up as on the run's own connection.
+                connection.setStatementTimeout(timeout);
                 done = read(connection);
             }
             db.close();
@@ -238,7 +242,8 @@ bool TReportLastPage::read()
     m_rows.clear();
     m_columns.clear();
     if (possible())
-        m_read = onOwnConnection(m_connection, [this](TDBConnection& c) { return readOn(c); });
+        m_read = onOwnConnection(m_connection, m_timeout,
+                                 [this](TDBConnection& c) { return readOn(c); });
     return m_read;
 }
 
@@ -308,7 +313,7 @@ bool TReportLastPage::readOn(TDBConnection& connection)
         std::vector<TRowSource::Row> between, ends;
         bool besideDone = false;
         std::thread beside([&] {
-            besideDone = onOwnConnection(m_connection, [&](TDBConnection& other) {
+            besideDone = onOwnConnection(m_connection, m_timeout, [&](TDBConnection& other) {
                 return rowsOf(
                     other,
                     m_groupsText +

@@ -47,6 +47,7 @@ private:
     bool takeGroups(const std::vector<TRowSource::Row>& rows);
 
     QString m_connection;
+    int m_timeout = 0;
     TParams m_params;
     int m_pageRows;
     int m_levels = 0;
