@@ -8,10 +8,14 @@
 
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <libpq-fe.h>
+#include <mutex>
+#include <sqlite3.h>
 #include <thread>
 
 namespace {
@@ -81,7 +85,7 @@ QString field(const QString& name)
 } // namespace
 
 TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
-    : m_params(run.params()), m_pageRows(pageRows)
+    : m_params(run.params()), m_pageRows(pageRows), m_interrupts(std::make_shared<Interrupts>())
 {
     const TADOIBQuery* query = run.query();
     const TDBConnection* connection = query->DataBase() && query->DataBase()->isInterBase()
@@ -192,39 +196,6 @@ TReportLastPage::TReportLastPage(const TReportRun& run, int pageRows)
 
 namespace {
 
-// Runs read on a copy of that connection, opened in the calling thread and closed again.
-bool onOwnConnection(const QString& original, int timeout,
-                     const std::function<bool(TDBConnection&)>& read)
-{
-    static std::atomic<int> serial{0};
-    const QString name = QStringLiteral("fis-ultima-pagina-%1").arg(++serial);
-    bool done = false;
-    try {
-        QSqlDatabase db = QSqlDatabase::cloneDatabase(original, name);
-        if (db.open()) {
-            // The product only reads, on every connection it opens.
-            const bool readOnly =
-                db.driverName() != QLatin1String("QPSQL") ||
-                QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
-            // The groups are summed in index order: mapped, the file's pages cost no copy.
-            if (db.driverName() == QLatin1String("QSQLITE"))
-                QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-            if (readOnly) {
-                TDBConnection connection(name);
-                // A server that stops answering is given up as on the run's own connection.
-                connection.setStatementTimeout(timeout);
-                done = read(connection);
-            }
-            db.close();
-        }
-    } catch (...) {
-        // Any failure leaves the pages to the count.
-        done = false;
-    }
-    QSqlDatabase::removeDatabase(name);
-    return done;
-}
-
 qsizetype columnOf(const QStringList& columns, const QString& name)
 {
     for (qsizetype c = 0; c < columns.size(); ++c)
@@ -235,6 +206,87 @@ qsizetype columnOf(const QStringList& columns, const QString& name)
 
 } // namespace
 
+// The open connections' ways to stop a statement, each valid while its connection is.
+struct TReportLastPage::Interrupts
+{
+    std::mutex lock;
+    bool cancelled = false;
+    std::vector<sqlite3*> sqlite;
+    std::vector<PGcancel*> postgresql;
+};
+
+bool TReportLastPage::onOwnConnection(const std::function<bool(TDBConnection&)>& read)
+{
+    static std::atomic<int> serial{0};
+    const QString name = QStringLiteral("fis-ultima-pagina-%1").arg(++serial);
+    Interrupts& interrupts = *m_interrupts;
+    bool done = false;
+    try {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(m_connection, name);
+        if (db.open()) {
+            // The product only reads, on every connection it opens.
+            const bool readOnly =
+                db.driverName() != QLatin1String("QPSQL") ||
+                QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
+            const QVariant handle = db.driver()->handle();
+            sqlite3* lite = nullptr;
+            PGcancel* pg = nullptr;
+            if (db.driverName() == QLatin1String("QSQLITE")) {
+                // The groups are summed in index order: mapped, the file's pages cost no copy.
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
+                lite = *static_cast<sqlite3* const*>(handle.constData());
+            } else if (db.driverName() == QLatin1String("QPSQL")) {
+                pg = PQgetCancel(*static_cast<PGconn* const*>(handle.constData()));
+            }
+            bool go = false;
+            {
+                const std::lock_guard<std::mutex> hold(interrupts.lock);
+                go = !interrupts.cancelled;
+                if (lite)
+                    interrupts.sqlite.push_back(lite);
+                if (pg)
+                    interrupts.postgresql.push_back(pg);
+            }
+            if (readOnly && go) {
+                TDBConnection connection(name);
+                // A server that stops answering is given up as on the run's own connection.
+                connection.setStatementTimeout(m_timeout);
+                try {
+                    done = read(connection);
+                } catch (...) {
+                    done = false;
+                }
+            }
+            {
+                const std::lock_guard<std::mutex> hold(interrupts.lock);
+                std::erase(interrupts.sqlite, lite);
+                std::erase(interrupts.postgresql, pg);
+                done = done && !interrupts.cancelled;
+            }
+            if (pg)
+                PQfreeCancel(pg);
+            db.close();
+        }
+    } catch (...) {
+        // Any failure leaves the pages to the count.
+        done = false;
+    }
+    QSqlDatabase::removeDatabase(name);
+    return done;
+}
+
+void TReportLastPage::cancel()
+{
+    const std::lock_guard<std::mutex> hold(m_interrupts->lock);
+    m_interrupts->cancelled = true;
+    for (sqlite3* lite : m_interrupts->sqlite)
+        sqlite3_interrupt(lite);
+    for (PGcancel* pg : m_interrupts->postgresql) {
+        char error[256];
+        PQcancel(pg, error, int(sizeof error));
+    }
+}
+
 bool TReportLastPage::read()
 {
     m_read = false;
@@ -242,8 +294,7 @@ bool TReportLastPage::read()
     m_rows.clear();
     m_columns.clear();
     if (possible())
-        m_read = onOwnConnection(m_connection, m_timeout,
-                                 [this](TDBConnection& c) { return readOn(c); });
+        m_read = onOwnConnection([this](TDBConnection& c) { return readOn(c); });
     return m_read;
 }
 
@@ -313,7 +364,7 @@ bool TReportLastPage::readOn(TDBConnection& connection)
         std::vector<TRowSource::Row> between, ends;
         bool besideDone = false;
         std::thread beside([&] {
-            besideDone = onOwnConnection(m_connection, m_timeout, [&](TDBConnection& other) {
+            besideDone = onOwnConnection([&](TDBConnection& other) {
                 return rowsOf(
                     other,
                     m_groupsText +

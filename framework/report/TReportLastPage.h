@@ -6,6 +6,8 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <functional>
+#include <memory>
 #include <vector>
 
 class TDBConnection;
@@ -35,11 +37,16 @@ public:
     // alone (on PostgreSQL another statement would end it). False when refused or when
     // the database failed.
     bool read();
+    // Asks the statements under way to stop, from any thread: read() then fails at once.
+    void cancel();
     // Lays renderer's pages out from what was read; only the last one has its texts.
     // False when refused.
     bool layout(TReportRenderer& renderer) const;
 
 private:
+    struct Interrupts;
+
+    bool onOwnConnection(const std::function<bool(TDBConnection&)>& read);
     bool readOn(TDBConnection& connection);
     // The rows of text, its parameters bound from the run's, values and the page's size.
     bool rowsOf(TDBConnection& connection, const QString& text, const QVariantMap& values,
@@ -63,6 +70,7 @@ private:
     QString m_firstRowText;
     QString m_lastRowsText;
 
+    std::shared_ptr<Interrupts> m_interrupts;
     bool m_read = false;
     std::vector<TReportRenderer::Span> m_spans;
     std::vector<TRowSource::Row> m_rows;

@@ -133,9 +133,11 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
 TReportPreview::~TReportPreview()
 {
     stopReading();
-    // The statements of the last page end on their own; the connection they use is theirs.
-    if (m_lastReader)
+    // The last page's statements are stopped; the connections they use are their own.
+    if (m_lastReader) {
+        m_lastPage->cancel();
         m_lastReader->wait();
+    }
 }
 
 int TReportPreview::pageCount() const

@@ -135,6 +135,22 @@ private Q_SLOTS:
         QCOMPARE(shownTotal, QString("de %1").arg(last));
     }
 
+    void closingWhileTheLastPageIsWorkedOut()
+    {
+        TReportDesignerDialog designer;
+        run(designer, Filter());
+        bool finding = false;
+        whenShown([&](TReportPreview* preview) {
+            preview->showLastPage();
+            finding = preview->findingLastPage();
+            preview->reject();
+        });
+        designer.Preview(shipped(listagem()));
+        QVERIFY(finding);
+        designer.ExportPdf(shipped(listagem()), m_dir.filePath("depois.pdf"));
+        QVERIFY(designer.PageCount() > 1);
+    }
+
     void lastPageWaitsForTheCount()
     {
         TReportDesignerDialog designer;
