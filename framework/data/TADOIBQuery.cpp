@@ -6,6 +6,7 @@
 #include "TDBConnection.h"
 #include "TPgRowSource_p.h"
 #include "TQtRowSource_p.h"
+#include "TRunningStatement.h"
 #include "TSqlText.h"
 #include "TStatementRewriter.h"
 
@@ -177,16 +178,22 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         openRows(TPgRowSource::start(db, sql, values, timeout));
         return;
     }
+    TRunningStatement::awaitIdle(db.driver());
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
         throw EFrameworkError(query.lastError().text());
     for (const QVariant& v : std::as_const(values))
         query.addBindValue(v);
-    if (!query.exec())
-        throw EFrameworkError(query.lastError().text());
-
-    openRows(std::make_unique<TQtRowSource>(std::move(query)));
+    bool onRow = false;
+    TRunningStatement::run(db, timeout, [&query, &onRow] {
+        if (!query.exec())
+            throw EFrameworkError(query.lastError().text());
+        onRow = query.next();
+        if (!onRow && query.lastError().isValid())
+            throw EFrameworkError(query.lastError().text());
+    });
+    openRows(std::make_unique<TQtRowSource>(std::move(query), onRow));
 }
 
 void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)
@@ -198,6 +205,7 @@ void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)
 
 void TADOIBQuery::EndPendingStream(const QSqlDatabase& db)
 {
+    TRunningStatement::awaitIdle(db.driver());
     TPgRowSource::endPending(db);
 }
 
