@@ -1,0 +1,123 @@
+// A long statement on each database: the clerk's cancel ends it soon with the silent
+// abort, the time limit ends it with its message, and the connection serves the next
+// lookup at once, also one started while the first is still ending.
+#include "DatabaseFixture.h"
+#include "EAbort.h"
+#include "EFrameworkError.h"
+#include "RecordingPresenter.h"
+#include "TADOIBQuery.h"
+#include "TRunningStatement.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+// Far longer than any test waits; each one only stops when cancelled.
+QString slowStatement(const QString& engine)
+{
+    if (engine == u"postgresql")
+        return QStringLiteral("SELECT pg_sleep(40)");
+    if (engine == u"firebird")
+        return QStringLiteral("SELECT COUNT(*) FROM RDB$TYPES A, RDB$TYPES B, RDB$TYPES C, "
+                              "RDB$TYPES D");
+    return QStringLiteral("WITH RECURSIVE C(X) AS (SELECT 1 UNION ALL SELECT X + 1 FROM C "
+                          "WHERE X < 1000000000) SELECT COUNT(*) FROM C");
+}
+
+const QString companies = QStringLiteral("SELECT COUNT(*) FROM EMPRESA");
+
+QString firstValue(TdtmDBGeral* module, const QString& sql)
+{
+    TADOIBQuery query;
+    query.setADOConnection(module->adcGeral);
+    query.setDataBase(module->dtbGeral);
+    query.setSQL({sql});
+    query.Open();
+    return query.Query()->value(0, 0).toString();
+}
+
+// How the slow statement ended: "abort", the error's message, or "ran".
+QString outcome(TdtmDBGeral* module, const QString& sql)
+{
+    try {
+        firstValue(module, sql);
+    } catch (const EAbort&) {
+        return QStringLiteral("abort");
+    } catch (const EFrameworkError& e) {
+        return e.message();
+    }
+    return QStringLiteral("ran");
+}
+
+constexpr qint64 hangBound = 15000;
+
+} // namespace
+
+class tst_StatementCancel : public QObject
+{
+    Q_OBJECT
+
+    DatabaseFixture m_db;
+    RecordingPresenter m_presenter;
+
+private Q_SLOTS:
+    void initTestCase_data() { DatabaseFixture::addEngineRows(); }
+    void initTestCase() { m_db.open(); }
+    void init() { m_presenter.clear(); }
+    void cleanup() { TRunningStatement::setWaitHandler({}); }
+
+    void clerkCancelEndsTheStatement_data()
+    {
+        QTest::addColumn<bool>("nested");
+        QTest::newRow("cancel") << false;
+        // As a timer firing in the wait dialog would: it waits for the connection.
+        QTest::newRow("lookup while it ends") << true;
+    }
+    void clerkCancelEndsTheStatement()
+    {
+        FIS_FETCH_DATABASE(m_db, module);
+        QFETCH(bool, nested);
+        int handled = 0;
+        QString nestedValue;
+        TRunningStatement::setWaitHandler([&](TRunningStatement& statement) {
+            ++handled;
+            statement.waitFor(200);
+            statement.cancel();
+            if (nested)
+                nestedValue = firstValue(module, companies);
+            while (!statement.waitFor(50)) {
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(outcome(module, slowStatement(engine)), QStringLiteral("abort"));
+        QVERIFY2(clock.elapsed() < hangBound, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(handled, 1);
+        QVERIFY(m_presenter.errors.isEmpty());
+        const QString after = firstValue(module, companies);
+        QVERIFY(after.toInt() > 0);
+        if (nested)
+            QCOMPARE(nestedValue, after);
+    }
+
+    void timeLimitEndsTheStatement()
+    {
+        FIS_FETCH_DATABASE(m_db, module);
+        if (engine == u"postgresql")
+            QSKIP("the server's own statement_timeout serves PostgreSQL");
+        const int was = module->adcGeral->StatementTimeout();
+        module->adcGeral->setStatementTimeout(1000);
+        QElapsedTimer clock;
+        clock.start();
+        const QString told = outcome(module, slowStatement(engine));
+        const qint64 waited = clock.elapsed();
+        module->adcGeral->setStatementTimeout(was);
+        QCOMPARE(told, TRunningStatement::timeoutText());
+        QVERIFY2(waited < hangBound, qPrintable(QString::number(waited)));
+        QVERIFY(firstValue(module, companies).toInt() > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_StatementCancel)
+#include "tst_StatementCancel.moc"
