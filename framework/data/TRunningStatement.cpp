@@ -14,6 +14,9 @@
 #include <map>
 #include <mutex>
 #include <sqlite3.h>
+#include <thread>
+#include <utility>
+#include <vector>
 
 struct TRunningStatement::State
 {
@@ -44,6 +47,63 @@ std::map<const QSqlDriver*, TRunningStatement*>& running()
 }
 
 bool inHandler = false;
+
+// Threads kept for the next statement: starting one costs about as much as a fast lookup.
+// Never destroyed, so a parked thread outlives the program's static objects.
+struct Worker
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::function<void()> job;
+};
+
+struct Pool
+{
+    std::mutex mutex;
+    std::vector<std::shared_ptr<Worker>> idle;
+};
+
+Pool& pool()
+{
+    static Pool* threads = new Pool;
+    return *threads;
+}
+
+// Runs job on a parked thread (a new one when none is free), then ended, once the thread is
+// free again.
+void post(std::function<void()> job, std::function<void()> ended)
+{
+    std::shared_ptr<Worker> worker;
+    {
+        const std::lock_guard lock(pool().mutex);
+        if (!pool().idle.empty()) {
+            worker = std::move(pool().idle.back());
+            pool().idle.pop_back();
+        }
+    }
+    if (!worker) {
+        worker = std::make_shared<Worker>();
+        std::thread([worker] {
+            for (;;) {
+                std::unique_lock lock(worker->mutex);
+                worker->wake.wait(lock, [&] { return bool(worker->job); });
+                const std::function<void()> next = std::exchange(worker->job, nullptr);
+                lock.unlock();
+                next();
+            }
+        }).detach();
+    }
+    const std::lock_guard lock(worker->mutex);
+    worker->job = [worker, job = std::move(job), ended = std::move(ended)] {
+        job();
+        {
+            const std::lock_guard parked(pool().mutex);
+            pool().idle.push_back(worker);
+        }
+        ended();
+    };
+    worker->wake.notify_one();
+}
 
 template <typename T> bool handleAs(const QVariant& handle, const char* name, T* out)
 {
@@ -123,14 +183,11 @@ TRunningStatement::TRunningStatement(std::function<void()> driverCancel, int tim
 
 TRunningStatement::~TRunningStatement()
 {
-    if (!m_worker.joinable())
-        return;
     // Left early (the handler threw): the statement must still end before its connection
     // is touched again.
     if (!waitFor(0))
         stop(false);
     waitFor(-1);
-    m_worker.join();
 }
 
 void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::function<void()>& job)
@@ -146,18 +203,21 @@ void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::func
     } unregister{driver};
 
     std::shared_ptr<State> state = statement.m_state;
-    statement.m_worker = std::thread([state, job] {
-        std::exception_ptr error;
-        try {
-            job();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        const std::lock_guard lock(state->mutex);
-        state->error = error;
-        state->done = true;
-        state->ended.notify_all();
-    });
+    auto error = std::make_shared<std::exception_ptr>();
+    post(
+        [job, error] {
+            try {
+                job();
+            } catch (...) {
+                *error = std::current_exception();
+            }
+        },
+        [state, error] {
+            const std::lock_guard lock(state->mutex);
+            state->error = *error;
+            state->done = true;
+            state->ended.notify_all();
+        });
 
     if (!statement.waitFor(graceMilliseconds)) {
         // One dialog at a time: a statement started from inside the handler just waits.
@@ -172,7 +232,6 @@ void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::func
         }
         statement.waitFor(-1);
     }
-    statement.m_worker.join();
 
     if (state->cancelled)
         throw EAbort();
@@ -219,12 +278,6 @@ bool TRunningStatement::waitFor(int milliseconds)
 void TRunningStatement::cancel()
 {
     stop(true);
-}
-
-bool TRunningStatement::cancelled() const
-{
-    const std::lock_guard lock(m_state->mutex);
-    return m_state->cancelled;
 }
 
 // Under the lock, so the driver is never told to cancel once the statement has ended:

@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <memory>
-#include <thread>
 
 class QSqlDatabase;
 class QSqlDriver;
@@ -43,7 +42,6 @@ public:
     bool waitFor(int milliseconds);
     // Asks the database to stop the statement; it ends soon after. Thread of the caller of run.
     void cancel();
-    bool cancelled() const;
 
 private:
     struct State;
@@ -51,5 +49,4 @@ private:
     void stop(bool byClerk);
 
     std::shared_ptr<State> m_state;
-    std::thread m_worker;
 };

@@ -18,6 +18,7 @@ TStatementWaitDialog::TStatementWaitDialog(TRunningStatement& statement, QWidget
     setObjectName(QStringLiteral("dlgConsultando"));
     setWindowTitle(QApplication::applicationDisplayName());
     setModal(true);
+    setMinimumWidth(340);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Consultando o banco de dados…"), this));
     auto* bar = new QProgressBar(this);
