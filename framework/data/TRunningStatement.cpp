@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QVariant>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <ibase.h>
@@ -23,6 +25,8 @@ struct TRunningStatement::State
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
+    // done, readable without the lock.
+    std::atomic<bool> answered{false};
     bool cancelled = false;
     bool timedOut = false;
     std::exception_ptr error;
@@ -55,7 +59,23 @@ struct Worker
     std::mutex mutex;
     std::condition_variable wake;
     std::function<void()> job;
+    std::atomic<bool> posted{false};
 };
+
+// Both sides spin this long before they sleep: a fast lookup is then handed over and back
+// without the scheduler's wake-up latency, which costs more than the lookup itself.
+constexpr auto spinTime = std::chrono::microseconds(300);
+
+template <typename Ready> bool spinUntil(Ready ready)
+{
+    const auto until = std::chrono::steady_clock::now() + spinTime;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
 
 struct Pool
 {
@@ -85,9 +105,11 @@ void post(std::function<void()> job, std::function<void()> ended)
         worker = std::make_shared<Worker>();
         std::thread([worker] {
             for (;;) {
+                spinUntil([&] { return worker->posted.load(std::memory_order_acquire); });
                 std::unique_lock lock(worker->mutex);
                 worker->wake.wait(lock, [&] { return bool(worker->job); });
                 const std::function<void()> next = std::exchange(worker->job, nullptr);
+                worker->posted.store(false, std::memory_order_relaxed);
                 lock.unlock();
                 next();
             }
@@ -102,6 +124,7 @@ void post(std::function<void()> job, std::function<void()> ended)
         }
         ended();
     };
+    worker->posted.store(true, std::memory_order_release);
     worker->wake.notify_one();
 }
 
@@ -216,9 +239,11 @@ void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::func
             const std::lock_guard lock(state->mutex);
             state->error = *error;
             state->done = true;
+            state->answered.store(true, std::memory_order_release);
             state->ended.notify_all();
         });
 
+    spinUntil([&] { return state->answered.load(std::memory_order_acquire); });
     if (!statement.waitFor(graceMilliseconds)) {
         // One dialog at a time: a statement started from inside the handler just waits.
         if (waitHandler() && !inHandler) {
