@@ -121,6 +121,8 @@ void TADOIBQuery::Open()
     TDBConnection* c = connection();
     if (!c || !c->database().isValid())
         throw EFrameworkError(QStringLiteral("Não há conexão aberta com o banco de dados."));
+    // Not under a statement still running on it (this one started from its wait dialog).
+    TRunningStatement::awaitIdle(c->database().driver());
     // A connection lost before is reopened here, on the clerk's next action.
     const QSqlDatabase db = c->openDatabase();
 
@@ -178,7 +180,6 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         openRows(TPgRowSource::start(db, sql, values, timeout));
         return;
     }
-    TRunningStatement::awaitIdle(db.driver());
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))

@@ -39,6 +39,8 @@ void TQtRowSource::read(int count, std::vector<Row>& rows)
 
 void TQtRowSource::cancel()
 {
+    if (!m_atEnd)
+        TRunningStatement::awaitIdle(m_query.driver());
     m_atEnd = true;
     m_onRow = false;
     m_query.finish();

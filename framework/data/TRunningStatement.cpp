@@ -43,7 +43,7 @@ TRunningStatement::WaitHandler& waitHandler()
     return handler;
 }
 
-// The statement running on each connection; touched by the UI thread only.
+// The statement running on each connection; touched only by the thread that runs them.
 std::map<const QSqlDriver*, TRunningStatement*>& running()
 {
     static std::map<const QSqlDriver*, TRunningStatement*> statements;
