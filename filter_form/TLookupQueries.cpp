@@ -4,11 +4,26 @@
 
 namespace {
 
-TADOIBQuery* makeQuery(QObject* owner, const char* name, TDataSource*& source,
-                       const char* sourceName)
+// The filter's fields as their labels read: named in what the clerk is told.
+void labelParams(TADOIBQuery* query)
+{
+    static const std::pair<const char*, const char*> labels[] = {
+        {"P_CDEMPRESA", "Empresa"},          {"P_TCDEMPRESA", "Empresa"},
+        {"P_CDINSCESTA", "Insc. Estadual"},  {"P_TCDINSCESTA", "Insc. Estadual"},
+        {"P_CDINSCMUNI", "Insc. Municipal"}, {"P_TCDINSCMUNI", "Insc. Municipal"},
+        {"P_CDFILIAL", "Filial Origem"},
+    };
+    for (const auto& [name, label] : labels)
+        query->setParamLabel(QLatin1String(name), QString::fromUtf8(label));
+}
+
+TADOIBQuery* makeQuery(QObject* owner, const char* name, const char* description,
+                       TDataSource*& source, const char* sourceName)
 {
     auto* query = new TADOIBQuery(owner);
     query->setObjectName(QLatin1String(name));
+    query->setDescription(QString::fromUtf8(description));
+    labelParams(query);
     if (dtmDBGeral) {
         query->setADOConnection(dtmDBGeral->adcGeral);
         query->setDataBase(dtmDBGeral->dtbGeral);
@@ -62,7 +77,7 @@ QStringList filialText(const QString& nvl)
 
 TLookupQueries::TLookupQueries(QObject* owner)
 {
-    qryEmpresa = makeQuery(owner, "qryEmpresa", dtsEmpresa, "dtsEmpresa");
+    qryEmpresa = makeQuery(owner, "qryEmpresa", "Empresa", dtsEmpresa, "dtsEmpresa");
     qryEmpresa->setSQL({
         QStringLiteral("SELECT"),
         QStringLiteral("   CDEMPRESA,"),
@@ -78,17 +93,17 @@ TLookupQueries::TLookupQueries(QObject* owner)
     qryEmpresa->AddField(QStringLiteral("NMRAZSOCEMPR"), QStringLiteral("Razão Social"), 80, false,
                          true);
 
-    qryInscEstad = makeQuery(owner, "qryInscEstad", dtsInscEstad, "dtsInscEstad");
+    qryInscEstad = makeQuery(owner, "qryInscEstad", "Insc. Estadual", dtsInscEstad, "dtsInscEstad");
     qryInscEstad->setSQL(
         registrationText(QStringLiteral("INSCRESTAD"), QStringLiteral("CDINSCESTA")));
     qryInscEstad->AddField(QStringLiteral("CDINSCESTA"), QStringLiteral("Código"), 16, true, true);
 
-    qryInscMuni = makeQuery(owner, "qryInscMuni", dtsInscMuni, "dtsInscMuni");
+    qryInscMuni = makeQuery(owner, "qryInscMuni", "Insc. Municipal", dtsInscMuni, "dtsInscMuni");
     qryInscMuni->setSQL(
         registrationText(QStringLiteral("INSCRMUNICIP"), QStringLiteral("CDINSCMUNI")));
     qryInscMuni->AddField(QStringLiteral("CDINSCMUNI"), QStringLiteral("Código"), 16, true, true);
 
-    qryFilial = makeQuery(owner, "qryFilial", dtsFilial, "dtsFilial");
+    qryFilial = makeQuery(owner, "qryFilial", "Filial Origem", dtsFilial, "dtsFilial");
     qryFilial->setSQL(filialText(QStringLiteral("NVL")));
     qryFilial->setSQL_ORACLE(filialText(QStringLiteral("NVL")));
     qryFilial->setSQL_MSSQL(filialText(QStringLiteral("ISNULL")));
@@ -115,7 +130,8 @@ TLookupQueries::TLookupQueries(QObject* owner)
     qryFilial->AddField(QStringLiteral("CDFILIAL"), QStringLiteral("Código"), 4, true, true);
     qryFilial->AddField(QStringLiteral("NMFILIAL"), QStringLiteral("Nome"), 30, false, true);
 
-    qryTpOperacao = makeQuery(owner, "qryTpOperacao", dtsTpOperacao, "dtsTpOperacao");
+    qryTpOperacao =
+        makeQuery(owner, "qryTpOperacao", "Tipos de Operação", dtsTpOperacao, "dtsTpOperacao");
     qryTpOperacao->setSQL({
         QStringLiteral("SELECT ' ' as IDMARCADO,"),
         QStringLiteral("       IDENTRSAIDOP,"),

@@ -133,16 +133,19 @@ void TADOIBQuery::Open()
     const bool interBase = dialect() == Dialect::InterBase;
     for (int i = 0; i < m_params.Count(); ++i) {
         const TParam& p = m_params[i];
+        const QString label = m_paramLabels.value(p.Name());
+        const QString field = label.isEmpty() ? QStringLiteral("no parâmetro %1").arg(p.Name())
+                                              : QStringLiteral("em '%1'").arg(label);
         if (!p.IsNull() && !FitsWindows1252(p.AsString()))
-            throw EFrameworkError(
-                QStringLiteral("O valor informado contém caracteres que o banco de dados não "
-                               "aceita (parâmetro %1).")
-                    .arg(p.Name()));
+            throw EFrameworkError(QStringLiteral("O valor informado %1 contém caracteres que o "
+                                                 "banco de dados não aceita. Use letras, "
+                                                 "algarismos e sinais comuns.")
+                                      .arg(field));
         if (interBase && p.DataType() == TFieldType::ftString &&
             p.AsString().size() > maxInterBaseText)
-            throw EFrameworkError(QStringLiteral("O valor informado é longo demais para o banco "
-                                                 "de dados (parâmetro %1, mais de %2 caracteres).")
-                                      .arg(p.Name())
+            throw EFrameworkError(QStringLiteral("O valor informado %1 é longo demais para o "
+                                                 "banco de dados (mais de %2 caracteres).")
+                                      .arg(field)
                                       .arg(maxInterBaseText));
     }
 

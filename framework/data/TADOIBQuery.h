@@ -6,6 +6,7 @@
 #include "TDialect.h"
 #include "TParams.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -41,6 +42,9 @@ public:
     // database refuses the statement.
     QString Description() const { return m_description; }
     void setDescription(const QString& description) { m_description = description; }
+    // The field a parameter comes from, in the clerk's words ("Empresa"): named when its
+    // value is refused. Without one the parameter's own name is given.
+    void setParamLabel(const QString& name, const QString& label) { m_paramLabels[name] = label; }
 
     bool ParamCheck() const { return m_paramCheck; }
     void setParamCheck(bool check);
@@ -90,6 +94,7 @@ private:
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
     QString m_description;
+    QHash<QString, QString> m_paramLabels;
     bool m_paramCheck = true;
     QPointer<TDBConnection> m_adoConnection, m_dataBase, m_transaction;
     QPointer<TDataSource> m_dataSource;

@@ -20,6 +20,11 @@ bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
     m_query->setDataBase(dtmDBGeral->dtbGeral);
     m_query->setTransaction(dtmDBGeral->ibtGeral);
     m_query->setDescription(QStringLiteral("relatório '%1'").arg(m_definition.Name()));
+    for (const TReportDefinition::FilterItem& f : m_definition.Filters()) {
+        m_query->setParamLabel(f.parameter, f.label);
+        if (!f.toParameter.isEmpty())
+            m_query->setParamLabel(f.toParameter, f.label);
+    }
     // The list follows the text that runs on this database, not the default one.
     m_query->setParamCheck(false);
     m_query->setSQL(m_definition.SQL());

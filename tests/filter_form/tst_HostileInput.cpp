@@ -3,6 +3,7 @@
 #include "LookupRows.h"
 #include "TLookupQueries.h"
 
+#include <QHash>
 #include <QTest>
 
 namespace {
@@ -49,8 +50,8 @@ const QList<Use>& uses()
 
 QString tooLongMessage()
 {
-    return QStringLiteral("O valor informado é longo demais para o banco de dados (parâmetro "
-                          "%1, mais de 255 caracteres).");
+    return QStringLiteral("O valor informado em '%1' é longo demais para o banco de dados (mais "
+                          "de 255 caracteres).");
 }
 
 QStringList filled(const QStringList& settings, const QString& value)
@@ -155,8 +156,9 @@ void tst_HostileInput::refusedBeforeRunning_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
 
-    const QString outside = QStringLiteral("O valor informado contém caracteres que o banco de "
-                                           "dados não aceita (parâmetro %1).");
+    const QString outside = QStringLiteral("O valor informado em '%1' contém caracteres que o "
+                                           "banco de dados não aceita. Use letras, algarismos e "
+                                           "sinais comuns.");
     const QString tooLong = tooLongMessage();
     const QStringList values = {QStringLiteral("0\u0141"), QStringLiteral("01\u4e2d"),
                                 QString::fromUtf8("\xf0\x9f\x98\x80")};
@@ -185,10 +187,17 @@ void tst_HostileInput::refusedBeforeRunning()
     TLookupQueries q(&owner);
     TADOIBQuery* query = q.*(uses()[use].query);
     const QStringList settings = filled(uses()[use].settings, value);
+    // The clerk is told the field, by its label, never the parameter behind it.
+    const QHash<QString, QString> labels = {
+        {QStringLiteral("P_CDEMPRESA"), QStringLiteral("Empresa")},
+        {QStringLiteral("P_CDINSCESTA"), QStringLiteral("Insc. Estadual")},
+        {QStringLiteral("P_CDINSCMUNI"), QStringLiteral("Insc. Municipal")},
+        {QStringLiteral("P_CDFILIAL"), QStringLiteral("Filial Origem")},
+    };
     QString parameter;
     for (const QString& s : settings)
         if (s.endsWith(value))
-            parameter = s.left(s.indexOf(u'='));
+            parameter = labels.value(s.left(s.indexOf(u'=')));
 
     QString raised;
     try {
