@@ -22,8 +22,15 @@ class tst_statementwait : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void cancelEndsTheLookupAndKeepsTheField_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Cancelar") << false;
+        QTest::newRow("Esc") << true;
+    }
     void cancelEndsTheLookupAndKeepsTheField()
     {
+        QFETCH(bool, escape);
         TestDatabase db({QStringLiteral("CREATE TABLE T (N INTEGER)"),
                          QStringLiteral("INSERT INTO T VALUES (7)")});
         TDBConnection connection(db.connectionName());
@@ -52,7 +59,10 @@ private Q_SLOTS:
             if (!cancel || !cancel->isEnabled())
                 return;
             seen << dialog->findChild<QLabel*>()->text() << cancel->text();
-            QTest::mouseClick(cancel, Qt::LeftButton);
+            if (escape)
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                QTest::mouseClick(cancel, Qt::LeftButton);
         });
         clerk.start(50);
         QElapsedTimer clock;
