@@ -13,6 +13,9 @@ TQtRowSource::TQtRowSource(QSqlQuery&& query, bool onRow)
     const QSqlRecord record = m_query.record();
     for (int i = 0; i < record.count(); ++i)
         m_columns << record.fieldName(i);
+    // An empty result lets its cursor go at once, as one read to its end does.
+    if (!onRow)
+        m_query.finish();
 }
 
 void TQtRowSource::read(int count, std::vector<Row>& rows)
