@@ -1,5 +1,6 @@
 #include "TStatementWaitDialog.h"
 
+#include "TEventGuard.h"
 #include "TRunningStatement.h"
 
 #include <QApplication>
@@ -33,8 +34,10 @@ TStatementWaitDialog::TStatementWaitDialog(TRunningStatement& statement, QWidget
     layout->addWidget(buttons);
 
     connect(m_poll, &QTimer::timeout, this, [this] {
-        if (m_statement.waitFor(0))
-            accept();
+        TEventGuard::run([this] {
+            if (m_statement.waitFor(0))
+                accept();
+        });
     });
     m_poll->start(50);
 }
@@ -42,7 +45,7 @@ TStatementWaitDialog::TStatementWaitDialog(TRunningStatement& statement, QWidget
 void TStatementWaitDialog::reject()
 {
     // The dialog stays until the statement has really ended, so the connection is free.
-    m_statement.cancel();
+    TEventGuard::run([this] { m_statement.cancel(); });
     m_cancel->setEnabled(false);
 }
 
