@@ -3,9 +3,11 @@
 #include "EAbort.h"
 #include "EFrameworkError.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QThread>
 #include <QVariant>
 #include <atomic>
 #include <chrono>
@@ -245,8 +247,10 @@ void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::func
 
     spinUntil([&] { return state->answered.load(std::memory_order_acquire); });
     if (!statement.waitFor(graceMilliseconds)) {
-        // One dialog at a time: a statement started from inside the handler just waits.
-        if (waitHandler() && !inHandler) {
+        // One dialog at a time, on the GUI thread: a statement started from inside the
+        // handler, or off that thread, just waits.
+        if (waitHandler() && !inHandler && QCoreApplication::instance() &&
+            QThread::currentThread() == QCoreApplication::instance()->thread()) {
             inHandler = true;
             struct Leave
             {
