@@ -162,9 +162,13 @@ std::function<void()> driverCancelOf(const QSqlDatabase& db)
         std::shared_ptr<PGcancel> request(PQgetCancel(connection), PQfreeCancel);
         if (!request)
             return {};
+        // Sent from a thread of its own: it opens a connection to the server, which may be
+        // out of reach. A cancel that arrives once the statement has ended is ignored.
         return [request] {
-            char error[256];
-            PQcancel(request.get(), error, int(sizeof error));
+            std::thread([request] {
+                char error[256];
+                PQcancel(request.get(), error, int(sizeof error));
+            }).detach();
         };
     }
     case QSqlDriver::Interbase: {
