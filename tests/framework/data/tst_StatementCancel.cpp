@@ -1,15 +1,27 @@
 // A long statement on each database: the clerk's cancel ends it soon with the silent
 // abort, the time limit ends it with its message, and the connection serves the next
-// lookup at once, also one started while the first is still ending.
+// lookup at once, also one started while the first is still ending. On the screen the
+// wait dialog's Cancelar leaves the field's value and the focus where they were.
 #include "DatabaseFixture.h"
 #include "EAbort.h"
 #include "EFrameworkError.h"
 #include "RecordingPresenter.h"
 #include "TADOIBQuery.h"
+#include "TApplication.h"
+#include "TDataModuleFactory.h"
+#include "TMaskEdit.h"
 #include "TRunningStatement.h"
+#include "TStatementWaitDialog.h"
+#include "TfrmListDocumentos.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -117,7 +129,63 @@ private Q_SLOTS:
         QVERIFY2(waited < hangBound, qPrintable(QString::number(waited)));
         QVERIFY(firstValue(module, companies).toInt() > 0);
     }
+
+    void screenKeepsTheFieldWhenTheClerkCancels()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        if (engine != u"sqlite")
+            QSKIP("SQLite only: the company table is made slow in a copy of the file");
+        TConnectionOptions o = m_db.options(engine);
+        o.database = m_db.scratchPath() + QStringLiteral("/lenta.sqlite");
+        QVERIFY(QFile::copy(m_db.options(engine).database, o.database));
+        {
+            QSqlDatabase w =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("lenta"));
+            w.setDatabaseName(o.database);
+            QVERIFY(w.open());
+            QSqlQuery q(w);
+            QVERIFY(q.exec(QStringLiteral("ALTER TABLE EMPRESA RENAME TO EMPRESA_T")));
+            QVERIFY(q.exec(QStringLiteral("CREATE VIEW EMPRESA AS SELECT * FROM EMPRESA_T WHERE "
+                                          "(SELECT COUNT(*) FROM (%1)) > 0")
+                               .arg(slowStatement(engine))));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("lenta"));
+        const auto module = TDataModuleFactory::open(o);
+        TApplication::instance()->setReportDirectory(qEnvironmentVariable("FIS_SOURCE_DIR") +
+                                                     QStringLiteral("/reports"));
+        TStatementWaitDialog::install();
+        TdtmDBGeral* was = std::exchange(dtmDBGeral, module.get());
+        {
+            TfrmListDocumentos form;
+            form.show();
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            form.medCdEmpresa->setFocus();
+            QTest::keyClicks(form.medCdEmpresa, QStringLiteral("01"));
+            int clicks = 0;
+            QTimer clerk;
+            connect(&clerk, &QTimer::timeout, [&] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                auto* cancel = dialog
+                                   ? dialog->findChild<QPushButton*>(QStringLiteral("btnCancelar"))
+                                   : nullptr;
+                if (cancel && cancel->isEnabled() && ++clicks)
+                    QTest::mouseClick(cancel, Qt::LeftButton);
+            });
+            clerk.start(50);
+            QElapsedTimer clock;
+            clock.start();
+            QTest::keyClick(form.medCdEmpresa, Qt::Key_Tab);
+            clerk.stop();
+            QVERIFY2(clock.elapsed() < hangBound, qPrintable(QString::number(clock.elapsed())));
+            QCOMPARE(clicks, 1);
+            QCOMPARE(m_presenter.errors, QStringList());
+            QCOMPARE(form.focusWidget(), form.medCdEmpresa);
+            QCOMPARE(form.medCdEmpresa->text(), QStringLiteral("01"));
+            QVERIFY(form.edtNmEmpresa->text().isEmpty());
+        }
+        dtmDBGeral = was;
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_StatementCancel)
+QTEST_MAIN(tst_StatementCancel)
 #include "tst_StatementCancel.moc"
