@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release and runs them: the lookups on SQLite and PostgreSQL,
-# then the report engine on SQLite.
+# the report engine and the exporters on SQLite, the load of twenty clients on
+# PostgreSQL, and the screen's memory per open/close cycle.
 #
 #   scripts/bench.sh [bench_lookups options, e.g. --runs 1000 --engines sqlite]
 #   scripts/bench.sh report     (the report engine only)
 #   scripts/bench.sh export     (the CSV and XLSX exporters only)
+#   scripts/bench.sh load       (20 clients on PostgreSQL for 60 s, then again with a restart)
+#   scripts/bench.sh cycles     (memory per open/close cycle of the screen)
 #
 # The million-row databases are made on the first run and reused: SQLite files in
 # $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
@@ -18,26 +21,33 @@ DATA=${FIS_BENCH_DATA:-$BUILD/bench-data}
 export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
 
 section=all
-if [ "${1:-}" = report ] || [ "${1:-}" = export ]; then
+case "${1:-}" in
+report | export | load | cycles)
   section=$1
   shift
-fi
+  ;;
+esac
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 mkdir -p "$DATA"
 
-lookups() {
-cmake --build "$BUILD" --target bench_lookups fisdemo -j2
-
-engines=sqlite
-if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
-  # A server left by an earlier run keeps its bench databases; otherwise start one.
+# A server left by an earlier run keeps its bench databases; otherwise start one.
+postgresql() {
+  local env_text
   if ! env_text=$("$ROOT/scripts/db-servers.sh" env 2>/dev/null) ||
     ! (eval "$env_text" && exec 3<>"/dev/tcp/$FIS_PG_HOST/$FIS_PG_PORT") 2>/dev/null; then
     FIS_BUILD_DIR=$BUILD "$ROOT/scripts/db-servers.sh" start
     env_text=$("$ROOT/scripts/db-servers.sh" env)
   fi
   eval "$env_text"
+}
+
+lookups() {
+cmake --build "$BUILD" --target bench_lookups fisdemo -j2
+
+engines=sqlite
+if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
+  postgresql
   engines=sqlite,postgresql
 fi
 
@@ -99,12 +109,51 @@ export_formats() {
   done
 }
 
-if [ "$section" = all ]; then
+# Twenty clerks, each its own process and connection, on a database of 10,000 documents
+# (made once, kept with the server): 60 s as they are, then 60 s with the server
+# restarted at 30 s.
+load() {
+  cmake --build "$BUILD" --target bench_load fisdemo -j2
+  postgresql
+  local db=fisload
+  local psql=(/usr/lib/postgresql/15/bin/psql -X -q -tA -v ON_ERROR_STOP=1 -h "$FIS_PG_HOST"
+    -p "$FIS_PG_PORT" -U "$FIS_PG_ADMIN_USER")
+  if [ "$("${psql[@]}" -d "$db" -c 'SELECT COUNT(*) >= 10000 FROM DOCFISCAL' 2>/dev/null)" != t ]; then
+    echo "== creating PostgreSQL database $db"
+    "${psql[@]}" -d postgres -c "DROP DATABASE IF EXISTS $db"
+    "${psql[@]}" -d postgres -c \
+      "CREATE DATABASE $db ENCODING 'WIN1252' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0"
+    "$BUILD/bin/fisdemo" --driver postgresql --host "$FIS_PG_HOST" --port "$FIS_PG_PORT" \
+      --user "$FIS_PG_ADMIN_USER" --database "$db" --documents 10000 >/dev/null
+    "${psql[@]}" -d "$db" -c "REVOKE CREATE ON SCHEMA public FROM PUBLIC" \
+      -c "GRANT CONNECT ON DATABASE $db TO $FIS_PG_USER" \
+      -c "GRANT USAGE ON SCHEMA public TO $FIS_PG_USER" \
+      -c "GRANT SELECT ON ALL TABLES IN SCHEMA public TO $FIS_PG_USER" -c "VACUUM ANALYZE"
+  fi
+  echo "== load: 20 clients, 60 s"
+  "$BUILD/bin/bench_load" --database "$db" --clients 20 --seconds 60
+  echo "== load: 20 clients, 60 s, server restarted at 30 s"
+  "$BUILD/bin/bench_load" --database "$db" --clients 20 --seconds 60 --restart-at 30
+}
+
+cycles() {
+  cmake --build "$BUILD" --target bench_cycles -j2
+  echo "== open/close cycles"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_cycles" "$@"
+}
+
+case $section in
+all)
   lookups "$@"
-fi
-if [ "$section" != export ]; then
   report
-fi
-if [ "$section" != report ]; then
   export_formats
-fi
+  if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
+    load
+  fi
+  cycles
+  ;;
+report) report ;;
+export) export_formats ;;
+load) load ;;
+cycles) cycles "$@" ;;
+esac

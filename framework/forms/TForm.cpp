@@ -3,6 +3,7 @@
 #include "EFrameworkError.h"
 #include "TApplication.h"
 #include "TControlEvents.h"
+#include "TDrawnIcons.h"
 #include "TEventBinder_p.h"
 #include "TEventGuard.h"
 #include "TMessagePresenter.h"
@@ -77,7 +78,9 @@ void TForm::setFormStyle(int style)
     m_subWindow = area->addSubWindow(this);
     // The form decides when it goes (Release); closing only hides the frame.
     m_subWindow->setAttribute(Qt::WA_DeleteOnClose, false);
-    m_subWindow->setWindowIcon(windowIcon());
+    // Without an icon the frame loads the style's image afresh for every form, each
+    // painted into QPixmapCache under keys of its own.
+    m_subWindow->setWindowIcon(windowIcon().isNull() ? TDrawnIcons::window() : windowIcon());
     connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
         if (window && window == m_subWindow)
             activated();

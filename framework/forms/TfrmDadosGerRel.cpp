@@ -8,8 +8,8 @@
 #include "TMessages.h"
 #include "TReportDesignerDialog.h"
 #include "TReportExporter.h"
-#include "TUserReports.h"
 #include "TSqlText.h"
+#include "TUserReports.h"
 #include "TdtmDBGeral.h"
 
 #include <QComboBox>
@@ -19,7 +19,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QStyle>
 #include <QShortcut>
 #include <QToolButton>
 #include <variant>
@@ -147,7 +146,7 @@ void TfrmDadosGerRel::Loaded()
     sbtExport = findChild<QToolButton*>(QStringLiteral("sbtExport"));
     if (sbtExport) {
         sbtExport->setFocusPolicy(Qt::NoFocus);
-        sbtExport->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+        sbtExport->setIcon(TDrawnIcons::save());
     }
     sbtPrint->setIcon(TDrawnIcons::printer());
     sbtPreview->setIcon(TDrawnIcons::preview());

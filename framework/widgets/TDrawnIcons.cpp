@@ -1,8 +1,11 @@
 #include "TDrawnIcons.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <array>
 #include <functional>
 
 namespace {
@@ -121,6 +124,49 @@ QIcon iconOf(const std::function<QPixmap(int size, bool enabled)>& draw)
     return icon;
 }
 
+enum Kind
+{
+    Magnifier,
+    Calendar,
+    Printer,
+    Preview,
+    ReportEdit,
+    Save,
+    Window,
+    Kinds
+};
+
+std::array<QIcon, Kinds>& made()
+{
+    static std::array<QIcon, Kinds> icons;
+    return icons;
+}
+
+bool forgetRegistered = false;
+
+// The images go before the application that drew them.
+void forgetIcons()
+{
+    made().fill(QIcon());
+    forgetRegistered = false;
+}
+
+// Each image is drawn once per application and shared by every button. Fresh pixmaps
+// for each form gave every button its own QPixmapCache keys for the scaled images it
+// painted, so the cache filled with the images of forms long closed.
+QIcon once(Kind kind, const std::function<QIcon()>& make)
+{
+    QIcon& icon = made()[kind];
+    if (icon.isNull()) {
+        icon = make();
+        if (!forgetRegistered) {
+            qAddPostRoutine(forgetIcons);
+            forgetRegistered = true;
+        }
+    }
+    return icon;
+}
+
 QColor ink(bool enabled)
 {
     return enabled ? QColor(50, 50, 60) : QColor(160, 160, 160);
@@ -132,33 +178,55 @@ namespace TDrawnIcons {
 
 QIcon magnifier()
 {
-    return iconOf([](int size, bool enabled) {
-        return enabled ? drawMagnifier(size, QColor(40, 70, 120), QColor(90, 60, 30))
-                       : drawMagnifier(size, QColor(150, 150, 150), QColor(170, 170, 170));
+    return once(Magnifier, [] {
+        return iconOf([](int size, bool enabled) {
+            return enabled ? drawMagnifier(size, QColor(40, 70, 120), QColor(90, 60, 30))
+                           : drawMagnifier(size, QColor(150, 150, 150), QColor(170, 170, 170));
+        });
     });
 }
 
 QIcon calendar()
 {
-    return iconOf([](int size, bool enabled) {
-        return enabled ? drawCalendar(size, QColor(50, 50, 60), QColor(190, 40, 40))
-                       : drawCalendar(size, QColor(150, 150, 150), QColor(190, 190, 190));
+    return once(Calendar, [] {
+        return iconOf([](int size, bool enabled) {
+            return enabled ? drawCalendar(size, QColor(50, 50, 60), QColor(190, 40, 40))
+                           : drawCalendar(size, QColor(150, 150, 150), QColor(190, 190, 190));
+        });
     });
 }
 
 QIcon printer()
 {
-    return iconOf([](int size, bool enabled) { return drawPrinter(size, ink(enabled)); });
+    return once(Printer, [] {
+        return iconOf([](int size, bool enabled) { return drawPrinter(size, ink(enabled)); });
+    });
 }
 
 QIcon preview()
 {
-    return iconOf([](int size, bool enabled) { return drawPreview(size, ink(enabled)); });
+    return once(Preview, [] {
+        return iconOf([](int size, bool enabled) { return drawPreview(size, ink(enabled)); });
+    });
 }
 
 QIcon reportEdit()
 {
-    return iconOf([](int size, bool enabled) { return drawPencil(size, ink(enabled)); });
+    return once(ReportEdit, [] {
+        return iconOf([](int size, bool enabled) { return drawPencil(size, ink(enabled)); });
+    });
+}
+
+QIcon window()
+{
+    return once(Window,
+                [] { return QApplication::style()->standardIcon(QStyle::SP_TitleBarMenuButton); });
+}
+
+QIcon save()
+{
+    return once(Save,
+                [] { return QApplication::style()->standardIcon(QStyle::SP_DialogSaveButton); });
 }
 
 } // namespace TDrawnIcons

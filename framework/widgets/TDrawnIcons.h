@@ -1,7 +1,7 @@
 #pragma once
 
-// Internal to the framework: the small images of the search and calendar buttons,
-// drawn at run time (no image files).
+// Internal to the framework: the small images of the search, calendar and output
+// buttons, drawn at run time (no image files), each made once per application.
 
 #include <QIcon>
 
@@ -15,5 +15,9 @@ QIcon calendar();
 QIcon printer();
 QIcon preview();
 QIcon reportEdit();
+// The style's save image, for the export button.
+QIcon save();
+// The style's window image, for a form's frame when the application has none.
+QIcon window();
 
 } // namespace TDrawnIcons

@@ -7,6 +7,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QRadioButton>
 #include <QTest>
@@ -102,6 +105,7 @@ private Q_SLOTS:
     void unresolvedNamesAreRefused();
     void closeActionsAndDeferredRelease();
     void releaseWaitsForModalShow();
+    void mdiFramesShareOneCachedImage();
 
 private:
     RecordingPresenter m_presenter;
@@ -192,6 +196,23 @@ void TstBinder::releaseWaitsForModalShow()
     form->setWindowState(TForm::wsNormal); // the caller may still use it
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!alive);
+}
+
+// A frame with no icon loads the style's image afresh, and QPixmapCache keeps what each
+// painted: every form's frame must show the one shared image.
+void TstBinder::mdiFramesShareOneCachedImage()
+{
+    QMainWindow main;
+    main.setCentralWidget(new QMdiArea);
+    TApplication::instance()->setMainForm(&main);
+    auto* first = new SampleForm;
+    auto* second = new SampleForm;
+    first->setFormStyle(TForm::fsMDIChild);
+    second->setFormStyle(TForm::fsMDIChild);
+    const QIcon a = first->mdiSubWindow()->windowIcon(), b = second->mdiSubWindow()->windowIcon();
+    TApplication::instance()->setMainForm(nullptr);
+    QVERIFY(!a.isNull());
+    QCOMPARE(b.pixmap(16).cacheKey(), a.pixmap(16).cacheKey());
 }
 
 QTEST_MAIN(TstBinder)

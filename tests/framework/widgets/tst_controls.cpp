@@ -90,6 +90,7 @@ private Q_SLOTS:
     void dateColourShowsUnderTheFormsStyleSheet();
     void dateEvents();
     void dateCalendarPickWritesDateWithoutExit();
+    void buttonsOfTwoFormsPaintOneCachedImage();
 
 private:
     std::unique_ptr<RecordingPresenter> m_presenter;
@@ -659,6 +660,18 @@ void TstControls::dateCalendarPickWritesDateWithoutExit()
     QTRY_VERIFY(date->editor()->hasFocus());
     other->setFocus();
     QCOMPARE(exits, 1);
+}
+
+// A button paints its image scaled through QPixmapCache, keyed by the source pixmap: the
+// buttons of every form opened must share it, or the cache keeps one per closed form.
+void TstControls::buttonsOfTwoFormsPaintOneCachedImage()
+{
+    const QSize painted(20, 20); // not one of the drawn sizes, so it is scaled and cached
+    TBtnPesquisa first, second;
+    TDateEditPlus firstDate, secondDate;
+    QCOMPARE(second.icon().pixmap(painted).cacheKey(), first.icon().pixmap(painted).cacheKey());
+    QCOMPARE(secondDate.ButtonBitmap().pixmap(painted).cacheKey(),
+             firstDate.ButtonBitmap().pixmap(painted).cacheKey());
 }
 
 QTEST_MAIN(TstControls)
