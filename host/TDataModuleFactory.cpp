@@ -279,12 +279,12 @@ std::unique_ptr<TdtmDBGeral> TDataModuleFactory::open(const TConnectionOptions& 
     const QString name = nextConnectionName();
     ConnectionGuard guard(name);
     SessionSetup setup;
-    bool server = false;
+    bool postgres = false;
     if (driver.isEmpty() || driver == QLatin1String("sqlite")) {
         setup = openSqlite(name, options);
     } else if (driver == QLatin1String("postgresql")) {
         setup = openPostgres(name, options);
-        server = true;
+        postgres = true;
     } else if (driver == QLatin1String("firebird")) {
         setup = openFirebird(name, options);
     } else
@@ -296,8 +296,10 @@ std::unique_ptr<TdtmDBGeral> TDataModuleFactory::open(const TConnectionOptions& 
     auto module = std::make_unique<TdtmDBGeral>(name);
     // A reopened connection is set up and checked as the first one was.
     module->adcGeral->setSessionSetup(std::move(setup));
-    if (server)
-        module->adcGeral->setStatementTimeout(options.responseTimeout * 1000);
+    // The server bounds a PostgreSQL statement itself: the client's limit is on its answer.
+    // Elsewhere the client cancels a statement that runs past the statement timeout.
+    module->adcGeral->setStatementTimeout(
+        (postgres ? options.responseTimeout : options.statementTimeout) * 1000);
     QObject::connect(module.get(), &QObject::destroyed, [name] { dropConnection(name); });
     guard.release();
     return module;

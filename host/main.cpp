@@ -1,6 +1,7 @@
 #include "TCommandLine.h"
 #include "THostSession.h"
 #include "TQtTranslations.h"
+#include "TStatementWaitDialog.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -14,6 +15,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("fishost"));
     QApplication::setApplicationDisplayName(QStringLiteral("Sistema Fiscal"));
     TQtTranslations::install(app);
+    // A lookup that takes long shows a dialog the clerk may cancel it from.
+    TStatementWaitDialog::install();
 
     TCommandLine commandLine;
     if (!commandLine.parse(QApplication::arguments())) {

@@ -6,6 +6,7 @@
 #include "TDBConnection.h"
 #include "TPgRowSource_p.h"
 #include "TQtRowSource_p.h"
+#include "TRunningStatement.h"
 #include "TSqlText.h"
 #include "TStatementRewriter.h"
 
@@ -120,6 +121,8 @@ void TADOIBQuery::Open()
     TDBConnection* c = connection();
     if (!c || !c->database().isValid())
         throw EFrameworkError(QStringLiteral("Não há conexão aberta com o banco de dados."));
+    // Not under a statement still running on it (this one started from its wait dialog).
+    TRunningStatement::awaitIdle(c->database().driver());
     // A connection lost before is reopened here, on the clerk's next action.
     const QSqlDatabase db = c->openDatabase();
 
@@ -186,10 +189,15 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         throw EFrameworkError(query.lastError().text());
     for (const QVariant& v : std::as_const(values))
         query.addBindValue(v);
-    if (!query.exec())
-        throw EFrameworkError(query.lastError().text());
-
-    openRows(std::make_unique<TQtRowSource>(std::move(query)));
+    bool onRow = false;
+    TRunningStatement::run(db, timeout, [&query, &onRow] {
+        if (!query.exec())
+            throw EFrameworkError(query.lastError().text());
+        onRow = query.next();
+        if (!onRow && query.lastError().isValid())
+            throw EFrameworkError(query.lastError().text());
+    });
+    openRows(std::make_unique<TQtRowSource>(std::move(query), onRow));
 }
 
 void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)
@@ -201,6 +209,7 @@ void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)
 
 void TADOIBQuery::EndPendingStream(const QSqlDatabase& db)
 {
+    TRunningStatement::awaitIdle(db.driver());
     TPgRowSource::endPending(db);
 }
 

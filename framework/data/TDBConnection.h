@@ -33,8 +33,9 @@ public:
     // From now on this one and other are one connection state.
     void shareSession(const TDBConnection& other);
     void setSessionSetup(SessionSetup setup);
-    // How long a statement's first answer may take before the client gives the session
-    // up, in milliseconds; 0 waits for ever. Honoured where the driver allows (PostgreSQL).
+    // How long a statement's first answer may take, in milliseconds; 0 waits for ever. On
+    // PostgreSQL the client then gives the session up (the server has its own statement
+    // timeout); on SQLite and Firebird the statement is cancelled and the session kept.
     int StatementTimeout() const;
     void setStatementTimeout(int milliseconds);
 

@@ -1,6 +1,7 @@
 #include "TPgRowSource_p.h"
 
 #include "EFrameworkError.h"
+#include "TRunningStatement.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <libpq-fe.h>
 #include <limits>
+#include <mutex>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unordered_map>
@@ -32,11 +34,16 @@ enum : Oid
     NumericOid = 1700,
 };
 
-// The stream pending on each connection. A Qt connection is used by one thread only.
-std::unordered_map<PGconn*, TPgRowSource*>& pendingStreams()
+// The stream pending on each connection. A connection is used by one thread at a time, but
+// a stream's first answer is awaited on a worker thread.
+std::unordered_map<PGconn*, TPgRowSource*> pendingStreams;
+std::mutex pendingMutex;
+
+TPgRowSource* pendingOn(PGconn* connection)
 {
-    thread_local std::unordered_map<PGconn*, TPgRowSource*> streams;
-    return streams;
+    const std::lock_guard lock(pendingMutex);
+    const auto it = pendingStreams.find(connection);
+    return it == pendingStreams.end() ? nullptr : it->second;
 }
 
 PGconn* handleOf(const QSqlDriver* driver)
@@ -124,6 +131,7 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
     PGconn* connection = connectionOf(db);
     if (!connection)
         throw EFrameworkError(QStringLiteral("A conexão não é uma conexão PostgreSQL aberta."));
+    TRunningStatement::awaitIdle(db.driver());
     endPending(db);
     // Whatever Qt's own forward-only query left unread is discarded, as Qt itself does
     // before sending a statement.
@@ -166,10 +174,15 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
                            pointers.data(), nullptr, nullptr, 0))
         throw EFrameworkError(source->text(PQerrorMessage(connection)).trimmed());
     source->m_pending = true;
-    pendingStreams()[connection] = source.get();
+    {
+        const std::lock_guard lock(pendingMutex);
+        pendingStreams[connection] = source.get();
+    }
     PQsetSingleRowMode(connection);
 
-    source->receive(true, false);
+    // The server's own statement_timeout bounds the statement; the response timeout stays here.
+    TPgRowSource* waiting = source.get();
+    TRunningStatement::run(db, 0, [waiting] { waiting->receive(true, false); });
     if (!source->m_error.isEmpty())
         source->raise();
     return source;
@@ -180,9 +193,9 @@ void TPgRowSource::endPending(const QSqlDatabase& db)
     PGconn* connection = connectionOf(db);
     if (!connection)
         return;
-    const auto it = pendingStreams().find(connection);
-    if (it != pendingStreams().end())
-        it->second->stop(true);
+    TRunningStatement::awaitIdle(db.driver());
+    if (TPgRowSource* pending = pendingOn(connection))
+        pending->stop(true);
 }
 
 bool TPgRowSource::alive() const
@@ -193,6 +206,8 @@ bool TPgRowSource::alive() const
 
 void TPgRowSource::read(int count, std::vector<Row>& rows)
 {
+    if (m_pending)
+        TRunningStatement::awaitIdle(m_driver);
     const int columns = int(m_columns.size());
     for (int read = 0; read < count; ++read) {
         if (m_queue.empty() && m_pending)
@@ -313,9 +328,7 @@ void TPgRowSource::take(PGresult* result)
             m_error = text(PQerrorMessage(m_connection)).trimmed();
         // The server's own statement timeout (query_canceled).
         if (qstrcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), "57014") == 0)
-            m_clerkError = QStringLiteral(
-                "A consulta passou do tempo limite do banco de dados e foi interrompida. Restrinja "
-                "o filtro (empresa, período) e repita a operação.");
+            m_clerkError = TRunningStatement::timeoutText();
         PQclear(result);
         break;
     }
@@ -365,10 +378,12 @@ void TPgRowSource::endStream()
     if (!m_pending)
         return;
     m_pending = false;
-    auto& streams = pendingStreams();
-    const auto it = streams.find(m_connection);
-    if (it != streams.end() && it->second == this)
-        streams.erase(it);
+    {
+        const std::lock_guard lock(pendingMutex);
+        const auto it = pendingStreams.find(m_connection);
+        if (it != pendingStreams.end() && it->second == this)
+            pendingStreams.erase(it);
+    }
     if (!alive())
         return;
     while (PGresult* rest = PQgetResult(m_connection))

@@ -28,7 +28,8 @@ class FW_EXPORT TPgRowSource : public TRowSource
 {
 public:
     // Sends sql, written with $1..$n markers, with values bound in that order, and
-    // waits for the first row: an error in the statement raises EFrameworkError here.
+    // waits for the first row (as a TRunningStatement, so the clerk may cancel it): an error
+    // in the statement raises EFrameworkError here.
     // A timeout (milliseconds, 0 none) bounds each wait for the server: past it the
     // session is given up (its socket shut, so nothing blocks) and the error says so.
     static std::unique_ptr<TPgRowSource> start(const QSqlDatabase& db, const QString& sql,

@@ -5,11 +5,13 @@
 
 #include <QSqlQuery>
 
-// Rows read through an executed forward-only QSqlQuery: SQLite and Firebird.
+// Rows read through an executed forward-only QSqlQuery: SQLite and Firebird. The query was
+// moved once onto its first row (where Firebird does the statement's work): onRow says
+// whether there was one.
 class FW_EXPORT TQtRowSource : public TRowSource
 {
 public:
-    explicit TQtRowSource(QSqlQuery&& query);
+    TQtRowSource(QSqlQuery&& query, bool onRow);
 
     QStringList columnNames() const override { return m_columns; }
     void read(int count, std::vector<Row>& rows) override;
@@ -20,4 +22,5 @@ private:
     QSqlQuery m_query;
     QStringList m_columns;
     bool m_atEnd = false;
+    bool m_onRow;
 };

@@ -1,0 +1,326 @@
+#include "TRunningStatement.h"
+
+#include "EAbort.h"
+#include "EFrameworkError.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QThread>
+#include <QVariant>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <ibase.h>
+#include <libpq-fe.h>
+#include <map>
+#include <mutex>
+#include <sqlite3.h>
+#include <thread>
+#include <utility>
+#include <vector>
+
+struct TRunningStatement::State
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    // done, readable without the lock.
+    std::atomic<bool> answered{false};
+    bool cancelled = false;
+    bool timedOut = false;
+    std::exception_ptr error;
+    std::function<void()> driverCancel;
+    QDeadlineTimer deadline{QDeadlineTimer::Forever};
+    int timeout = 0;
+};
+
+namespace {
+
+TRunningStatement::WaitHandler& waitHandler()
+{
+    static TRunningStatement::WaitHandler handler;
+    return handler;
+}
+
+// The statement running on each connection; touched only by the thread that runs them.
+std::map<const QSqlDriver*, TRunningStatement*>& running()
+{
+    static std::map<const QSqlDriver*, TRunningStatement*> statements;
+    return statements;
+}
+
+bool inHandler = false;
+
+// Threads kept for the next statement: starting one costs about as much as a fast lookup.
+// Never destroyed, so a parked thread outlives the program's static objects.
+struct Worker
+{
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::function<void()> job;
+    std::atomic<bool> posted{false};
+};
+
+// Both sides spin this long before they sleep: a fast lookup is then handed over and back
+// without the scheduler's wake-up latency, which costs more than the lookup itself.
+constexpr auto spinTime = std::chrono::microseconds(300);
+
+template <typename Ready> bool spinUntil(Ready ready)
+{
+    const auto until = std::chrono::steady_clock::now() + spinTime;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+struct Pool
+{
+    std::mutex mutex;
+    std::vector<std::shared_ptr<Worker>> idle;
+};
+
+Pool& pool()
+{
+    static Pool* threads = new Pool;
+    return *threads;
+}
+
+// Runs job on a parked thread (a new one when none is free), then ended, once the thread is
+// free again.
+void post(std::function<void()> job, std::function<void()> ended)
+{
+    std::shared_ptr<Worker> worker;
+    {
+        const std::lock_guard lock(pool().mutex);
+        if (!pool().idle.empty()) {
+            worker = std::move(pool().idle.back());
+            pool().idle.pop_back();
+        }
+    }
+    if (!worker) {
+        worker = std::make_shared<Worker>();
+        std::thread([worker] {
+            for (;;) {
+                spinUntil([&] { return worker->posted.load(std::memory_order_acquire); });
+                std::unique_lock lock(worker->mutex);
+                worker->wake.wait(lock, [&] { return bool(worker->job); });
+                const std::function<void()> next = std::exchange(worker->job, nullptr);
+                worker->posted.store(false, std::memory_order_relaxed);
+                lock.unlock();
+                next();
+            }
+        }).detach();
+    }
+    const std::lock_guard lock(worker->mutex);
+    worker->job = [worker, job = std::move(job), ended = std::move(ended)] {
+        job();
+        {
+            const std::lock_guard parked(pool().mutex);
+            pool().idle.push_back(worker);
+        }
+        ended();
+    };
+    worker->posted.store(true, std::memory_order_release);
+    worker->wake.notify_one();
+}
+
+template <typename T> bool handleAs(const QVariant& handle, const char* name, T* out)
+{
+    if (!handle.isValid() || qstrcmp(handle.typeName(), name) != 0)
+        return false;
+    *out = *static_cast<const T*>(handle.constData());
+    return true;
+}
+
+// Each driver's cancel of the connection's running statement, safe from another thread.
+std::function<void()> driverCancelOf(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || !driver->isOpen())
+        return {};
+    const QVariant handle = driver->handle();
+    switch (driver->dbmsType()) {
+    case QSqlDriver::SQLite: {
+        sqlite3* connection = nullptr;
+        if (!handleAs(handle, "sqlite3*", &connection) || !connection)
+            return {};
+        return [connection] { sqlite3_interrupt(connection); };
+    }
+    case QSqlDriver::PostgreSQL: {
+        // Qt 6.4 names the type after the struct behind the typedef.
+        PGconn* connection = nullptr;
+        if (!handleAs(handle, "PGconn*", &connection) && !handleAs(handle, "pg_conn*", &connection))
+            return {};
+        if (!connection)
+            return {};
+        std::shared_ptr<PGcancel> request(PQgetCancel(connection), PQfreeCancel);
+        if (!request)
+            return {};
+        // Sent from a thread of its own: it opens a connection to the server, which may be
+        // out of reach. A cancel that arrives once the statement has ended is ignored.
+        return [request] {
+            std::thread([request] {
+                char error[256];
+                PQcancel(request.get(), error, int(sizeof error));
+            }).detach();
+        };
+    }
+    case QSqlDriver::Interbase: {
+        // The driver's handle is a plain isc_db_handle.
+        if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
+            return {};
+        isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
+        if (!connection)
+            return {};
+        return [connection]() mutable {
+            ISC_STATUS_ARRAY status;
+            fb_cancel_operation(status, &connection, fb_cancel_raise);
+        };
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void TRunningStatement::setWaitHandler(WaitHandler handler)
+{
+    waitHandler() = std::move(handler);
+}
+
+QString TRunningStatement::timeoutText()
+{
+    return QStringLiteral("A consulta passou do tempo limite do banco de dados e foi interrompida. "
+                          "Restrinja o filtro (empresa, período) e repita a operação.");
+}
+
+TRunningStatement::TRunningStatement(std::function<void()> driverCancel, int timeout)
+    : m_state(std::make_shared<State>())
+{
+    m_state->driverCancel = std::move(driverCancel);
+    m_state->timeout = timeout;
+    if (timeout > 0)
+        m_state->deadline = QDeadlineTimer(timeout);
+}
+
+TRunningStatement::~TRunningStatement()
+{
+    // Left early (the handler threw): the statement must still end before its connection
+    // is touched again.
+    if (!waitFor(0))
+        stop(false);
+    waitFor(-1);
+}
+
+void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::function<void()>& job)
+{
+    const QSqlDriver* driver = db.driver();
+    awaitIdle(driver);
+    TRunningStatement statement(driverCancelOf(db), timeout);
+    running()[driver] = &statement;
+    struct Unregister
+    {
+        const QSqlDriver* driver;
+        ~Unregister() { running().erase(driver); }
+    } unregister{driver};
+
+    std::shared_ptr<State> state = statement.m_state;
+    auto error = std::make_shared<std::exception_ptr>();
+    post(
+        [job, error] {
+            try {
+                job();
+            } catch (...) {
+                *error = std::current_exception();
+            }
+        },
+        [state, error] {
+            const std::lock_guard lock(state->mutex);
+            state->error = *error;
+            state->done = true;
+            state->answered.store(true, std::memory_order_release);
+            state->ended.notify_all();
+        });
+
+    spinUntil([&] { return state->answered.load(std::memory_order_acquire); });
+    if (!statement.waitFor(graceMilliseconds)) {
+        // One dialog at a time, on the GUI thread: a statement started from inside the
+        // handler, or off that thread, just waits.
+        if (waitHandler() && !inHandler && QCoreApplication::instance() &&
+            QThread::currentThread() == QCoreApplication::instance()->thread()) {
+            inHandler = true;
+            struct Leave
+            {
+                ~Leave() { inHandler = false; }
+            } leave;
+            const WaitHandler handler = waitHandler();
+            handler(statement);
+        }
+        statement.waitFor(-1);
+    }
+
+    if (state->cancelled)
+        throw EAbort();
+    if (state->timedOut)
+        throw EFrameworkError(timeoutText(),
+                              QStringLiteral("cancelada após %1 ms").arg(state->timeout));
+    if (state->error)
+        std::rethrow_exception(state->error);
+}
+
+void TRunningStatement::awaitIdle(const QSqlDriver* driver)
+{
+    const auto it = running().find(driver);
+    if (it != running().end())
+        it->second->waitFor(-1);
+}
+
+bool TRunningStatement::waitFor(int milliseconds)
+{
+    std::unique_lock lock(m_state->mutex);
+    const QDeadlineTimer until =
+        milliseconds < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(milliseconds);
+    for (;;) {
+        if (m_state->done)
+            return true;
+        const QDeadlineTimer next = std::min(until, m_state->deadline);
+        if (next.hasExpired()) {
+            if (!m_state->deadline.hasExpired())
+                return false;
+            // Past the time limit: cancelled once, then waited for as the caller asked.
+            m_state->deadline = QDeadlineTimer(QDeadlineTimer::Forever);
+            lock.unlock();
+            stop(false);
+            lock.lock();
+            continue;
+        }
+        if (next.isForever())
+            m_state->ended.wait(lock);
+        else
+            m_state->ended.wait_for(lock, std::chrono::nanoseconds(next.remainingTimeNSecs()));
+    }
+}
+
+void TRunningStatement::cancel()
+{
+    stop(true);
+}
+
+// Under the lock, so the driver is never told to cancel once the statement has ended:
+// its cancel would then hit whatever the connection runs next.
+void TRunningStatement::stop(bool byClerk)
+{
+    const std::lock_guard lock(m_state->mutex);
+    if (m_state->done || m_state->cancelled || m_state->timedOut)
+        return;
+    (byClerk ? m_state->cancelled : m_state->timedOut) = true;
+    if (m_state->driverCancel)
+        m_state->driverCancel();
+}
