@@ -45,10 +45,12 @@ TRunningStatement::WaitHandler& waitHandler()
     return handler;
 }
 
-// The statement running on each connection; touched only by the thread that runs them.
+// The statement running on each connection, per thread: a connection is used by the thread
+// that opened it, and a report's last page is read beside the GUI thread on connections of
+// its own.
 std::map<const QSqlDriver*, TRunningStatement*>& running()
 {
-    static std::map<const QSqlDriver*, TRunningStatement*> statements;
+    thread_local std::map<const QSqlDriver*, TRunningStatement*> statements;
     return statements;
 }
 
