@@ -9,9 +9,11 @@
 #include <QSqlDriver>
 #include <QThread>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <ibase.h>
 #include <libpq-fe.h>
@@ -57,13 +59,14 @@ std::map<const QSqlDriver*, TRunningStatement*>& running()
 bool inHandler = false;
 
 // Threads kept for the next statement: starting one costs about as much as a fast lookup.
-// Never destroyed, so a parked thread outlives the program's static objects.
 struct Worker
 {
     std::mutex mutex;
     std::condition_variable wake;
     std::function<void()> job;
     std::atomic<bool> posted{false};
+    bool quit = false;
+    std::thread thread;
 };
 
 // Both sides spin this long before they sleep: a fast lookup is then handed over and back
@@ -85,39 +88,89 @@ struct Pool
 {
     std::mutex mutex;
     std::vector<std::shared_ptr<Worker>> idle;
+    std::vector<std::shared_ptr<Worker>> all;
+    // PostgreSQL cancel requests still being sent.
+    int sending = 0;
+    std::condition_variable sent;
+    bool stopped = false;
 };
 
+void stopWorkers();
+
+// Never destroyed: a statement may still be posted from a static object's destructor.
 Pool& pool()
 {
-    static Pool* threads = new Pool;
+    static Pool* threads = [] {
+        std::atexit(stopWorkers);
+        return new Pool;
+    }();
     return *threads;
 }
 
+// At exit the parked threads are joined, and cancel requests given a moment to go out: a
+// thread still running while the process ends (and the leak checker stops every thread)
+// is a hazard of its own. A thread still busy is left to the end of the process.
+void stopWorkers()
+{
+    Pool& p = pool();
+    std::vector<std::shared_ptr<Worker>> parked;
+    {
+        std::unique_lock lock(p.mutex);
+        p.stopped = true;
+        p.sent.wait_for(lock, std::chrono::seconds(2), [&] { return p.sending == 0; });
+        parked = p.idle;
+        for (const std::shared_ptr<Worker>& w : p.all)
+            if (std::find(parked.begin(), parked.end(), w) == parked.end())
+                w->thread.detach();
+        p.idle.clear();
+        p.all.clear();
+    }
+    for (const std::shared_ptr<Worker>& w : parked) {
+        {
+            const std::lock_guard lock(w->mutex);
+            w->quit = true;
+        }
+        w->wake.notify_one();
+        w->thread.join();
+    }
+}
+
+void workOn(const std::shared_ptr<Worker>& worker)
+{
+    for (;;) {
+        spinUntil([&] { return worker->posted.load(std::memory_order_acquire); });
+        std::unique_lock lock(worker->mutex);
+        worker->wake.wait(lock, [&] { return bool(worker->job) || worker->quit; });
+        if (!worker->job)
+            return;
+        const std::function<void()> next = std::exchange(worker->job, nullptr);
+        worker->posted.store(false, std::memory_order_relaxed);
+        lock.unlock();
+        next();
+    }
+}
+
 // Runs job on a parked thread (a new one when none is free), then ended, once the thread is
-// free again.
+// free again. Once the workers are stopped, on the caller's thread.
 void post(std::function<void()> job, std::function<void()> ended)
 {
     std::shared_ptr<Worker> worker;
     {
         const std::lock_guard lock(pool().mutex);
-        if (!pool().idle.empty()) {
-            worker = std::move(pool().idle.back());
-            pool().idle.pop_back();
+        Pool& p = pool();
+        if (!p.stopped && !p.idle.empty()) {
+            worker = std::move(p.idle.back());
+            p.idle.pop_back();
+        } else if (!p.stopped) {
+            worker = std::make_shared<Worker>();
+            worker->thread = std::thread([worker] { workOn(worker); });
+            p.all.push_back(worker);
         }
     }
     if (!worker) {
-        worker = std::make_shared<Worker>();
-        std::thread([worker] {
-            for (;;) {
-                spinUntil([&] { return worker->posted.load(std::memory_order_acquire); });
-                std::unique_lock lock(worker->mutex);
-                worker->wake.wait(lock, [&] { return bool(worker->job); });
-                const std::function<void()> next = std::exchange(worker->job, nullptr);
-                worker->posted.store(false, std::memory_order_relaxed);
-                lock.unlock();
-                next();
-            }
-        }).detach();
+        job();
+        ended();
+        return;
     }
     const std::lock_guard lock(worker->mutex);
     worker->job = [worker, job = std::move(job), ended = std::move(ended)] {
@@ -167,9 +220,18 @@ std::function<void()> driverCancelOf(const QSqlDatabase& db)
         // Sent from a thread of its own: it opens a connection to the server, which may be
         // out of reach. A cancel that arrives once the statement has ended is ignored.
         return [request] {
+            {
+                const std::lock_guard lock(pool().mutex);
+                if (pool().stopped)
+                    return;
+                ++pool().sending;
+            }
             std::thread([request] {
                 char error[256];
                 PQcancel(request.get(), error, int(sizeof error));
+                const std::lock_guard lock(pool().mutex);
+                --pool().sending;
+                pool().sent.notify_all();
             }).detach();
         };
     }
