@@ -1,5 +1,7 @@
 #include "TSqlText.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isNameStart(QChar c)
@@ -19,26 +21,8 @@ template <typename F> void scan(const QString& sql, F onMarker)
     qsizetype i = 0;
     while (i < n) {
         const QChar c = sql.at(i);
-        if (c == u'\'' || c == u'"') {
-            // A doubled quote inside stays inside.
-            ++i;
-            while (i < n) {
-                if (sql.at(i) == c) {
-                    if (i + 1 < n && sql.at(i + 1) == c) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            ++i;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            while (i < n && sql.at(i) != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
+        if (const qsizetype after = TSqlText::skipQuotedOrComment(sql, i); after != i) {
+            i = after;
         } else if (c == u':' && i + 1 < n && sql.at(i + 1) == u':') {
             i += 2;
         } else if (c == u':' && i + 1 < n && isNameStart(sql.at(i + 1))) {
@@ -54,6 +38,39 @@ template <typename F> void scan(const QString& sql, F onMarker)
 }
 
 } // namespace
+
+qsizetype TSqlText::skipQuotedOrComment(const QString& sql, qsizetype i)
+{
+    const qsizetype n = sql.size();
+    if (i >= n)
+        return i;
+    const QChar c = sql.at(i);
+    if (c == u'\'' || c == u'"') {
+        // A doubled quote inside stays inside.
+        ++i;
+        while (i < n) {
+            if (sql.at(i) == c) {
+                if (i + 1 < n && sql.at(i + 1) == c) {
+                    i += 2;
+                    continue;
+                }
+                break;
+            }
+            ++i;
+        }
+        return std::min(i + 1, n);
+    }
+    if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+        while (i < n && sql.at(i) != u'\n')
+            ++i;
+        return i;
+    }
+    if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+        const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+        return end < 0 ? n : end + 2;
+    }
+    return i;
+}
 
 QStringList TSqlText::markers(const QString& sql)
 {

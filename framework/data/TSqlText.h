@@ -18,4 +18,7 @@ public:
     static QString toPositional(const QString& sql, QStringList* names);
     // The same with PostgreSQL's numbered markers: "$1", "$2"... in order of appearance.
     static QString toNumbered(const QString& sql, QStringList* names);
+    // Where the quoted string, quoted name or comment that begins at i ends (the position
+    // after it); i itself when none begins there.
+    static qsizetype skipQuotedOrComment(const QString& sql, qsizetype i);
 };

@@ -44,17 +44,8 @@ bool findOrderBy(const QString& sql, qsizetype& begin, qsizetype& items)
     const qsizetype n = sql.size();
     for (qsizetype i = 0; i < n;) {
         const QChar c = sql.at(i);
-        if (c == u'\'' || c == u'"') {
-            qsizetype end = i + 1;
-            while (end < n && (sql.at(end) != c || (end + 1 < n && sql.at(end + 1) == c)))
-                end += sql.at(end) == c ? 2 : 1;
-            i = end + 1;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            while (i < n && sql.at(i) != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            const qsizetype close = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
+        if (const qsizetype after = TSqlText::skipQuotedOrComment(sql, i); after != i) {
+            i = after;
         } else {
             if (c == u'(')
                 ++depth;

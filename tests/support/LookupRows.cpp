@@ -1,5 +1,7 @@
 #include "LookupRows.h"
 
+#include "TdtmDBGeral.h"
+
 #include "EFrameworkError.h"
 #include "TRawQuery.h"
 
@@ -66,4 +68,14 @@ qint64 LookupRows::count(const QSqlDatabase& db, const QString& table)
     if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) || !q.next())
         throw EFrameworkError(q.lastError().text());
     return q.value(0).toLongLong();
+}
+
+QString LookupRows::firstValue(TdtmDBGeral* module, const QString& sql)
+{
+    TADOIBQuery query;
+    query.setADOConnection(module->adcGeral);
+    query.setDataBase(module->dtbGeral);
+    query.setSQL({sql});
+    query.Open();
+    return query.Query()->value(0, 0).toString();
 }

@@ -6,6 +6,8 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+class TdtmDBGeral;
+
 // Runs lookups and reads their rows back as text, a row a list of column values
 // (NULL read as a null text).
 class LookupRows
@@ -21,4 +23,7 @@ public:
     static QList<QStringList> raw(const QSqlDatabase& db, const QString& sql, const TParams& params,
                                   const QStringList& columns);
     static qint64 count(const QSqlDatabase& db, const QString& table);
+    // The first value of a statement run through the screen's query component on the
+    // module's connection.
+    static QString firstValue(TdtmDBGeral* module, const QString& sql);
 };

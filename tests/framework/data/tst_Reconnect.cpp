@@ -3,6 +3,7 @@
 // timeout, and no statement can lift the read-only rights.
 #include "DatabaseFixture.h"
 #include "EFrameworkError.h"
+#include "LookupRows.h"
 #include "RecordingPresenter.h"
 #include "TADOIBQuery.h"
 #include "TApplication.h"
@@ -22,22 +23,11 @@ namespace {
 
 const QString lostStart = QStringLiteral("A conexão com o banco de dados foi perdida.");
 
-// The first value of the statement through the screen's query component.
-QString firstValue(TdtmDBGeral* module, const QString& sql)
-{
-    TADOIBQuery query;
-    query.setADOConnection(module->adcGeral);
-    query.setDataBase(module->dtbGeral);
-    query.setSQL({sql});
-    query.Open();
-    return query.Query()->value(0, 0).toString();
-}
-
 // The error Open raises, or an empty one when it ran.
 EFrameworkError failureOf(TdtmDBGeral* module, const QString& sql)
 {
     try {
-        firstValue(module, sql);
+        LookupRows::firstValue(module, sql);
     } catch (const EFrameworkError& e) {
         return e;
     }
@@ -79,16 +69,17 @@ private Q_SLOTS:
     {
         FIS_FETCH_DATABASE(m_db, module);
         if (engine == u"postgresql")
-            QCOMPARE(firstValue(module, QStringLiteral("SELECT set_config("
-                                                       "'default_transaction_read_only', "
-                                                       "'off', false)")),
-                     QStringLiteral("off"));
+            QCOMPARE(
+                LookupRows::firstValue(module, QStringLiteral("SELECT set_config("
+                                                              "'default_transaction_read_only', "
+                                                              "'off', false)")),
+                QStringLiteral("off"));
         const EFrameworkError e = failureOf(
             module, QStringLiteral("UPDATE EMPRESA SET NMRAZSOCEMPR = 'X' WHERE CDEMPRESA = '01'"));
         QVERIFY2(!e.message().isEmpty(), "the write ran");
         QVERIFY2(!e.detail().isEmpty(), qPrintable(e.message()));
-        QCOMPARE(firstValue(module, QStringLiteral("SELECT COUNT(*) FROM EMPRESA WHERE "
-                                                   "NMRAZSOCEMPR = 'X'")),
+        QCOMPARE(LookupRows::firstValue(module, QStringLiteral("SELECT COUNT(*) FROM EMPRESA WHERE "
+                                                               "NMRAZSOCEMPR = 'X'")),
                  QStringLiteral("0"));
     }
 
@@ -97,10 +88,13 @@ private Q_SLOTS:
     {
         FIS_FETCH_DATABASE(m_db, module);
         module->adcGeral->database().close();
-        QCOMPARE(firstValue(module, QStringLiteral("SELECT COUNT(*) FROM EMPRESA")).toInt() > 0,
-                 true);
+        QCOMPARE(
+            LookupRows::firstValue(module, QStringLiteral("SELECT COUNT(*) FROM EMPRESA")).toInt() >
+                0,
+            true);
         if (engine == u"postgresql")
-            QCOMPARE(firstValue(module, QStringLiteral("SHOW default_transaction_read_only")),
+            QCOMPARE(LookupRows::firstValue(module,
+                                            QStringLiteral("SHOW default_transaction_read_only")),
                      QStringLiteral("on"));
     }
 
@@ -121,7 +115,8 @@ private Q_SLOTS:
                          .arg(o.database)),
                  qPrintable(e.message()));
         QVERIFY(QFile::rename(o.database + QStringLiteral(".fora"), o.database));
-        QCOMPARE(firstValue(module.get(), QStringLiteral("SELECT 1")), QStringLiteral("1"));
+        QCOMPARE(LookupRows::firstValue(module.get(), QStringLiteral("SELECT 1")),
+                 QStringLiteral("1"));
     }
 
     // Stopped and started again: told once, reopened by the next action; while the
@@ -135,7 +130,7 @@ private Q_SLOTS:
         if (!module)
             QSKIP("PostgreSQL not configured");
         const QString count = QStringLiteral("SELECT COUNT(*) FROM EMPRESA");
-        const QString before = firstValue(module, count);
+        const QString before = LookupRows::firstValue(module, count);
         QVERIFY(postgresHelper("pg-stop"));
         const EFrameworkError lost = failureOf(module, count);
         QVERIFY2(lost.message().startsWith(lostStart), qPrintable(lost.message()));
@@ -144,7 +139,7 @@ private Q_SLOTS:
         QVERIFY2(down.message().contains(QStringLiteral("ainda não pôde ser reaberta")),
                  qPrintable(down.message()));
         QVERIFY(postgresHelper("pg-start"));
-        QCOMPARE(firstValue(module, count), before);
+        QCOMPARE(LookupRows::firstValue(module, count), before);
     }
 
     // The backend frozen: the statement gives up after the timeout, and the next one runs
@@ -157,7 +152,8 @@ private Q_SLOTS:
         TdtmDBGeral* module = postgres();
         if (!module)
             QSKIP("PostgreSQL not configured");
-        const int backend = firstValue(module, QStringLiteral("SELECT pg_backend_pid()")).toInt();
+        const int backend =
+            LookupRows::firstValue(module, QStringLiteral("SELECT pg_backend_pid()")).toInt();
         QVERIFY(backend > 0);
         module->adcGeral->setStatementTimeout(1000);
         QVERIFY(::kill(backend, SIGSTOP) == 0);
@@ -171,7 +167,8 @@ private Q_SLOTS:
                                                        "do tempo limite (1 s)")),
                  qPrintable(e.message()));
         QVERIFY2(waited < 5000, qPrintable(QString::number(waited)));
-        QVERIFY(firstValue(module, QStringLiteral("SELECT pg_backend_pid()")).toInt() != backend);
+        QVERIFY(LookupRows::firstValue(module, QStringLiteral("SELECT pg_backend_pid()")).toInt() !=
+                backend);
     }
 
     // On the screen: the exit check that meets the lost connection tells it once, keeps

@@ -5,6 +5,7 @@
 #include "DatabaseFixture.h"
 #include "EAbort.h"
 #include "EFrameworkError.h"
+#include "LookupRows.h"
 #include "RecordingPresenter.h"
 #include "TADOIBQuery.h"
 #include "TApplication.h"
@@ -40,21 +41,11 @@ QString slowStatement(const QString& engine)
 
 const QString companies = QStringLiteral("SELECT COUNT(*) FROM EMPRESA");
 
-QString firstValue(TdtmDBGeral* module, const QString& sql)
-{
-    TADOIBQuery query;
-    query.setADOConnection(module->adcGeral);
-    query.setDataBase(module->dtbGeral);
-    query.setSQL({sql});
-    query.Open();
-    return query.Query()->value(0, 0).toString();
-}
-
 // How the slow statement ended: "abort", the error's message, or "ran".
 QString outcome(TdtmDBGeral* module, const QString& sql)
 {
     try {
-        firstValue(module, sql);
+        LookupRows::firstValue(module, sql);
     } catch (const EAbort&) {
         return QStringLiteral("abort");
     } catch (const EFrameworkError& e) {
@@ -98,7 +89,7 @@ private Q_SLOTS:
             statement.waitFor(200);
             statement.cancel();
             if (nested)
-                nestedValue = firstValue(module, companies);
+                nestedValue = LookupRows::firstValue(module, companies);
             while (!statement.waitFor(50)) {
             }
         });
@@ -108,7 +99,7 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() < hangBound, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(handled, 1);
         QVERIFY(m_presenter.errors.isEmpty());
-        const QString after = firstValue(module, companies);
+        const QString after = LookupRows::firstValue(module, companies);
         QVERIFY(after.toInt() > 0);
         if (nested)
             QCOMPARE(nestedValue, after);
@@ -128,7 +119,7 @@ private Q_SLOTS:
         module->adcGeral->setStatementTimeout(was);
         QCOMPARE(told, TRunningStatement::timeoutText());
         QVERIFY2(waited < hangBound, qPrintable(QString::number(waited)));
-        QVERIFY(firstValue(module, companies).toInt() > 0);
+        QVERIFY(LookupRows::firstValue(module, companies).toInt() > 0);
     }
 
     void screenKeepsTheFieldWhenTheClerkCancels_data()
