@@ -86,29 +86,21 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
                             .arg(QLatin1String(single)));
     }
 
-    m_connection.driver = parser.value(QStringLiteral("driver")).toLower();
-    if (m_connection.driver.isEmpty())
-        m_connection.driver = QStringLiteral("sqlite");
-    if (!QStringList{QStringLiteral("sqlite"), QStringLiteral("postgresql"),
-                     QStringLiteral("firebird")}
-             .contains(m_connection.driver))
-        return fail(
-            QStringLiteral("Banco de dados desconhecido: %1 (use sqlite, postgresql ou firebird).")
-                .arg(parser.value(QStringLiteral("driver"))));
+    QString error;
+    const QString driver = parser.value(QStringLiteral("driver"));
+    m_connection.driver = QStringLiteral("sqlite");
+    if (!driver.isEmpty() && !TCommandLineParse::readDriver(driver, m_connection.driver, error))
+        return fail(error);
     m_connection.database = parser.value(QStringLiteral("database"));
     if (m_connection.database.isEmpty())
         return fail(QStringLiteral("Informe o banco de dados com --database."));
     m_connection.host = parser.value(QStringLiteral("host"));
     m_connection.user = parser.value(QStringLiteral("user"));
-    if (parser.isSet(QStringLiteral("port"))) {
-        bool ok = false;
-        m_connection.port = parser.value(QStringLiteral("port")).toInt(&ok);
-        if (!ok || m_connection.port < 1 || m_connection.port > 65535)
-            return fail(
-                QStringLiteral("Porta inválida: %1.").arg(parser.value(QStringLiteral("port"))));
-    }
+    if (parser.isSet(QStringLiteral("port")) &&
+        !TCommandLineParse::readPort(parser.value(QStringLiteral("port")), m_connection.port,
+                                     error))
+        return fail(error);
     m_connection.passwordFile = parser.value(QStringLiteral("password-file"));
-    QString error;
     if (!TConnectionSettings::readPasswordFile(m_connection, &error))
         return fail(error);
     if (m_connection.passwordFile.isEmpty())

@@ -160,27 +160,19 @@ bool TCommandLine::readConnection(const QCommandLineParser& parser,
         if (parser.isSet(name))
             m_connectionValues.insert(name, parser.value(name));
     }
+    QString error;
     if (m_connectionValues.contains(QStringLiteral("driver"))) {
         QString& driver = m_connectionValues[QStringLiteral("driver")];
-        driver = driver.toLower();
-        static const QStringList drivers = {QStringLiteral("sqlite"), QStringLiteral("postgresql"),
-                                            QStringLiteral("firebird")};
-        if (!drivers.contains(driver))
-            return fail(QStringLiteral("Banco de dados desconhecido: %1 (use sqlite, postgresql "
-                                       "ou firebird).")
-                            .arg(parser.value(QStringLiteral("driver"))));
+        if (!TCommandLineParse::readDriver(driver, driver, error))
+            return fail(error);
     }
-    if (m_connectionValues.contains(QStringLiteral("port"))) {
-        bool ok = false;
-        const int port = m_connectionValues.value(QStringLiteral("port")).toInt(&ok);
-        if (!ok || port < 1 || port > 65535)
-            return fail(QStringLiteral("Porta inválida: %1.")
-                            .arg(m_connectionValues.value(QStringLiteral("port"))));
-    }
+    int port = 0;
+    if (m_connectionValues.contains(QStringLiteral("port")) &&
+        !TCommandLineParse::readPort(m_connectionValues.value(QStringLiteral("port")), port, error))
+        return fail(error);
     // The file is the explicit choice, so it wins over the environment.
     TConnectionOptions fromFile;
     fromFile.passwordFile = m_connectionValues.value(QStringLiteral("password-file"));
-    QString error;
     if (!TConnectionSettings::readPasswordFile(fromFile, &error))
         return fail(error);
     m_password =

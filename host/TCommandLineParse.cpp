@@ -23,3 +23,28 @@ TCommandLineParse::Outcome TCommandLineParse::parse(QCommandLineParser& parser,
     }
     return Outcome::Proceed;
 }
+
+bool TCommandLineParse::readDriver(const QString& given, QString& driver, QString& errorText)
+{
+    static const QStringList drivers = {QStringLiteral("sqlite"), QStringLiteral("postgresql"),
+                                        QStringLiteral("firebird")};
+    const QString lower = given.toLower();
+    if (!drivers.contains(lower)) {
+        errorText =
+            QStringLiteral("Banco de dados desconhecido: %1 (use sqlite, postgresql ou firebird).")
+                .arg(given);
+        return false;
+    }
+    driver = lower;
+    return true;
+}
+
+bool TCommandLineParse::readPort(const QString& given, int& port, QString& errorText)
+{
+    bool ok = false;
+    port = given.toInt(&ok);
+    if (ok && port >= 1 && port <= 65535)
+        return true;
+    errorText = QStringLiteral("Porta inválida: %1.").arg(given);
+    return false;
+}

@@ -21,4 +21,9 @@ public:
     // Failed leaves the message in errorText.
     static Outcome parse(QCommandLineParser& parser, const QStringList& arguments,
                          const QCommandLineOption& help, QString& errorText);
+    // The --driver value in lower case; false with errorText unless it names one of the
+    // three databases.
+    static bool readDriver(const QString& given, QString& driver, QString& errorText);
+    // The --port value; false with errorText unless it is a port number.
+    static bool readPort(const QString& given, int& port, QString& errorText);
 };

@@ -146,28 +146,38 @@ SessionSetup openSqlite(const QString& name, const TConnectionOptions& options)
     return setup;
 }
 
+// Whether the rights query (one value: true, or a count above zero) finds a way to write.
+bool rightsAllowWriting(const QSqlDatabase& db, const QString& sql, const QString& user,
+                        const QString& where)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql) || !q.next())
+        throw EFrameworkError(
+            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2: %3")
+                .arg(user, where, q.lastError().text()));
+    return q.value(0).toLongLong() > 0;
+}
+
 // A login that may change anything of the schema is refused: the session's read-only
 // default is only a setting, which any statement can lift (set_config), so the rights
 // are what keeps the screen a reader. Owned, writable or creatable, all count.
 void checkPostgresReadOnly(const QSqlDatabase& db, const QString& user, const QString& where)
 {
-    QSqlQuery q(db);
-    const bool ok = q.exec(QStringLiteral(
-        "SELECT (SELECT rolsuper OR rolcreaterole OR rolcreatedb FROM pg_roles "
-        "WHERE rolname = current_user) "
-        "OR has_database_privilege(current_database(), 'CREATE') "
-        "OR EXISTS (SELECT 1 FROM pg_namespace n WHERE n.nspname NOT LIKE 'pg\\_%' "
-        "AND n.nspname <> 'information_schema' "
-        "AND (pg_has_role(n.nspowner, 'USAGE') OR has_schema_privilege(n.oid, 'CREATE'))) "
-        "OR EXISTS (SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-        "WHERE n.nspname NOT LIKE 'pg\\_%' AND n.nspname <> 'information_schema' "
-        "AND c.relkind IN ('r', 'p', 'v', 'm', 'f') AND (pg_has_role(c.relowner, 'USAGE') "
-        "OR has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER')))"));
-    if (!ok || !q.next())
-        throw EFrameworkError(
-            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2: %3")
-                .arg(user, where, q.lastError().text()));
-    if (q.value(0).toBool())
+    const bool mayWrite = rightsAllowWriting(
+        db,
+        QStringLiteral(
+            "SELECT (SELECT rolsuper OR rolcreaterole OR rolcreatedb FROM pg_roles "
+            "WHERE rolname = current_user) "
+            "OR has_database_privilege(current_database(), 'CREATE') "
+            "OR EXISTS (SELECT 1 FROM pg_namespace n WHERE n.nspname NOT LIKE 'pg\\_%' "
+            "AND n.nspname <> 'information_schema' "
+            "AND (pg_has_role(n.nspowner, 'USAGE') OR has_schema_privilege(n.oid, 'CREATE'))) "
+            "OR EXISTS (SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE n.nspname NOT LIKE 'pg\\_%' AND n.nspname <> 'information_schema' "
+            "AND c.relkind IN ('r', 'p', 'v', 'm', 'f') AND (pg_has_role(c.relowner, 'USAGE') "
+            "OR has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER')))"),
+        user, where);
+    if (mayWrite)
         throw EFrameworkError(
             QStringLiteral("O usuário %1 pode gravar no banco PostgreSQL %2; conecte com um "
                            "usuário só de leitura (como fisleitor, criado por "
@@ -224,18 +234,17 @@ SessionSetup openPostgres(const QString& name, const TConnectionOptions& options
 // a user that may write (the owner, SYSDBA, any INSERT/UPDATE/DELETE right) is refused.
 void checkFirebirdReadOnly(const QSqlDatabase& db, const QString& user, const QString& where)
 {
-    QSqlQuery q(db);
-    const bool ok = q.exec(QStringLiteral(
-        "SELECT COUNT(*) FROM RDB$RELATIONS R "
-        "WHERE R.RDB$SYSTEM_FLAG = 0 AND (CURRENT_USER = 'SYSDBA' OR CURRENT_ROLE = 'RDB$ADMIN' "
-        "OR R.RDB$OWNER_NAME = CURRENT_USER OR EXISTS (SELECT 1 FROM RDB$USER_PRIVILEGES P "
-        "WHERE P.RDB$RELATION_NAME = R.RDB$RELATION_NAME AND P.RDB$USER IN (CURRENT_USER, "
-        "'PUBLIC') AND P.RDB$PRIVILEGE IN ('I', 'U', 'D')))"));
-    if (!ok || !q.next())
-        throw EFrameworkError(
-            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2: %3")
-                .arg(user, where, q.lastError().text()));
-    if (q.value(0).toLongLong() > 0)
+    const bool mayWrite = rightsAllowWriting(
+        db,
+        QStringLiteral(
+            "SELECT COUNT(*) FROM RDB$RELATIONS R "
+            "WHERE R.RDB$SYSTEM_FLAG = 0 AND (CURRENT_USER = 'SYSDBA' OR CURRENT_ROLE = "
+            "'RDB$ADMIN' "
+            "OR R.RDB$OWNER_NAME = CURRENT_USER OR EXISTS (SELECT 1 FROM RDB$USER_PRIVILEGES P "
+            "WHERE P.RDB$RELATION_NAME = R.RDB$RELATION_NAME AND P.RDB$USER IN (CURRENT_USER, "
+            "'PUBLIC') AND P.RDB$PRIVILEGE IN ('I', 'U', 'D')))"),
+        user, where);
+    if (mayWrite)
         throw EFrameworkError(
             QStringLiteral("O usuário %1 pode gravar no banco Firebird %2; conecte com um "
                            "usuário só de leitura (como FISLEITOR).")

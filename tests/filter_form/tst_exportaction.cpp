@@ -1,4 +1,3 @@
-#include "XlsxRows.h"
 #include "Cli_fis01200.h"
 #include "HostFixture.h"
 #include "RecordingPresenter.h"
@@ -8,6 +7,8 @@
 #include "TReportExporter.h"
 #include "TReportPreview.h"
 #include "TfrmListDocumentos.h"
+#include "WhenShown.h"
+#include "XlsxRows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,22 +28,6 @@
 
 namespace {
 
-// Once a modal window of type T is up, runs act on it (once). The timer belongs to
-// owner, so one left waiting cannot answer a later test's window.
-template <typename T> void whenShown(QObject* owner, std::function<void(T*)> act)
-{
-    auto* timer = new QTimer(owner);
-    timer->setInterval(30);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start();
-}
-
 // Types the name into the dialog's file name field, as a user does, and accepts.
 void typeFileName(QFileDialog* dialog, const QString& file)
 {
@@ -55,7 +40,7 @@ void typeFileName(QFileDialog* dialog, const QString& file)
 // Answers the save dialog: picks the filter, types the name and accepts, or cancels.
 void answerSaveDialog(QObject* owner, const QString& filter, const QString& file, bool* shown)
 {
-    whenShown<QFileDialog>(owner, [=](QFileDialog* dialog) {
+    whenShown<QFileDialog>(30, owner, [=](QFileDialog* dialog) {
         *shown = true;
         if (file.isEmpty()) {
             dialog->reject();
@@ -205,9 +190,9 @@ private Q_SLOTS:
         QTemporaryDir out;
         const QString path = out.filePath(u"previa.xlsx"_qs);
         bool exported = false;
-        whenShown<TReportPreview>(this, [&](TReportPreview* preview) {
+        whenShown<TReportPreview>(30, this, [&](TReportPreview* preview) {
             bool shown = false;
-            whenShown<QFileDialog>(this, [&](QFileDialog* dialog) {
+            whenShown<QFileDialog>(30, this, [&](QFileDialog* dialog) {
                 shown = true;
                 typeFileName(dialog, path);
             });

@@ -2,6 +2,7 @@
 #include "ReportFixture.h"
 #include "TReportDesignerDialog.h"
 #include "TReportPreview.h"
+#include "WhenShown.h"
 
 #include <QApplication>
 #include <QFile>
@@ -27,21 +28,6 @@ QString lineWith(const QString& text, const QStringList& parts)
             return line;
     }
     return {};
-}
-
-// Runs check on the modal window of type T once it is up, then closes it.
-template <typename T> void whenShown(const std::function<void(T*)>& check)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(50);
-    QObject::connect(timer, &QTimer::timeout, [timer, check] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            check(w);
-        }
-    });
-    timer->start();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "TReportPreview.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
+#include "WhenShown.h"
 
 #include <QApplication>
 #include <QDir>
@@ -100,21 +101,6 @@ QStringList pdfPages(const QString& path)
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
-}
-
-// Runs check on the modal window of type T once it is up.
-template <typename T> void whenShown(const std::function<void(T*)>& check)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, check] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            check(w);
-        }
-    });
-    timer->start();
 }
 
 QDate day(int month, int d)

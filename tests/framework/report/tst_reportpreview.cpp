@@ -2,6 +2,7 @@
 #include "TADOIBQuery.h"
 #include "TReportDesignerDialog.h"
 #include "TReportPreview.h"
+#include "WhenShown.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,21 +23,6 @@ class tst_ReportPreview : public QObject
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<TdtmDBGeral> m_dtm;
     QTemporaryDir m_dir;
-
-    // Runs check on the preview once it is up.
-    static void whenShown(const std::function<void(TReportPreview*)>& check)
-    {
-        auto* timer = new QTimer;
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, [timer, check] {
-            if (auto* w = qobject_cast<TReportPreview*>(QApplication::activeModalWidget())) {
-                timer->stop();
-                timer->deleteLater();
-                check(w);
-            }
-        });
-        timer->start();
-    }
 
     static QString total(TReportPreview* preview)
     {
@@ -79,7 +65,7 @@ private Q_SLOTS:
         run(designer, Filter());
         bool counting = false;
         QString shownTotal;
-        whenShown([&](TReportPreview* preview) {
+        whenShown<TReportPreview>(5, nullptr, [&](TReportPreview* preview) {
             counting = !preview->counted();
             shownTotal = total(preview);
             preview->reject();
@@ -105,7 +91,7 @@ private Q_SLOTS:
         int last = 0;
         bool early = false, finding = false, stillFinding = true;
         QString shownTotal;
-        whenShown([&](TReportPreview* preview) {
+        whenShown<TReportPreview>(5, nullptr, [&](TReportPreview* preview) {
             const auto state = [preview] {
                 return preview->findChild<QAction*>("actEstado")->isVisible();
             };
@@ -140,7 +126,7 @@ private Q_SLOTS:
         TReportDesignerDialog designer;
         run(designer, Filter());
         bool finding = false;
-        whenShown([&](TReportPreview* preview) {
+        whenShown<TReportPreview>(5, nullptr, [&](TReportPreview* preview) {
             preview->showLastPage();
             finding = preview->findingLastPage();
             preview->reject();
@@ -157,7 +143,7 @@ private Q_SLOTS:
         run(designer, Filter());
         int last = 0;
         QString shownTotal;
-        whenShown([&](TReportPreview* preview) {
+        whenShown<TReportPreview>(5, nullptr, [&](TReportPreview* preview) {
             connect(preview, &TReportPreview::pageShown, preview, [&, preview](int page) {
                 if (!preview->counted())
                     return;

@@ -72,6 +72,8 @@ private Q_SLOTS:
 
 private:
     TADOIBQuery* makeQuery(const QString& sql, bool fields = true);
+    // Every company, opened.
+    TADOIBQuery* openAllCompanies();
     TBtnPesquisa* makeButton(TADOIBQuery* query);
 
     std::unique_ptr<TestDatabase> m_db;
@@ -133,6 +135,14 @@ TBtnPesquisa* TstSearch::makeButton(TADOIBQuery* query)
 static const QString allCompanies =
     QStringLiteral("SELECT CDEMPRESA, NMRAZSOCEMPR, SECRETO FROM EMPRESA "
                    "WHERE (:P_TCDEMPRESA = 'T' OR CDEMPRESA = :P_CDEMPRESA) ORDER BY CDEMPRESA");
+
+TADOIBQuery* TstSearch::openAllCompanies()
+{
+    TADOIBQuery* query = makeQuery(allCompanies);
+    query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
+    query->Open();
+    return query;
+}
 
 void TstSearch::beforeRunsFirstThenListThenAfter()
 {
@@ -356,9 +366,7 @@ void TstSearch::escCancels()
 
 void TstSearch::upDownFromFilterAndEnterPicks()
 {
-    TADOIBQuery* query = makeQuery(allCompanies);
-    query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
-    query->Open();
+    TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QStringLiteral("Empresa"));
     dialog.show();
     QTRY_COMPARE(dialog.shownRowCount(), 4);
@@ -376,9 +384,7 @@ void TstSearch::upDownFromFilterAndEnterPicks()
 
 void TstSearch::doubleClickPicks()
 {
-    TADOIBQuery* query = makeQuery(allCompanies);
-    query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
-    query->Open();
+    TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QString());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -394,9 +400,7 @@ void TstSearch::doubleClickPicks()
 
 void TstSearch::filterIgnoresCaseAndAccents()
 {
-    TADOIBQuery* query = makeQuery(allCompanies);
-    query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
-    query->Open();
+    TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QStringLiteral("Empresa"));
     dialog.show();
     QTest::keyClicks(dialog.filterEdit(), QStringLiteral("acao"));
@@ -423,9 +427,7 @@ void TstSearch::filterIgnoresCaseAndAccents()
 
 void TstSearch::enterWithoutMatchPicksNothing()
 {
-    TADOIBQuery* query = makeQuery(allCompanies);
-    query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
-    query->Open();
+    TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QStringLiteral("Empresa"));
     dialog.show();
     QTest::keyClicks(dialog.filterEdit(), QStringLiteral("zzz"));
