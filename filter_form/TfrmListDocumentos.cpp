@@ -230,7 +230,7 @@ TADOIBQuery* TfrmListDocumentos::prepareLookup(const CodeRule& r)
     query->Close();
     for (Code above : {Empresa, InscEstad, InscMuni})
         if (r.restrictedBy & (1u << above))
-            setText(query, rule(above).param, (this->*rule(above).field)->text());
+            setText(query, rule(above).param, (this->*rule(above).field)->text().trimmed());
     return query;
 }
 
@@ -244,8 +244,9 @@ void TfrmListDocumentos::checkCode(Code code, bool required)
                 fail(r.missingKey);
             return;
         }
-        if (r.width > 0)
-            edit->setText(Ajusta(edit->text(), r.width));
+        // Blanks around a code cannot be seen, so they never decide a match: Firebird
+        // ignores trailing ones, SQLite and PostgreSQL would not.
+        edit->setText(r.width > 0 ? Ajusta(edit->text(), r.width) : edit->text().trimmed());
         TADOIBQuery* query = prepareLookup(r);
         setText(query, r.param, edit->text());
         if (r.allParam)

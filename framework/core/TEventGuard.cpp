@@ -4,10 +4,23 @@
 #include "EFrameworkError.h"
 #include "FisLog.h"
 #include "TMessagePresenter.h"
+#include "TUserAction.h"
 
 #include <QCoreApplication>
+#include <QList>
+#include <QThread>
 
-bool TEventGuard::run(const std::function<void()>& handler)
+namespace {
+
+// The event-loop level each running handler was entered at.
+thread_local QList<int> running;
+
+int loopLevel()
+{
+    return QThread::currentThread()->loopLevel();
+}
+
+bool guarded(const std::function<void()>& handler)
 {
     try {
         handler();
@@ -29,4 +42,21 @@ bool TEventGuard::run(const std::function<void()>& handler)
         TMessagePresenter::current().showError(QStringLiteral("Erro inesperado."));
     }
     return false;
+}
+
+} // namespace
+
+bool TEventGuard::run(const std::function<void()>& handler)
+{
+    running.append(loopLevel());
+    const bool passed = guarded(handler);
+    running.removeLast();
+    if (!passed)
+        TUserAction::handlerFailed();
+    return passed;
+}
+
+bool TEventGuard::isHandling()
+{
+    return !running.isEmpty() && running.last() == loopLevel();
 }

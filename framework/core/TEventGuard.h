@@ -11,4 +11,7 @@ class FW_EXPORT TEventGuard
 public:
     // Returns false when the handler ended with an error or the silent abort.
     static bool run(const std::function<void()>& handler);
+    // True while a handler runs in the current event loop (not in a dialog's loop it
+    // opened): a focus change now is the program's, not the user's.
+    static bool isHandling();
 };

@@ -8,6 +8,7 @@
 #include "TEventGuard.h"
 #include "TMessagePresenter.h"
 #include "TScreen.h"
+#include "TUserAction.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -28,6 +29,7 @@ const TControlEvents::Registration
 
 TForm::TForm(QWidget* parent) : QWidget(parent)
 {
+    TUserAction::install();
     // F1 anywhere on the form opens the page of its HelpContext (set by the definition).
     auto* help = new QShortcut(QKeySequence::HelpContents, this, nullptr, nullptr,
                                Qt::WidgetWithChildrenShortcut);

@@ -1,5 +1,6 @@
 #include "TfrmDadosGerRel.h"
 
+#include "EAbort.h"
 #include "EFrameworkError.h"
 #include "Helpers.h"
 #include "TADOIBQuery.h"
@@ -54,7 +55,10 @@ QString invalid(const TReportDefinition& report, const QString& reason)
 // Why a loaded definition cannot run on this screen and connection, or nothing. Its
 // parameters must all be filled by the screen's handler (asked once with the current
 // filter), and its columns must be in the query's result where an empty run shows it.
-QString refusal(const TReportDefinition& report, const TBeforeGetQueryParamsEvent& fill)
+// Cancelar in the wait dialog of a slow probe leaves that report and the ones after
+// it unprobed (probing turns false): they are offered, and the run checks them.
+QString refusal(const TReportDefinition& report, const TBeforeGetQueryParamsEvent& fill,
+                bool& probing)
 {
     const bool interBase = dtmDBGeral && dtmDBGeral->dtbGeral->isInterBase();
     const QString text = report.QueryFor(interBase).join(u'\n');
@@ -71,7 +75,7 @@ QString refusal(const TReportDefinition& report, const TBeforeGetQueryParamsEven
                                                       "esta tela não preenche")
                                            .arg(name));
     }
-    if (!dtmDBGeral)
+    if (!dtmDBGeral || !probing)
         return {};
     TADOIBQuery query;
     query.setObjectName(QStringLiteral("qryDefinicao"));
@@ -86,6 +90,9 @@ QString refusal(const TReportDefinition& report, const TBeforeGetQueryParamsEven
         query.Open();
     } catch (const EFrameworkError&) {
         // Not checkable here (tables of another database, no connection): the run checks.
+        return {};
+    } catch (const EAbort&) {
+        probing = false;
         return {};
     }
     QStringList fields;
@@ -179,9 +186,10 @@ void TfrmDadosGerRel::FormCreate(QObject*)
     const QString directory = TApplication::instance()->reportDirectory();
     QStringList faults;
     m_reports.clear();
+    bool probing = true;
     for (const TReportDefinition& report :
          TReportDefinition::listForCode(directory, code, faults)) {
-        const QString refused = refusal(report, rpddPadrao->BeforeGetQueryParams);
+        const QString refused = refusal(report, rpddPadrao->BeforeGetQueryParams, probing);
         if (refused.isEmpty())
             m_reports << report;
         else

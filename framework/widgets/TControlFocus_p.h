@@ -2,6 +2,8 @@
 
 // Internal to the framework: the rule the input controls share for their exit event.
 
+#include "TEventGuard.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QWidget>
@@ -24,10 +26,13 @@ inline const QWidget* formOf(const QWidget* widget)
 // the same form that is not part of the control (self and its children). Deactivating
 // the window (a message box, another application), going to another form (another MDI
 // child), opening a popup (a completer, a calendar) or focus going nowhere (the
-// window is closing) is no exit.
+// window is closing) is no exit. Nor is a move the program makes while a handler
+// runs (a failed check putting the focus on its field): only the user leaves a field.
 inline bool isExit(const QFocusEvent* event, const QWidget* self)
 {
     if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
+        return false;
+    if (TEventGuard::isHandling())
         return false;
     // QApplication already names the widget that receives the focus.
     const QWidget* next = QApplication::focusWidget();
