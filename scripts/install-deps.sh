@@ -10,7 +10,7 @@ packages=(
   postgresql-15 postgresql-client-15
   firebird3.0-server firebird3.0-utils firebird-dev
   libsqlite3-dev libpq-dev
-  xvfb xauth xdotool openbox imagemagick poppler-utils fonts-dejavu-core
+  xvfb xauth xdotool openbox x11-utils imagemagick poppler-utils fonts-dejavu-core
   fonts-urw-base35 python3-reportlab
   libxlsxwriter-dev python3-xlsxwriter python3-openpyxl zlib1g-dev
 )

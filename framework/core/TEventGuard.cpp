@@ -4,7 +4,6 @@
 #include "EFrameworkError.h"
 #include "FisLog.h"
 #include "TMessagePresenter.h"
-#include "TUserAction.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -51,8 +50,6 @@ bool TEventGuard::run(const std::function<void()>& handler)
     running.append(loopLevel());
     const bool passed = guarded(handler);
     running.removeLast();
-    if (!passed)
-        TUserAction::handlerFailed();
     return passed;
 }
 

@@ -2,42 +2,32 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QList>
 #include <QMouseEvent>
 #include <QPointer>
-#include <QThread>
+#include <QTimer>
 
 namespace {
 
-// Qt gives the focus for a press before the widget under the mouse sees it, and a
-// message box shown meanwhile runs a loop of its own: each loop level keeps the
-// failure count its press started with.
+// Qt gives the focus for a press before the widget under the mouse sees the press, so
+// when leaving the field is refused then, the press is still to come in the same
+// delivery: it and its release are dropped. A refusal by Tab arms nothing past the
+// return to the event loop.
 class InputWatch : public QObject
 {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (watched->isWindowType())
+            return false;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-            if (watched->isWindowType()) {
-                m_dropRelease = false;
-                const int level = loopLevel();
-                while (!m_presses.isEmpty() && m_presses.last().level >= level)
-                    m_presses.removeLast();
-                m_presses.append({level, failures});
-                return false;
-            }
-            if (!m_presses.isEmpty() && m_presses.last().level == loopLevel()) {
-                const bool failed = m_presses.takeLast().failures != failures;
-                if (failed)
-                    m_dropRelease = true;
-                return failed;
-            }
+            m_dropRelease = m_dropPress;
+            m_dropPress = false;
             return m_dropRelease;
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease:
-            if (!m_dropRelease || watched->isWindowType())
+            if (!m_dropRelease)
                 return false;
             if (event->type() == QEvent::MouseButtonRelease &&
                 static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton)
@@ -50,17 +40,16 @@ public:
         }
     }
 
-    int failures = 0;
+    void refused()
+    {
+        ++m_failures;
+        if (m_dropPress)
+            return;
+        m_dropPress = true;
+        QTimer::singleShot(0, this, [this] { m_dropPress = false; });
+    }
 
 private:
-    struct Press
-    {
-        int level;
-        int failures;
-    };
-
-    static int loopLevel() { return QThread::currentThread()->loopLevel(); }
-
     // A button's mnemonic takes the focus before it clicks; when leaving the field
     // fails, the click does not follow.
     bool shortcutMovedFocusAndFailed(QObject* watched)
@@ -68,13 +57,14 @@ private:
         auto* button = qobject_cast<QAbstractButton*>(watched);
         if (!button || button->focusPolicy() == Qt::NoFocus || button->hasFocus())
             return false;
-        const int before = failures;
+        const int before = m_failures;
         QPointer<QAbstractButton> alive(button);
         button->setFocus(Qt::ShortcutFocusReason);
-        return !alive || failures != before;
+        return !alive || m_failures != before;
     }
 
-    QList<Press> m_presses;
+    int m_failures = 0;
+    bool m_dropPress = false;
     bool m_dropRelease = false;
 };
 
@@ -91,8 +81,8 @@ void TUserAction::install()
     qApp->installEventFilter(watch);
 }
 
-void TUserAction::handlerFailed()
+void TUserAction::exitRefused()
 {
     if (watch)
-        ++watch->failures;
+        watch->refused();
 }

@@ -5,6 +5,7 @@
 #include "TControlFocus_p.h"
 #include "TDrawnIcons.h"
 #include "TEventGuard.h"
+#include "TUserAction.h"
 
 #include <QCalendarWidget>
 #include <QFrame>
@@ -363,8 +364,9 @@ bool TDateEditPlus::eventFilter(QObject* watched, QEvent* event)
             m_focused = false;
             const QWidget* next = QApplication::focusWidget();
             if (wasFocused && TControlFocus::isExit(focus, this) &&
-                !(m_popup && (next == m_popup || m_popup->isAncestorOf(next))) && OnExit)
-                TEventGuard::run([this] { OnExit(this); });
+                !(m_popup && (next == m_popup || m_popup->isAncestorOf(next))) && OnExit &&
+                !TEventGuard::run([this] { OnExit(this); }))
+                TUserAction::exitRefused();
             break;
         }
         default:

@@ -4,6 +4,7 @@
 #include "TControlEvents.h"
 #include "TControlFocus_p.h"
 #include "TEventGuard.h"
+#include "TUserAction.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -284,6 +285,7 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event)
         return;
     if (OnExit) {
         ProgramWrites asProgram(this);
-        TEventGuard::run([this] { OnExit(this); });
+        if (!TEventGuard::run([this] { OnExit(this); }))
+            TUserAction::exitRefused();
     }
 }
