@@ -16,6 +16,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -112,14 +114,24 @@ class tst_FocusContract : public QObject
 
     DatabaseFixture m_db;
     std::unique_ptr<BoxPresenter> m_boxes;
+    std::unique_ptr<QMainWindow> m_main;
     std::unique_ptr<TfrmListDocumentos> m_form;
 
+    // The form as the host shows it: an MDI child of the main window.
     void openForm(TdtmDBGeral* module)
     {
         dtmDBGeral = module;
+        m_main = std::make_unique<QMainWindow>();
+        m_main->setCentralWidget(new QMdiArea);
+        m_main->resize(900, 600);
+        TApplication::instance()->setMainForm(m_main.get());
+        m_main->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
         m_form = std::make_unique<TfrmListDocumentos>();
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        m_form->setFormStyle(TForm::fsMDIChild);
+        m_form->Show();
+        m_main->activateWindow(); // after a wait dialog while it was made
+        QTRY_VERIFY(m_form->isActiveWindow());
     }
     QString focusName() const
     {
@@ -148,6 +160,8 @@ private Q_SLOTS:
     void cleanup()
     {
         m_form.reset();
+        TApplication::instance()->setMainForm(nullptr);
+        m_main.reset();
         m_boxes.reset();
         dtmDBGeral = nullptr;
     }
