@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 #include <QString>
 
@@ -8,7 +8,7 @@ class QWidget;
 
 // Where error and information texts go: message boxes in the application,
 // a recorder in tests.
-class FW_EXPORT TMessagePresenter
+class FIS_CORE_EXPORT TMessagePresenter
 {
 public:
     virtual ~TMessagePresenter();

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 // The application-wide screen cursor, by the numbers forms use for it.
-class FW_EXPORT TScreen
+class FIS_CORE_EXPORT TScreen
 {
 public:
     static constexpr int crDefault = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportDefinition.h"
 #include "TRowSource.h"
 
@@ -14,7 +14,7 @@
 // The group's text fields lead as columns; the file appears only once it is complete.
 class TReportRun;
 
-class FW_EXPORT TReportExporter
+class FIS_REPORT_EXPORT TReportExporter
 {
 public:
     // Rows written so far; false cancels the export.

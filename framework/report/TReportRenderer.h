@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
 #include "TRowSource.h"
@@ -22,7 +22,7 @@ class TReportRun;
 // sums the totals while the rows are read forward once (paginate), then draws any page on
 // demand: to a PDF, a printer, a painter or an image. Only the page count and a
 // temporary file of laid-out bands outlive the read.
-class FW_EXPORT TReportRenderer
+class FIS_REPORT_EXPORT TReportRenderer
 {
 public:
     // printedAt stamps every page; invalid: now.
