@@ -3,8 +3,6 @@
 #include "TReportCommandLine.h"
 #include "TReportParamBinder.h"
 
-#include <QMap>
-#include <QString>
 
 // One report run to a file without a window: the definition found by code and name, the
 // parameters checked and bound as the screen binds them, the host's read-only data module
@@ -26,10 +24,6 @@ public:
     // Asks the run in progress to stop at its next page, leaving no file; safe to call
     // from a signal handler.
     static void requestStop();
-
-    // The filter of those --param values. A name that is not one of the report
-    // parameters, a bad date or direction is an error.
-    static TReportParamBinder::Filter filter(const QMap<QString, QString>& params);
 
 private:
     void checkOutput() const;

@@ -37,7 +37,8 @@ public:
 
     // A report of that code with no columns and no query yet.
     static TReportDefinition emptyReport(const QString& reportCode);
-    // The parameters the filter screen fills, in its order.
+    // The parameters the filter screen fills, in its order (the installed
+    // TReportParameters).
     static QStringList parameterNames();
     // The filter line items of those parameters, as the shipped reports show them.
     static QList<TReportDefinition::FilterItem> standardFilters();

@@ -35,8 +35,8 @@ public:
                           const QString& shippedDirectory = {}, QWidget* parent = nullptr);
     ~TReportDesignerWindow() override;
 
-    // Every company, registration, branch, both directions, every operation type and
-    // the current year.
+    // The installed TReportParameters' values for "everything" (every company,
+    // registration, branch, both directions, every operation type, any date).
     static void allValues(TParams& params, bool& handled);
 
     TReportDesignModel* model() const { return m_model; }
