@@ -4,6 +4,7 @@
 #include "TOpenDatabase.h"
 #include "TReportDefinition.h"
 #include "TReportDesignerDialog.h"
+#include "TReportFormats.h"
 #include "TReportParams.h"
 #include "TdtmDBGeral.h"
 
@@ -31,13 +32,11 @@ void TReportJob::requestStop()
 void TReportJob::checkOutput() const
 {
     const QFileInfo output(m_commandLine.outputPath());
-    const QString extension = output.suffix().toLower();
-    const QString pattern = QStringLiteral("(*.%1)").arg(extension);
-    if (extension.isEmpty() || !TReportDesignerDialog::exportFilters().contains(pattern))
+    if (!TReportFormats::forPath(output.filePath()))
         refuse(QStringLiteral("O formato do arquivo '%1' não é conhecido (use %2).")
                    .arg(m_commandLine.outputPath(),
-                        TReportDesignerDialog::exportFilters().replace(QStringLiteral(";;"),
-                                                                       QStringLiteral(", "))));
+                        TReportFormats::filters().replace(QStringLiteral(";;"),
+                                                          QStringLiteral(", "))));
     if (!output.absoluteDir().exists())
         refuse(QStringLiteral("A pasta do arquivo '%1' não existe.").arg(output.absolutePath()));
     if (output.isDir())

@@ -22,7 +22,7 @@ public:
 
     virtual ~TReportExporter();
 
-    // The exporter for the file's extension (.csv, .xlsx), or null.
+    // The exporter for the file's extension (.csv, .xlsx), or null (TReportFormats).
     static std::unique_ptr<TReportExporter> forPath(const QString& path);
     // The file dialog's filters of the formats above.
     static QStringList fileFilters();
