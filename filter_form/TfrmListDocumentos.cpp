@@ -2,6 +2,8 @@
 #include "ui_TfrmListDocumentos.h"
 
 #include "EAbort.h"
+#include "EFrameworkError.h"
+#include "TEventGuard.h"
 #include "Helpers.h"
 #include "PesquisaLista.h"
 #include "TBtnPesquisa.h"
@@ -13,9 +15,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QRadioButton>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtDebug>
 
 namespace {
 
@@ -89,6 +100,14 @@ TfrmListDocumentos::TfrmListDocumentos(Session session, QWidget* parent)
     rdbTodos = ui->rdbTodos;
     rdbLista = ui->rdbLista;
     btnTpOperacao = ui->btnTpOperacao;
+    sbtFiltros = ui->sbtFiltros;
+    lblTiposOper = ui->lblTiposOper;
+    depDtInicial->setFieldName(lblDtInicial->text());
+    auto* filtersMenu = new QMenu(sbtFiltros);
+    filtersMenu->setObjectName(QStringLiteral("ppmFiltros"));
+    sbtFiltros->setMenu(filtersMenu);
+    connect(filtersMenu, &QMenu::aboutToShow, this, &TfrmListDocumentos::fillFiltersMenu);
+    depDtFinal->setFieldName(lblDtFinal->text());
 
     FIS_HANDLER(TfrmListDocumentos, FormCreate);
     FIS_HANDLER(TfrmListDocumentos, FormActivate);
@@ -478,12 +497,14 @@ void TfrmListDocumentos::rdbTodosClick(QObject*)
 {
     m_session.listaTp->clear();
     btnTpOperacao->setEnabled(false);
+    showChosenTypes();
 }
 
 void TfrmListDocumentos::rdbListaClick(QObject*)
 {
     // A list kept from an earlier form of this load is the choice again.
     btnTpOperacao->setEnabled(true);
+    showChosenTypes();
 }
 
 void TfrmListDocumentos::btnTpOperacaoClick(QObject*)
@@ -493,6 +514,7 @@ void TfrmListDocumentos::btnTpOperacaoClick(QObject*)
     const QString titles = msgPadrao->Msg(QStringLiteral("TipoOper")) + u'|' +
                            msgPadrao->Msg(QStringLiteral("nao_ha_tipo"));
     PesquisaLista(dtsTpOperacao, QStringLiteral("CHAVE"), titles, false, *m_session.listaTp);
+    showChosenTypes();
 }
 
 // --- Report ----------------------------------------------------------------------
@@ -514,15 +536,231 @@ void TfrmListDocumentos::rpddPadraoBeforeGetQueryParams(TParams& Params, bool&)
 
 void TfrmListDocumentos::sbtPrintClick(QObject* Sender)
 {
-    TReportActions::print(*this, [&] { TfrmDadosGerRel::sbtPrintClick(Sender); });
+    TReportActions::print(*this, [&] {
+        rememberLast();
+        TfrmDadosGerRel::sbtPrintClick(Sender);
+    });
 }
 
 void TfrmListDocumentos::sbtPreviewClick(QObject* Sender)
 {
-    TReportActions::preview(*this, [&] { TfrmDadosGerRel::sbtPreviewClick(Sender); });
+    TReportActions::preview(*this, [&] {
+        rememberLast();
+        TfrmDadosGerRel::sbtPreviewClick(Sender);
+    });
 }
 
 void TfrmListDocumentos::sbtReportEditClick(QObject* Sender)
 {
     TReportActions::reportEdit(*this, [&] { TfrmDadosGerRel::sbtReportEditClick(Sender); });
+}
+
+// --- Saved filters -----------------------------------------------------------------
+
+void TfrmListDocumentos::showChosenTypes()
+{
+    // The list text is quoted keys ('1','5'); the clerk reads the keys.
+    QString keys = *m_session.listaTp;
+    keys.remove(u'\'');
+    keys.replace(u',', QStringLiteral(", "));
+    const bool shown = rdbLista->isChecked() && !keys.isEmpty();
+    lblTiposOper->setText(shown ? QStringLiteral("Tipos: %1").arg(keys) : QString());
+    lblTiposOper->setToolTip(lblTiposOper->text());
+}
+
+TSavedFilters TfrmListDocumentos::savedFilters() const
+{
+    return TSavedFilters(lblCodRel->text());
+}
+
+TSavedFilters::Entry TfrmListDocumentos::currentFilter(const QString& name,
+                                                       TSavedFilters::Period period) const
+{
+    TSavedFilters::Entry entry;
+    entry.name = name;
+    entry.reportName = cbbReportNames->currentText();
+    entry.period = period;
+    TReportParamBinder::Filter& f = entry.filter;
+    f.empresa = {medCdEmpresa->text().trimmed(), chbEmpresa->isChecked()};
+    f.inscEstad = {medInscEstad->text().trimmed(), chbInscEstad->isChecked()};
+    f.inscMuni = {medInscMuni->text().trimmed(), chbInscMuni->isChecked()};
+    f.filial = {medCdFilial->text().trimmed(), chbFilial->isChecked()};
+    f.direction = cbbEntrSaida->currentText();
+    if (period == TSavedFilters::Period::Fixed) {
+        f.start = depDtInicial->GetDate().date();
+        f.end = depDtFinal->GetDate().date();
+    }
+    f.list = rdbLista->isChecked();
+    f.listaTp = f.list ? *m_session.listaTp : QString();
+    return entry;
+}
+
+void TfrmListDocumentos::rememberLast()
+{
+    try {
+        savedFilters().saveLast(currentFilter(QStringLiteral("último")));
+    } catch (const EFrameworkError& e) {
+        // The report still runs; only "Repetir último filtro" misses this one.
+        qWarning().noquote() << e.message();
+    }
+}
+
+void TfrmListDocumentos::applyFilter(const TSavedFilters::Entry& saved)
+{
+    const TSavedFilters::Entry entry = TSavedFilters::resolved(saved);
+    const TReportParamBinder::Filter& f = entry.filter;
+    const int report = cbbReportNames->findText(entry.reportName, Qt::MatchExactly);
+    if (report >= 0)
+        cbbReportNames->setCurrentIndex(report);
+    const int direction = cbbEntrSaida->findText(f.direction, Qt::MatchExactly);
+    if (direction >= 0)
+        cbbEntrSaida->setCurrentIndex(direction);
+    depDtInicial->setDate(f.start);
+    depDtFinal->setDate(f.end);
+    // Each box runs its own handling as it changes, as a click would.
+    chbEmpresa->setChecked(f.empresa.all);
+    if (!f.empresa.all) {
+        chbInscEstad->setChecked(f.inscEstad.all);
+        chbInscMuni->setChecked(f.inscMuni.all);
+    }
+    chbFilial->setChecked(f.filial.all);
+    if (f.list) {
+        *m_session.listaTp = f.listaTp;
+        rdbLista->setChecked(true);
+    } else {
+        rdbTodos->setChecked(true);
+    }
+    cbbReportNamesChange(cbbReportNames);
+    showChosenTypes();
+    // The codes last, each looked up as when its field is left.
+    if (!f.empresa.all) {
+        medCdEmpresa->setText(f.empresa.text);
+        Vd_Empresa(false);
+        if (!f.inscEstad.all) {
+            medInscEstad->setText(f.inscEstad.text);
+            Vd_InscEstad(false);
+        }
+        if (!f.inscMuni.all) {
+            medInscMuni->setText(f.inscMuni.text);
+            Vd_InscMuni(false);
+        }
+    }
+    if (!f.filial.all) {
+        medCdFilial->setText(f.filial.text);
+        Vd_Filial(false);
+    }
+}
+
+void TfrmListDocumentos::applySavedFilter(const QString& name)
+{
+    const std::optional<TSavedFilters::Entry> entry = savedFilters().find(name);
+    if (!entry)
+        MensErro(QStringLiteral("O filtro \"%1\" não existe mais.").arg(name), true);
+    applyFilter(*entry);
+}
+
+void TfrmListDocumentos::repeatLastFilter()
+{
+    const std::optional<TSavedFilters::Entry> entry = savedFilters().last();
+    if (!entry)
+        MensErro(QStringLiteral("Ainda não há último filtro: ele é guardado ao imprimir, "
+                                "visualizar ou exportar."),
+                 true);
+    applyFilter(*entry);
+}
+
+void TfrmListDocumentos::fillFiltersMenu()
+{
+    QMenu* menu = sbtFiltros->menu();
+    menu->clear();
+    const auto guarded = [](std::function<void()> f) {
+        return [f = std::move(f)] { TEventGuard::run(f); };
+    };
+    menu->addAction(QStringLiteral("Salvar filtro atual…"), this,
+                    guarded([this] { askSaveFilter(); }));
+    QAction* last = menu->addAction(QStringLiteral("Repetir último filtro"), this,
+                                    guarded([this] { repeatLastFilter(); }));
+    QStringList names;
+    TEventGuard::run([&] {
+        const TSavedFilters filters = savedFilters();
+        last->setEnabled(filters.last().has_value());
+        names = filters.names();
+    });
+    if (names.isEmpty())
+        return;
+    menu->addSeparator();
+    for (const QString& name : std::as_const(names)) {
+        QMenu* sub = menu->addMenu(name);
+        sub->addAction(QStringLiteral("Aplicar"), this,
+                       guarded([this, name] { applySavedFilter(name); }));
+        sub->addAction(QStringLiteral("Renomear…"), this,
+                       guarded([this, name] { askRenameFilter(name); }));
+        sub->addAction(QStringLiteral("Excluir…"), this,
+                       guarded([this, name] { askDeleteFilter(name); }));
+    }
+}
+
+void TfrmListDocumentos::askSaveFilter()
+{
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("dlgSalvarFiltro"));
+    dialog.setWindowTitle(QStringLiteral("Salvar filtro"));
+    auto* layout = new QFormLayout(&dialog);
+    auto* name = new QLineEdit(&dialog);
+    name->setObjectName(QStringLiteral("edtNome"));
+    name->setMinimumWidth(dialog.fontMetrics().horizontalAdvance(u'M') * 28);
+    auto* period = new QComboBox(&dialog);
+    period->setObjectName(QStringLiteral("cbbPeriodo"));
+    const QString fixed =
+        depDtInicial->isValidDate() && depDtFinal->isValidDate()
+            ? QStringLiteral("Datas fixas (%1 a %2)").arg(depDtInicial->Text(), depDtFinal->Text())
+            : QStringLiteral("Datas fixas");
+    for (TSavedFilters::Period p : TSavedFilters::periods()) {
+        QString text = p == TSavedFilters::Period::Fixed ? fixed : TSavedFilters::periodName(p);
+        text[0] = text[0].toUpper();
+        period->addItem(text, int(p));
+    }
+    layout->addRow(QStringLiteral("&Nome:"), name);
+    layout->addRow(QStringLiteral("&Período:"), period);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Salvar"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    TSavedFilters filters = savedFilters();
+    if (filters.find(name->text().trimmed()) &&
+        QMessageBox::question(this, QStringLiteral("Salvar filtro"),
+                              QStringLiteral("Já existe um filtro \"%1\". Substituir?")
+                                  .arg(name->text().trimmed())) != QMessageBox::Yes)
+        return;
+    filters.save(currentFilter(name->text(), TSavedFilters::Period(period->currentData().toInt())));
+}
+
+void TfrmListDocumentos::askRenameFilter(const QString& name)
+{
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Renomear filtro"));
+    dialog.setLabelText(QStringLiteral("Novo nome do filtro \"%1\":").arg(name));
+    dialog.setTextValue(name);
+    dialog.setOkButtonText(QStringLiteral("Renomear"));
+    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+    dialog.resize(dialog.fontMetrics().horizontalAdvance(dialog.labelText()) + 80,
+                  dialog.sizeHint().height());
+    if (dialog.exec() == QDialog::Accepted && dialog.textValue() != name)
+        savedFilters().rename(name, dialog.textValue());
+}
+
+void TfrmListDocumentos::askDeleteFilter(const QString& name)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Excluir filtro"),
+                    QStringLiteral("Excluir o filtro \"%1\"?").arg(name),
+                    QMessageBox::NoButton, this);
+    QPushButton* yes = box.addButton(QStringLiteral("Excluir"), QMessageBox::DestructiveRole);
+    box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+    box.exec();
+    if (box.clickedButton() == yes)
+        savedFilters().remove(name);
 }

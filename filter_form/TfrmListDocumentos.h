@@ -2,6 +2,7 @@
 
 #include "TLookupQueries.h"
 #include "TReportFilterChecks.h"
+#include "TSavedFilters.h"
 #include "TfrmDadosGerRel.h"
 
 #include <functional>
@@ -17,6 +18,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
+class QToolButton;
 class TBtnPesquisa;
 class TDateEditPlus;
 class TMaskEdit;
@@ -115,6 +117,18 @@ public:
     QRadioButton* rdbTodos;
     QRadioButton* rdbLista;
     TBtnPesquisa* btnTpOperacao;
+    QToolButton* sbtFiltros;
+    QLabel* lblTiposOper;
+
+    // Saved filters: what the screen holds now, and bringing one back. Applying sets the
+    // fields as a clerk would and runs each code's check, so a code no longer on file
+    // ends the apply with its message and the focus on that field.
+    TSavedFilters::Entry currentFilter(const QString& name = {},
+                                       TSavedFilters::Period period = {}) const;
+    void applyFilter(const TSavedFilters::Entry& entry);
+    void applySavedFilter(const QString& name);
+    void repeatLastFilter();
+    TSavedFilters savedFilters() const;
 
 private:
     struct CodeRule;
@@ -125,6 +139,12 @@ private:
     void checkCode(Code code, bool required);
     void searchCode(Code code);
     void copyPicked(Code code);
+    void rememberLast();
+    void showChosenTypes();
+    void fillFiltersMenu();
+    void askSaveFilter();
+    void askRenameFilter(const QString& name);
+    void askDeleteFilter(const QString& name);
 
     std::unique_ptr<Ui::TfrmListDocumentos> ui;
     QString m_ownListaTp;

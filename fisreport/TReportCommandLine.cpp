@@ -60,6 +60,11 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
                QStringLiteral("Valor de um parâmetro da consulta; datas em AAAA-MM-DD. Pode "
                               "repetir. Um parâmetro não informado vale \"todos\"."),
                "NOME=VALOR"),
+        valued("filtro",
+               QStringLiteral("Filtro salvo na tela com esse nome; um período relativo (mês "
+                              "anterior, mês atual, ano anterior, ano atual) vale para a data "
+                              "de hoje. Dispensa --report e --param."),
+               "NOME"),
         valued("output",
                QStringLiteral("Arquivo gerado; o formato segue a extensão (.pdf, .csv, .xlsx)."),
                "ARQUIVO"),
@@ -81,7 +86,7 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
     }
 
     for (const char* single : {"driver", "database", "host", "port", "user", "password-file",
-                               "reports", "code", "report", "output"}) {
+                               "reports", "code", "report", "output", "filtro"}) {
         if (parser.values(QLatin1String(single)).size() > 1)
             return fail(QStringLiteral("A opção --%1 foi informada mais de uma vez.")
                             .arg(QLatin1String(single)));
@@ -113,9 +118,15 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
     m_reportCode = parser.value(QStringLiteral("code")).toUpper();
     m_reportName = parser.value(QStringLiteral("report"));
     m_outputPath = parser.value(QStringLiteral("output"));
+    m_filterName = parser.value(QStringLiteral("filtro"));
     if (m_reportCode.isEmpty())
         return fail(QStringLiteral("Informe o código do relatório com --code (como FIS012)."));
-    if (m_reportName.isEmpty())
+    if (parser.isSet(QStringLiteral("filtro")) && m_filterName.trimmed().isEmpty())
+        return fail(QStringLiteral("Informe o nome do filtro salvo em --filtro."));
+    if (!m_filterName.isEmpty() && parser.isSet(QStringLiteral("param")))
+        return fail(QStringLiteral("Use --filtro ou --param, não os dois: o filtro salvo já "
+                                   "traz todos os valores."));
+    if (m_reportName.isEmpty() && m_filterName.isEmpty())
         return fail(QStringLiteral("Informe o nome do relatório com --report."));
     if (m_outputPath.isEmpty())
         return fail(QStringLiteral("Informe o arquivo a gerar com --output."));

@@ -27,6 +27,8 @@ public:
     // The --param values by parameter name in capitals, as given.
     const QMap<QString, QString>& params() const { return m_params; }
     QString outputPath() const { return m_outputPath; }
+    // A filter saved on the screen (--filtro), in place of --param and --report.
+    QString filterName() const { return m_filterName; }
 
 private:
     bool fail(const QString& text);
@@ -40,4 +42,5 @@ private:
     QString m_reportName;
     QMap<QString, QString> m_params;
     QString m_outputPath;
+    QString m_filterName;
 };

@@ -7,6 +7,7 @@
 #include "TReportFormats.h"
 #include "TReportParams.h"
 #include "TReportRun.h"
+#include "TSavedFilters.h"
 #include "TdtmDBGeral.h"
 
 #include <QDir>
@@ -86,7 +87,22 @@ void TReportJob::checkOutput() const
 
 TReportJob::Result TReportJob::run()
 {
-    const TReportParamBinder::Filter values = TReportParams::readFilter(m_commandLine.params());
+    TReportParamBinder::Filter values;
+    QString reportName = m_commandLine.reportName();
+    const bool saved = !m_commandLine.filterName().isEmpty();
+    if (saved) {
+        const TSavedFilters filters(m_commandLine.reportCode());
+        const std::optional<TSavedFilters::Entry> entry = filters.find(m_commandLine.filterName());
+        if (!entry)
+            refuse(QStringLiteral("O filtro salvo \"%1\" não existe em %2.")
+                       .arg(m_commandLine.filterName(), filters.filePath()));
+        const TSavedFilters::Entry today = TSavedFilters::resolved(*entry);
+        values = today.filter;
+        if (reportName.isEmpty())
+            reportName = today.reportName;
+    } else {
+        values = TReportParams::readFilter(m_commandLine.params());
+    }
     checkOutput();
 
     TReportDefinition definition;
@@ -96,7 +112,7 @@ TReportJob::Result TReportJob::run()
              m_commandLine.reportDirectory(), m_commandLine.reportCode())) {
         names << QStringLiteral("\"%1\"").arg(d.Name());
         if (!found &&
-            (d.Name() == m_commandLine.reportName() || d.Title() == m_commandLine.reportName())) {
+            (d.Name() == reportName || d.Title() == reportName)) {
             definition = d;
             found = true;
         }
@@ -106,7 +122,7 @@ TReportJob::Result TReportJob::run()
                    ? QStringLiteral("Não há relatórios %1 em %2.")
                          .arg(m_commandLine.reportCode(), m_commandLine.reportDirectory())
                    : QStringLiteral("O relatório \"%1\" não existe em %2 (há %3).")
-                         .arg(m_commandLine.reportName(), m_commandLine.reportDirectory(),
+                         .arg(reportName, m_commandLine.reportDirectory(),
                               names.join(QStringLiteral(", "))));
 
     // The host makes a demo database in place of a missing file; a scheduled run would
@@ -129,11 +145,17 @@ TReportJob::Result TReportJob::run()
     TReportRun run(definition, &query);
     const auto bind = [&](TParams& params, bool&) {
         for (const QString& name : {TReportParams::DateStart, TReportParams::DateEnd}) {
-            if (ExistParam(params, name) && !m_commandLine.params().contains(name))
+            if (ExistParam(params, name) && !saved && !m_commandLine.params().contains(name))
                 refuse(QStringLiteral("O relatório \"%1\" pede a data %2: informe --param "
                                       "%2=AAAA-MM-DD.")
                            .arg(definition.Name(), name));
         }
+        if (saved && (!values.start.isValid() || !values.end.isValid()) &&
+            (ExistParam(params, TReportParams::DateStart) ||
+             ExistParam(params, TReportParams::DateEnd)))
+            refuse(QStringLiteral("O filtro salvo \"%1\" não tem as datas que o relatório "
+                                  "pede: salve-o na tela com as datas ou com um período.")
+                       .arg(m_commandLine.filterName()));
         TReportParamBinder::Bind(params, values);
     };
     ProgressLine line(m_progressLine);

@@ -15,6 +15,10 @@ constexpr double bodySize = 7.5;
 constexpr double smallSize = 6.5;
 constexpr double titleSize = 12;
 constexpr double smallestTitleSize = 5.5;
+// Below this a printed figure is no longer read reliably.
+constexpr double smallestNumberSize = 5.0;
+// The widest total a money column must show whole: 16 digits.
+constexpr char widestTotal[] = "-99.999.999.999.999,99";
 constexpr double pad = 1.0 * mm;
 constexpr double thin = 0.15 * mm;
 constexpr double thick = 0.4 * mm;
@@ -122,12 +126,37 @@ TReportLayout::TReportLayout(const TReportDefinition& definition, const QString&
     double share = 0;
     for (const auto& c : columns)
         share += c.width;
-    m_x.push_back(margin);
+    std::vector<double> widths;
     for (const auto& c : columns) {
-        m_x.push_back(m_x.back() + width * c.width / share);
+        widths.push_back(width * c.width / share);
         m_align.push_back(c.alignment);
         m_titles.push_back(TReportText::encode(c.title));
+        m_numeric.push_back(c.format == TReportDefinition::Format::Money ||
+                            c.format == TReportDefinition::Format::Integer);
     }
+    // A money column too narrow for the widest total at the smallest size takes the
+    // room from the text columns, each of which keeps at least half its width.
+    const double need = TReportText::width(widestTotal, true, smallestNumberSize) + 2 * pad;
+    double deficit = 0, spare = 0;
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns[i].format == TReportDefinition::Format::Money)
+            deficit += qMax(0.0, need - widths[size_t(i)]);
+        else if (columns[i].format == TReportDefinition::Format::Text)
+            spare += widths[size_t(i)] / 2;
+    }
+    if (deficit > 0 && spare > 0) {
+        const double taken = qMin(deficit, spare);
+        for (int i = 0; i < columns.size(); ++i) {
+            double& w = widths[size_t(i)];
+            if (columns[i].format == TReportDefinition::Format::Money)
+                w += qMax(0.0, need - w) * taken / deficit;
+            else if (columns[i].format == TReportDefinition::Format::Text)
+                w -= w / 2 * taken / spare;
+        }
+    }
+    m_x.push_back(margin);
+    for (const double w : widths)
+        m_x.push_back(m_x.back() + w);
     // A title a little too wide for a narrow column is set smaller rather than cut.
     for (size_t c = 0; c < m_titles.size(); ++c) {
         const double w = TReportText::width(m_titles[c], true, bodySize);
@@ -256,6 +285,19 @@ void TReportLayout::cell(TReportCanvas& canvas, int column, double top, double h
         return;
     const double left = m_x[size_t(column)] + pad;
     const double room = this->room(column);
+    if (m_numeric[size_t(column)]) {
+        // A figure is never cut: it is set smaller, and at the floor drawn whole anyway.
+        const double full = TReportText::width(text, bold, size);
+        const double fitted = full > room ? qMax(smallestNumberSize, size * room / full) : size;
+        const double advance = TReportText::width(text, bold, fitted);
+        double at = left;
+        if (m_align[size_t(column)] & Qt::AlignRight)
+            at = left + room - advance;
+        else if (m_align[size_t(column)] & Qt::AlignHCenter)
+            at = left + (room - advance) / 2;
+        canvas.text(at, baseline(top, height, fitted), bold, fitted, text);
+        return;
+    }
     bool ellipsis = false;
     double advance = 0;
     const qsizetype kept = TReportText::fit(text, bold, size, room, ellipsis, advance);

@@ -75,6 +75,7 @@ private:
     QSizeF m_page;
     std::vector<double> m_x;
     std::vector<Qt::Alignment> m_align;
+    std::vector<bool> m_numeric;
     std::vector<QByteArray> m_titles;
     std::vector<double> m_titleSizes;
     std::vector<int> m_sumColumns;

@@ -163,14 +163,10 @@ QString TDateEditPlus::Text() const
 
 void TDateEditPlus::setText(const QString& text)
 {
-    // "1/2/2026" is laid out as "01/02/2026"; anything else goes to the editor as given.
-    static const QRegularExpression loose(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})$"));
-    const QRegularExpressionMatch m = loose.match(text);
-    if (m.hasMatch())
-        m_edit->setText(m.captured(1).rightJustified(2, u'0') + u'/' +
-                        m.captured(2).rightJustified(2, u'0') + u'/' + m.captured(3));
-    else
-        m_edit->setText(text);
+    // A date in any form a clerk types is laid out as dd/mm/aaaa; anything else goes
+    // to the editor as given.
+    const QDate date = parseDate(text);
+    m_edit->setText(date.isValid() ? date.toString(QStringLiteral("dd/MM/yyyy")) : text);
 }
 
 void TDateEditPlus::Clear()
@@ -178,13 +174,29 @@ void TDateEditPlus::Clear()
     m_edit->clear();
 }
 
-QDate TDateEditPlus::parseDate(const QString& text)
+int TDateEditPlus::expandYear(int twoDigits, int currentYear)
 {
-    static const QRegularExpression strict(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})$"));
-    const QRegularExpressionMatch m = strict.match(text);
+    // The window reaches 80 years back and 19 ahead: birth dates and due dates both fit.
+    const int century = (currentYear - 80) / 100 * 100;
+    int year = century + twoDigits;
+    if (year < currentYear - 80)
+        year += 100;
+    return year;
+}
+
+QDate TDateEditPlus::parseDate(const QString& text, const QDate& today)
+{
+    static const QRegularExpression separated(
+        QStringLiteral("^(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2}|\\d{4})$"));
+    static const QRegularExpression plain(QStringLiteral("^(\\d{2})(\\d{2})(\\d{2}|\\d{4})$"));
+    QRegularExpressionMatch m = separated.match(text);
+    if (!m.hasMatch())
+        m = plain.match(text);
     if (!m.hasMatch())
         return {};
-    const int year = m.captured(3).toInt();
+    int year = m.captured(3).toInt();
+    if (m.capturedLength(3) == 2)
+        year = expandYear(year, (today.isValid() ? today : QDate::currentDate()).year());
     if (year < 1)
         return {};
     return QDate(year, m.captured(2).toInt(), m.captured(1).toInt());
@@ -230,10 +242,23 @@ void TDateEditPlus::setDateTime(const QDateTime& dateTime)
 void TDateEditPlus::CheckValidDate()
 {
     const QString text = Text();
-    if (text.isEmpty() || isValidDate())
+    if (text.isEmpty())
         return;
+    if (isValidDate()) {
+        layOut();
+        return;
+    }
     m_edit->setFocus();
-    MensErro(QStringLiteral("'%1' não é uma data válida.").arg(text), true);
+    const QString message = QStringLiteral("'%1' não é uma data válida.").arg(text);
+    MensErro(m_fieldName.isEmpty() ? message : m_fieldName + QStringLiteral(": ") + message, true);
+}
+
+void TDateEditPlus::layOut()
+{
+    const QDate date = parseDate(m_edit->text());
+    const QString shown = date.toString(QStringLiteral("dd/MM/yyyy"));
+    if (date.isValid() && m_edit->text() != shown)
+        m_edit->setText(shown);
 }
 
 void TDateEditPlus::textWasChanged(const QString& text)
@@ -362,6 +387,7 @@ bool TDateEditPlus::eventFilter(QObject* watched, QEvent* event)
                 break;
             const bool wasFocused = m_focused;
             m_focused = false;
+            layOut();
             const QWidget* next = QApplication::focusWidget();
             if (wasFocused && TControlFocus::isExit(focus, this) &&
                 !(m_popup && (next == m_popup || m_popup->isAncestorOf(next))) && OnExit &&

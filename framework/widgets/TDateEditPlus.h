@@ -26,8 +26,9 @@ class QToolButton;
 // the calendar. The calendar button takes no focus; it opens a calendar whose
 // picked day (click, or Enter) is written as the text.
 //
-// Text written by the program: setText lays out "d/m/yyyy" as "dd/mm/yyyy";
-// anything else is stored as given.
+// A two-digit year ("01/01/24", "010124") is read in a window around today and the
+// text is laid out as dd/mm/aaaa when the focus leaves. Text written by the program:
+// setText lays out any date it reads as "dd/mm/yyyy"; anything else is stored as given.
 //
 // While the text is a valid date it shows in ValidDateColor, and the weekday from
 // NomeSemana (Sunday first) is the tooltip of the edit, e.g. "Quinta".
@@ -80,9 +81,9 @@ public:
     // The weekday name of a valid date from NomeSemana; empty otherwise.
     QString weekDayName() const;
 
-    // An empty text passes. Otherwise, when the text is no valid date, moves the
-    // focus to the edit and calls MensErro("'<text>' não é uma data válida.", true),
-    // which does not return.
+    // An empty text passes; a valid one is laid out as dd/mm/aaaa. Otherwise moves
+    // the focus to the edit and calls MensErro("<field>: '<text>' não é uma data
+    // válida.", true), which does not return.
     void CheckValidDate();
 
     TNotifyEvent OnExit;
@@ -95,9 +96,15 @@ public:
     QCalendarWidget* calendar() const;
     void showCalendar();
 
-    // Parses d/m/yyyy (one or two digits for the day and the month, four for the
-    // year); a null QDate otherwise.
-    static QDate parseDate(const QString& text);
+    // Parses a date as clerks type it: d/m/yy, d/m/yyyy (separator "/", "." or "-"),
+    // ddmmyy or ddmmyyyy; a null QDate otherwise. A two-digit year falls in the
+    // window from 80 years before to 19 years after the year of today.
+    static QDate parseDate(const QString& text, const QDate& today = QDate());
+    static int expandYear(int twoDigits, int currentYear);
+
+    // Named in the message of CheckValidDate, e.g. "Data Inicial".
+    QString fieldName() const { return m_fieldName; }
+    void setFieldName(const QString& name) { m_fieldName = name; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -110,6 +117,7 @@ private:
     void textWasChanged(const QString& text);
     void updateLook();
     void pick(const QDate& date);
+    void layOut();
 
     QLineEdit* m_edit;
     QToolButton* m_button;
@@ -121,4 +129,5 @@ private:
     QTime m_time = QTime(0, 0);
     QString m_lastText;
     bool m_focused = false;
+    QString m_fieldName;
 };

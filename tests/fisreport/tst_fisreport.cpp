@@ -1,4 +1,5 @@
 #include "ReportFixture.h"
+#include "TSavedFilters.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -247,6 +248,125 @@ private Q_SLOTS:
         // Cleared before the summary, which starts a line of its own.
         QVERIFY2(seen.indexOf(QStringLiteral("\rArquivo: ")) > progress, qPrintable(seen));
         QVERIFY(QFile::exists(output));
+    }
+
+    void sixteenDigitTotalsPrintWhole_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::newRow("listagem") << listagem();
+        QTest::newRow("retenções") << retencoes();
+    }
+
+    // A figure a clerk cannot read whole is a wrong report.
+    void sixteenDigitTotalsPrintWhole()
+    {
+        QFETCH(QString, report);
+        const QString database = m_dir.filePath(QStringLiteral("grande.sqlite"));
+        if (!QFile::exists(database)) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "big");
+            db.setDatabaseName(database);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const QString& sql : schema())
+                if (!sql.startsWith(QStringLiteral("INSERT INTO DOCFISCAL")))
+                    QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
+            QVERIFY(q.exec(
+                "INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "
+                "IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, NMCLIFOR, "
+                "VLDOCUMENTO, VLIRRF) VALUES "
+                "('01','IE1','IM1','0001','E','01','1','2024-01-05','22222222000122',"
+                "'FORNECEDOR BETA LTDA',6000000000000.00,5555555555555.55),"
+                "('01','IE1','IM1','0001','E','01','2','2024-01-06','22222222000122',"
+                "'FORNECEDOR BETA LTDA',6345678901234.56,5555555555555.55)"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("big"));
+        const QString output = m_dir.filePath(QStringLiteral("grande.pdf"));
+        QStringList args = base(report, output) + params({"P_DTENTRINI=2024-01-01",
+                                                          "P_DTENTRFIM=2024-01-31"});
+        args[args.indexOf(QStringLiteral("--database")) + 1] = database;
+        const Outcome outcome = run(args);
+        QCOMPARE(outcome.err, QString());
+        const QString text = pdfText(output);
+        for (const char* figure : {"6.345.678.901.234,56", "5.555.555.555.555,55",
+                                   "12.345.678.901.234,56", "11.111.111.111.111,10"})
+            QVERIFY2(text.contains(QLatin1String(figure)), qPrintable(figure + ("\n" + text)));
+    }
+
+    // Last: it adds documents of this month and the one before to the fixture.
+    void savedFilterRunsAsItsDates_data()
+    {
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QString>("lines");
+        QTest::newRow("previous month") << int(TSavedFilters::Period::PreviousMonth)
+                                        << "Linhas: 2\n";
+        QTest::newRow("current month") << int(TSavedFilters::Period::CurrentMonth)
+                                       << "Linhas: 1\n";
+    }
+
+    void savedFilterRunsAsItsDates()
+    {
+        QFETCH(int, period);
+        QFETCH(QString, lines);
+        const QDate month(QDate::currentDate().year(), QDate::currentDate().month(), 1);
+        static bool added = false;
+        if (!added) {
+            added = true;
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "recent");
+            db.setDatabaseName(m_database);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const QDate& d : {month.addMonths(-1), month.addDays(-1), month}) {
+                q.prepare("INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "
+                          "IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, NMCLIFOR, "
+                          "VLDOCUMENTO, VLIRRF) VALUES ('01','IE1','IM1','0001','E','01',?,?,"
+                          "'22222222000122','FORNECEDOR BETA LTDA',10.00,0)");
+                q.addBindValue(QStringLiteral("9%1").arg(d.toString("MMdd")));
+                q.addBindValue(d.toString(Qt::ISODate));
+                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("recent"));
+
+        const QString folder = m_dir.filePath(QStringLiteral("filtros"));
+        qputenv("FIS_USER_FILTERS", folder.toUtf8());
+        TSavedFilters::Entry saved;
+        saved.name = QStringLiteral("Mensal do balcão");
+        saved.reportName = listagem();
+        saved.period = TSavedFilters::Period(period);
+        saved.filter.empresa = {QStringLiteral("01"), false};
+        for (auto* code : {&saved.filter.inscEstad, &saved.filter.inscMuni, &saved.filter.filial})
+            *code = {{}, true};
+        saved.filter.direction = QStringLiteral("Entrada");
+        TSavedFilters(QStringLiteral("FIS012")).save(saved);
+        const auto dates = TSavedFilters::dates(saved.period, QDate::currentDate());
+
+        const QString byName = m_dir.filePath(QStringLiteral("filtro.csv"));
+        QStringList args = base(QString(), byName);
+        args.removeAt(args.indexOf(QStringLiteral("--report")) + 1);
+        args.removeOne(QStringLiteral("--report"));
+        const Outcome named = run(args << QStringLiteral("--filtro") << saved.name);
+        QCOMPARE(named.err, QString());
+        QCOMPARE(named.out.section(u'\n', 1), lines);
+
+        const QString byParams = m_dir.filePath(QStringLiteral("params.csv"));
+        const Outcome given =
+            run(base(listagem(), byParams) +
+                params({"P_CDEMPRESA=01", "P_IDENTRSAID=E",
+                        "P_DTENTRINI=" + dates.first.toString(Qt::ISODate),
+                        "P_DTENTRFIM=" + dates.second.toString(Qt::ISODate)}));
+        QCOMPARE(given.exitCode, 0);
+        QFile a(byName), b(byParams);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), b.readAll());
+
+        const QString missing = m_dir.filePath(QStringLiteral("nenhum.csv"));
+        QStringList unknown = base(listagem(), missing);
+        const Outcome refused = run(unknown << QStringLiteral("--filtro") << QStringLiteral("Outro"));
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("\"Outro\" não existe")), qPrintable(refused.err));
+        QVERIFY(!QFile::exists(missing));
     }
 };
 

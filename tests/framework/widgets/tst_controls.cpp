@@ -85,6 +85,8 @@ private Q_SLOTS:
     void checkValidDatePassesValidAndEmpty();
     void checkValidDate_data();
     void checkValidDate();
+    void twoDigitYearWindow_data();
+    void twoDigitYearWindow();
     void getDateAtMidnightUnlessSaveTime();
     void dateColourAndWeekday();
     void dateColourShowsUnderTheFormsStyleSheet();
@@ -477,6 +479,8 @@ void tst_Controls::dateProgramWrites()
     date.setText(QStringLiteral("31/02/2026"));
     QCOMPARE(date.Text(), QStringLiteral("31/02/2026"));
     QVERIFY(!date.isValidDate());
+    date.setText(QStringLiteral("010124"));
+    QCOMPARE(date.Text(), QStringLiteral("01/01/2024"));
     date.setText(QString());
     QCOMPARE(date.Text(), QString());
 }
@@ -492,38 +496,73 @@ void tst_Controls::checkValidDatePassesValidAndEmpty()
 
 void tst_Controls::checkValidDate_data()
 {
+    // Typed keys, the text once the focus left, and the date or (empty date) the message.
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("31 February") << "31022026"
-                                 << "31/02/2026";
-    QTest::newRow("month 13") << "12132026"
-                              << "12/13/2026";
-    QTest::newRow("partial") << "120"
-                             << "12/0";
-    QTest::newRow("29 February, no leap year") << "29022025"
-                                               << "29/02/2025";
-    QTest::newRow("day zero") << "00012026"
-                              << "00/01/2026";
-    QTest::newRow("year zero") << "01010000"
-                               << "01/01/0000";
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("ddmmyy") << "010124" << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("dd/mm/yy") << "01/01/24" << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("d/m/yyyy") << "1/1/2024" << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("ddmmyyyy") << "01012024" << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("d/m/yy") << "5/3/99" << "05/03/1999" << QDate(1999, 3, 5);
+    QTest::newRow("yy 00") << "311200" << "31/12/2000" << QDate(2000, 12, 31);
+    QTest::newRow("29 February, leap") << "290224" << "29/02/2024" << QDate(2024, 2, 29);
+    QTest::newRow("31 February") << "31022026" << "31/02/2026" << QDate();
+    QTest::newRow("31 February, yy") << "310224" << "31/02/24" << QDate();
+    QTest::newRow("month 13") << "12132026" << "12/13/2026" << QDate();
+    QTest::newRow("partial") << "120" << "12/0" << QDate();
+    QTest::newRow("three-digit year") << "0101202" << "01/01/202" << QDate();
+    QTest::newRow("29 February, no leap year") << "29022025" << "29/02/2025" << QDate();
+    QTest::newRow("day zero") << "00012026" << "00/01/2026" << QDate();
+    QTest::newRow("year zero") << "01010000" << "01/01/0000" << QDate();
 }
 
 void tst_Controls::checkValidDate()
 {
     QFETCH(QString, typed);
     QFETCH(QString, shown);
+    QFETCH(QDate, date);
     Window w;
-    auto* date = w.add(new TDateEditPlus);
+    auto* edit = w.add(new TDateEditPlus);
     auto* other = w.add(new QLineEdit);
+    edit->setFieldName(QStringLiteral("Data Inicial"));
     QVERIFY(w.show());
-    QTest::keyClicks(date->editor(), typed);
-    QCOMPARE(date->Text(), shown);
+    edit->setFocus();
+    QTest::keyClicks(edit->editor(), typed);
     other->setFocus();
-    QVERIFY_THROWS_EXCEPTION(EAbort, date->CheckValidDate());
+    QCOMPARE(edit->Text(), shown);
+    QCOMPARE(edit->GetDate().date(), date);
+    if (date.isValid()) {
+        edit->CheckValidDate();
+        QVERIFY(m_presenter->errors.isEmpty());
+        return;
+    }
+    QVERIFY_THROWS_EXCEPTION(EAbort, edit->CheckValidDate());
     QCOMPARE(m_presenter->errors,
-             QStringList{QStringLiteral("'%1' não é uma data válida.").arg(shown)});
-    QVERIFY(date->editor()->hasFocus());
-    QVERIFY(date->GetDate().isNull());
+             QStringList{QStringLiteral("Data Inicial: '%1' não é uma data válida.").arg(shown)});
+    QVERIFY(edit->editor()->hasFocus());
+}
+
+void tst_Controls::twoDigitYearWindow_data()
+{
+    QTest::addColumn<int>("typed");
+    QTest::addColumn<int>("thisYear");
+    QTest::addColumn<int>("year");
+    QTest::newRow("2026: 45 ahead") << 45 << 2026 << 2045;
+    QTest::newRow("2026: 46 behind") << 46 << 2026 << 1946;
+    QTest::newRow("2026: 00") << 0 << 2026 << 2000;
+    QTest::newRow("2090: 09 ahead") << 9 << 2090 << 2109;
+    QTest::newRow("2090: 10 behind") << 10 << 2090 << 2010;
+}
+
+void tst_Controls::twoDigitYearWindow()
+{
+    QFETCH(int, typed);
+    QFETCH(int, thisYear);
+    QFETCH(int, year);
+    QCOMPARE(TDateEditPlus::expandYear(typed, thisYear), year);
+    const QString text = QStringLiteral("0101") + QString::number(typed).rightJustified(2, u'0');
+    QCOMPARE(TDateEditPlus::parseDate(text, QDate(thisYear, 6, 1)), QDate(year, 1, 1));
 }
 
 void tst_Controls::getDateAtMidnightUnlessSaveTime()
