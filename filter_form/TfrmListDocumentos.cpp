@@ -19,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -107,6 +108,8 @@ TfrmListDocumentos::TfrmListDocumentos(Session session, QWidget* parent)
     filtersMenu->setObjectName(QStringLiteral("ppmFiltros"));
     sbtFiltros->setMenu(filtersMenu);
     connect(filtersMenu, &QMenu::aboutToShow, this, &TfrmListDocumentos::fillFiltersMenu);
+    rdbTodos->installEventFilter(this);
+    rdbLista->installEventFilter(this);
     depDtFinal->setFieldName(lblDtFinal->text());
 
     FIS_HANDLER(TfrmListDocumentos, FormCreate);
@@ -553,6 +556,25 @@ void TfrmListDocumentos::sbtPreviewClick(QObject* Sender)
 void TfrmListDocumentos::sbtReportEditClick(QObject* Sender)
 {
     TReportActions::reportEdit(*this, [&] { TfrmDadosGerRel::sbtReportEditClick(Sender); });
+}
+
+bool TfrmListDocumentos::eventFilter(QObject* watched, QEvent* event)
+{
+    // An arrow key chooses the radio it reaches, as everywhere on the desktop.
+    if (event->type() == QEvent::KeyPress && (watched == rdbTodos || watched == rdbLista)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
+            key == Qt::Key_Down) {
+            QRadioButton* other = watched == rdbTodos ? rdbLista : rdbTodos;
+            if (other->isEnabled()) {
+                other->setFocus(Qt::TabFocusReason);
+                if (!other->isChecked())
+                    other->click();
+            }
+            return true;
+        }
+    }
+    return TfrmDadosGerRel::eventFilter(watched, event);
 }
 
 // --- Saved filters -----------------------------------------------------------------

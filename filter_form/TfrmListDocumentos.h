@@ -130,6 +130,9 @@ public:
     void repeatLastFilter();
     TSavedFilters savedFilters() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct CodeRule;
 

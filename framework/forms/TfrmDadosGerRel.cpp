@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QShortcut>
 #include <QToolButton>
@@ -163,6 +164,18 @@ void TfrmDadosGerRel::Loaded()
     giveKey(sbtReportEdit, ReportEditKey);
     if (sbtExport)
         giveKey(sbtExport, QKeySequence(Qt::CTRL | Qt::Key_S));
+    // The desktop's keys for closing a document window.
+    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_F4),
+                                    QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut =
+            new QShortcut(key, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            if (QMdiSubWindow* frame = mdiSubWindow())
+                frame->close();
+            else
+                close();
+        });
+    }
     TForm::Loaded();
 }
 
@@ -321,5 +334,6 @@ void TfrmDadosGerRel::exportSelected()
     m_exportDirectory = QFileInfo(path).absolutePath();
     if (!TReportExporter::forPath(path))
         MensErro(QStringLiteral("Informe um arquivo .csv ou .xlsx."), true);
-    rpddPadrao->ExportFile(report, path);
+    if (rpddPadrao->ExportFile(report, path))
+        rpddPadrao->announceExport(path);
 }

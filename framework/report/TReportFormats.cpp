@@ -88,14 +88,12 @@ void TReportFormats::add(const Format& format)
 
 QString TReportFormats::filters()
 {
-    QStringList suffixes;
-    for (const Format& format : registry())
-        if (format.suffix != QLatin1String("pdf"))
-            suffixes << format.suffix;
-    std::sort(suffixes.begin(), suffixes.end());
+    // The same name for a format in every dialog: the row exporters' own.
     QStringList filters{QStringLiteral("PDF (*.pdf)")};
-    for (const QString& suffix : suffixes)
-        filters << QStringLiteral("%1 (*.%2)").arg(suffix.toUpper(), suffix);
+    filters << exporterFilters();
+    for (const Format& format : registry())
+        if (!format.exporter && format.suffix != QLatin1String("pdf"))
+            filters << QStringLiteral("%1 (*.%2)").arg(format.suffix.toUpper(), format.suffix);
     return filters.join(QStringLiteral(";;"));
 }
 

@@ -84,6 +84,15 @@ struct Reader
     }
 };
 
+// A count as a clerk reads it: 26.317.
+QByteArray grouped(qint64 n)
+{
+    QByteArray digits = QByteArray::number(n);
+    for (qsizetype at = digits.size() - 3; at > (digits.startsWith('-') ? 1 : 0); at -= 3)
+        digits.insert(at, '.');
+    return digits;
+}
+
 // Greedy word wrap of the filter line at the page's width.
 std::vector<QByteArray> wrap(const QByteArray& text, double width)
 {
@@ -343,8 +352,8 @@ void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
         baseline(m_footerLine + thin, m_page.height() - margin - m_footerLine, smallSize);
     canvas.text(left, foot, false, smallSize, m_footer);
     // Until the pages are all counted the total reads as an ellipsis.
-    const QByteArray number = QByteArray("P\xE1gina ") + QByteArray::number(page) + " de " +
-                              (m_finished ? QByteArray::number(pageCount()) : QByteArray("\x85"));
+    const QByteArray number = QByteArray("P\xE1gina ") + grouped(page) + " de " +
+                              (m_finished ? grouped(pageCount()) : QByteArray("\x85"));
     canvas.text(right - TReportText::width(number, false, smallSize), foot, false, smallSize,
                 number);
 }

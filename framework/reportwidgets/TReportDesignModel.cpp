@@ -248,6 +248,7 @@ void TReportDesignModel::setGroup(int level, const Group& group)
     for (const Column& c : std::as_const(g.textColumns))
         g.textFields << c.field;
     TReportDefinition::Totals totals = d.TotalsBy();
+    const QStringList before = totals.fields;
     for (const QString& f : std::as_const(g.sums)) {
         const int i = indexOfField(d.Columns(), f);
         if (i < 0 || !summable(d.Columns()[i].format))
@@ -257,6 +258,19 @@ void TReportDesignModel::setGroup(int level, const Group& group)
             totals.fields << f;
     }
     d.setTotals(totals);
+    // The other group's "every total" meant the totals as they were: a subtotal added
+    // here is not one of its own.
+    const bool otherExists = level == 0 ? d.HasSubGroup() : d.HasGroup();
+    if (totals.fields != before && otherExists) {
+        TReportDefinition::Group other = level == 0 ? d.SubGroup() : d.GroupBy();
+        if (other.sums.isEmpty()) {
+            other.sums = before;
+            if (level == 0)
+                d.setSubGroup(other);
+            else
+                d.setGroupBy(other);
+        }
+    }
     if (level == 0)
         d.setGroupBy(g);
     else

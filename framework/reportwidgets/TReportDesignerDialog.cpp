@@ -10,7 +10,12 @@
 #include "TReportRenderer.h"
 #include "TReportRun.h"
 
+#include <QDesktopServices>
 #include <QDir>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
@@ -172,8 +177,35 @@ void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
     const QString path = QFileDialog::getSaveFileName(
         parentWidget(), QStringLiteral("Exportar - %1").arg(definition.Name()),
         QDir::home().filePath(definition.Name() + QStringLiteral(".pdf")), exportFilters());
-    if (!path.isEmpty())
-        ExportFile(definition, path);
+    if (!path.isEmpty() && ExportFile(definition, path))
+        announceExport(path);
+}
+
+void TReportDesignerDialog::announceExport(const QString& path)
+{
+    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    const QFileInfo file(path);
+    QString what = m_pageCount > 0 ? QStringLiteral("%1 página(s)").arg(brazil.toString(m_pageCount))
+                                   : QStringLiteral("%1 linha(s)").arg(brazil.toString(m_rowCount));
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Exportação concluída"),
+                                QStringLiteral("Exportado: %1 em\n%2")
+                                    .arg(what, QDir::toNativeSeparators(file.absoluteFilePath())),
+                                QMessageBox::NoButton, parentWidget());
+    box->setObjectName(QStringLiteral("msgExportado"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* open = box->addButton(QStringLiteral("Abrir arquivo"), QMessageBox::ActionRole);
+    QPushButton* folder = box->addButton(QStringLiteral("Abrir pasta"), QMessageBox::ActionRole);
+    box->setDefaultButton(box->addButton(QStringLiteral("Fechar"), QMessageBox::RejectRole));
+    const QUrl fileUrl = QUrl::fromLocalFile(file.absoluteFilePath());
+    const QUrl folderUrl = QUrl::fromLocalFile(file.absolutePath());
+    connect(box, &QMessageBox::buttonClicked, box, [open, folder, fileUrl, folderUrl](QAbstractButton* b) {
+        if (b == open)
+            QDesktopServices::openUrl(fileUrl);
+        else if (b == folder)
+            QDesktopServices::openUrl(folderUrl);
+    });
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void TReportDesignerDialog::ExportPdf(const TReportDefinition& definition, const QString& pdfPath)

@@ -53,6 +53,9 @@ public:
     bool ExportFile(const TReportDefinition& definition, const QString& path);
     // "PDF (*.pdf)" and one filter per other format, for a save dialog.
     static QString exportFilters();
+    // A short note that the file is written, with "Abrir arquivo" and "Abrir pasta"
+    // (the desktop's own applications); it does not wait for an answer.
+    void announceExport(const QString& path);
 
     // Parent of the dialogs shown; by default the widget that owns this object.
     QWidget* parentWidget() const;

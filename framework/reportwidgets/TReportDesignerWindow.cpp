@@ -9,6 +9,7 @@
 #include "TReportQueryProbe.h"
 #include "TSqlEditor_p.h"
 #include "TUserReports.h"
+#include "TWindowPlacement.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,6 +20,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
@@ -163,7 +165,7 @@ TReportDesignerWindow::TReportDesignerWindow(const TReportDefinition& definition
 {
     setObjectName(QStringLiteral("frmReportDesigner"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    resize(1280, 780);
+    TWindowPlacement::restore(this, objectName(), QSize(1280, 780));
 
     m_tabs = new QTabWidget;
     m_tabs->addTab(buildColumnsTab(), QStringLiteral("Colunas"));
@@ -243,7 +245,7 @@ QWidget* TReportDesignerWindow::buildColumnsTab()
         if (QListWidgetItem* item = m_fieldList->currentItem())
             guarded([&] {
                 const int at = currentColumn();
-                m_model->addColumn(item->text(), at < 0 ? -1 : at + 1);
+                m_model->addColumn(item->data(Qt::UserRole).toString(), at < 0 ? -1 : at + 1);
             });
     };
     connect(add, &QPushButton::clicked, this, addField);
@@ -506,14 +508,33 @@ int TReportDesignerWindow::currentColumn() const
     return m_columns->currentItem() ? m_columns->indexOfTopLevelItem(m_columns->currentItem()) : -1;
 }
 
+void TReportDesignerWindow::fillFieldList()
+{
+    // A clerk knows a field by the title it prints under; the name stays for the query.
+    QHash<QString, QString> titles;
+    const TReportDefinition& d = m_model->definition();
+    for (const TReportDefinition::Column& c : d.Columns())
+        titles.insert(c.field.toUpper(), c.title);
+    for (const TReportDefinition::Group& g : {d.GroupBy(), d.SubGroup()})
+        for (const TReportDefinition::Column& c : g.textColumns)
+            titles.insert(c.field.toUpper(), c.title);
+    m_fieldList->clear();
+    for (const QString& field : std::as_const(m_fields)) {
+        const QString title = titles.value(field.toUpper());
+        auto* item = new QListWidgetItem(
+            title.isEmpty() ? field : QStringLiteral("%1 (%2)").arg(title, field), m_fieldList);
+        item->setData(Qt::UserRole, field);
+        item->setToolTip(field);
+    }
+}
+
 void TReportDesignerWindow::readFields()
 {
     m_fieldsOf = m_model->definition().SQL();
     const TReportQueryProbe::Result r =
         TReportQueryProbe::test(m_model->definition(), m_params, 0, 0);
     m_fields = r.fields;
-    m_fieldList->clear();
-    m_fieldList->addItems(m_fields);
+    fillFieldList();
     for (int level = 0; level < 2; ++level) {
         const QString current = m_groupField[level]->currentText();
         m_groupField[level]->clear();
@@ -658,8 +679,7 @@ void TReportDesignerWindow::testQuery()
             m_testRows->setItem(i, j, new QTableWidgetItem(r.firstRows[i][j].toString()));
     if (r.ok && r.fields != m_fields) {
         m_fields = r.fields;
-        m_fieldList->clear();
-        m_fieldList->addItems(m_fields);
+        fillFieldList();
     }
 }
 
@@ -698,12 +718,28 @@ void TReportDesignerWindow::save()
     refresh();
 }
 
+QString TReportDesignerWindow::askTitle(const QString& initial, bool& ok)
+{
+    QInputDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("dlgTitulo"));
+    dialog.setWindowTitle(m_saveAsCaption);
+    dialog.setLabelText(m_saveAsPrompt);
+    dialog.setTextValue(initial);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+    // Wide enough for the prompt, the window title and a long report title.
+    const QFontMetrics fm = dialog.fontMetrics();
+    const int text = qMax({fm.horizontalAdvance(m_saveAsPrompt), fm.horizontalAdvance(initial),
+                           fm.horizontalAdvance(m_saveAsCaption) + 80, fm.averageCharWidth() * 50});
+    dialog.resize(text + 60, dialog.sizeHint().height());
+    ok = dialog.exec() == QDialog::Accepted;
+    return dialog.textValue();
+}
+
 void TReportDesignerWindow::saveAs()
 {
     bool ok = false;
-    const QString title =
-        QInputDialog::getText(this, m_saveAsCaption, m_saveAsPrompt, QLineEdit::Normal,
-                              m_model->definition().Title(), &ok);
+    const QString title = askTitle(m_model->definition().Title(), ok);
     if (!ok)
         return;
     m_model->saveAs(title);
@@ -713,9 +749,7 @@ void TReportDesignerWindow::saveAs()
 void TReportDesignerWindow::rename()
 {
     bool ok = false;
-    const QString title =
-        QInputDialog::getText(this, m_saveAsCaption, m_saveAsPrompt, QLineEdit::Normal,
-                              m_model->definition().Name(), &ok);
+    const QString title = askTitle(m_model->definition().Name(), ok);
     if (!ok)
         return;
     const QString path = m_model->definition().FilePath();
@@ -748,13 +782,26 @@ void TReportDesignerWindow::resizeEvent(QResizeEvent* event)
 
 void TReportDesignerWindow::closeEvent(QCloseEvent* event)
 {
-    if (!m_model->undoStack()->isClean() && isVisible() &&
-        QMessageBox::question(this, windowTitle(),
-                              QStringLiteral("As alterações não salvas serão perdidas. Fechar?")) !=
-            QMessageBox::Yes) {
-        event->ignore();
-        return;
+    if (!m_model->undoStack()->isClean() && isVisible()) {
+        QMessageBox box(QMessageBox::Question, windowTitle(),
+                        QStringLiteral("O relatório tem alterações não salvas."),
+                        QMessageBox::NoButton, this);
+        box.setObjectName(QStringLiteral("msgFechar"));
+        QPushButton* saveButton = box.addButton(QStringLiteral("Salvar"), QMessageBox::AcceptRole);
+        QPushButton* discard =
+            box.addButton(QStringLiteral("Descartar"), QMessageBox::DestructiveRole);
+        box.setDefaultButton(saveButton);
+        box.setEscapeButton(box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole));
+        box.exec();
+        bool saved = false;
+        if (box.clickedButton() == saveButton)
+            saved = TEventGuard::run([this] { save(); }) && m_model->undoStack()->isClean();
+        if (box.clickedButton() != discard && !saved) {
+            event->ignore();
+            return;
+        }
     }
+    TWindowPlacement::save(this, objectName());
     event->accept();
     Q_EMIT closed();
 }

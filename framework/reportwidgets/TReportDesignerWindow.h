@@ -81,6 +81,8 @@ private:
     void refresh();
     void refreshColumnEditor();
     void readFields();
+    void fillFieldList();
+    QString askTitle(const QString& initial, bool& ok);
     void applyGroup(int level);
     void applyTotals();
     void applyQuery();

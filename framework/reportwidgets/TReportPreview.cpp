@@ -1,16 +1,19 @@
 #include "TReportPreview.h"
 
+#include "TDrawnIcons.h"
 #include "TEventGuard.h"
 #include "TReportLastPage.h"
 #include "TReportProgress_p.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
+#include "TWindowPlacement.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -49,26 +52,36 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
 {
     setObjectName(QStringLiteral("frmVisualizar"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
-    // A wide page on a small screen: the window still fits, the page scrolls.
-    QSize size(1100, 800);
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size() * 0.95);
-    resize(size);
+    // A wide page on a small screen: the window still fits with its frame, the page
+    // scrolls; the clerk's own size and place come back.
+    TWindowPlacement::restore(this, objectName(), QSize(1100, 800));
 
     auto* bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("tlbVisualizar"));
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    auto add = [&](const char* name, const QString& text, QStyle::StandardPixmap icon,
+    auto add = [&](const char* name, const QString& text, const QIcon& icon,
                    const QKeySequence& key, std::function<void()> handler) {
-        QAction* action = bar->addAction(style()->standardIcon(icon), text);
+        QAction* action = bar->addAction(icon, text);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(key);
         connect(action, &QAction::triggered, this, [handler] { TEventGuard::run(handler); });
         return action;
     };
-    add("actPrimeira", QStringLiteral("Primeira"), QStyle::SP_MediaSkipBackward,
+    // Print and export lead the bar: they never fall into its overflow.
+    add("actImprimir", QStringLiteral("Imprimir…"), TDrawnIcons::printer(), QKeySequence::Print,
+        [this] {
+            // Printed and exported pages carry the total.
+            if (OnPrint && countPages())
+                OnPrint();
+        });
+    add("actExportar", QStringLiteral("Exportar…"), TDrawnIcons::save(), QKeySequence(), [this] {
+        if (OnExport && countPages())
+            OnExport();
+    });
+    bar->addSeparator();
+    add("actPrimeira", QStringLiteral("Primeira"), style()->standardIcon(QStyle::SP_MediaSkipBackward),
         QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { setCurrentPage(1); });
-    add("actAnterior", QStringLiteral("Anterior"), QStyle::SP_MediaSeekBackward,
+    add("actAnterior", QStringLiteral("Anterior"), style()->standardIcon(QStyle::SP_MediaSeekBackward),
         QKeySequence(Qt::Key_PageUp), [this] { setCurrentPage(m_page - 1); });
     m_pageBox->setObjectName(QStringLiteral("spnPagina"));
     m_pageBox->setKeyboardTracking(false);
@@ -77,9 +90,9 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
     bar->addWidget(m_pageTotal);
     connect(m_pageBox, &QSpinBox::valueChanged, this,
             [this](int page) { TEventGuard::run([&] { setCurrentPage(page); }); });
-    add("actProxima", QStringLiteral("Próxima"), QStyle::SP_MediaSeekForward,
+    add("actProxima", QStringLiteral("Próxima"), style()->standardIcon(QStyle::SP_MediaSeekForward),
         QKeySequence(Qt::Key_PageDown), [this] { setCurrentPage(m_page + 1); });
-    add("actUltima", QStringLiteral("Última"), QStyle::SP_MediaSkipForward,
+    add("actUltima", QStringLiteral("Última"), style()->standardIcon(QStyle::SP_MediaSkipForward),
         QKeySequence(Qt::CTRL | Qt::Key_End), [this] { showLastPage(); });
     auto* state = new QLabel(QStringLiteral(" Calculando a última página… "));
     state->setObjectName(QStringLiteral("lblEstado"));
@@ -87,23 +100,12 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
     m_state->setObjectName(QStringLiteral("actEstado"));
     m_state->setVisible(false);
     bar->addSeparator();
-    add("actReduzir", QStringLiteral("Reduzir"), QStyle::SP_ArrowDown, QKeySequence::ZoomOut,
+    add("actReduzir", QStringLiteral("Reduzir"), style()->standardIcon(QStyle::SP_ArrowDown), QKeySequence::ZoomOut,
         [this] { setZoom(m_zoom / 1.25); });
-    add("actAmpliar", QStringLiteral("Ampliar"), QStyle::SP_ArrowUp, QKeySequence::ZoomIn,
+    add("actAmpliar", QStringLiteral("Ampliar"), style()->standardIcon(QStyle::SP_ArrowUp), QKeySequence::ZoomIn,
         [this] { setZoom(m_zoom * 1.25); });
-    add("actLargura", QStringLiteral("Ajustar à largura"), QStyle::SP_TitleBarMaxButton,
+    add("actLargura", QStringLiteral("Ajustar à largura"), style()->standardIcon(QStyle::SP_TitleBarMaxButton),
         QKeySequence(), [this] { fitWidth(); });
-    bar->addSeparator();
-    add("actImprimir", QStringLiteral("Imprimir…"), QStyle::SP_DialogSaveButton,
-        QKeySequence::Print, [this] {
-            // Printed and exported pages carry the total.
-            if (OnPrint && countPages())
-                OnPrint();
-        });
-    add("actExportar", QStringLiteral("Exportar…"), QStyle::SP_DriveFDIcon, QKeySequence(), [this] {
-        if (OnExport && countPages())
-            OnExport();
-    });
 
     m_image->setObjectName(QStringLiteral("imgPagina"));
     m_image->setAlignment(Qt::AlignCenter);
@@ -274,7 +276,9 @@ void TReportPreview::updateTotal()
     const QSignalBlocker block(m_pageBox);
     if (totalPages() > 0) {
         m_pageBox->setRange(1, totalPages());
-        m_pageTotal->setText(QStringLiteral(" de %1 ").arg(totalPages()));
+        m_pageTotal->setText(
+            QStringLiteral(" de %1 ").arg(QLocale(QLocale::Portuguese, QLocale::Brazil)
+                                              .toString(totalPages())));
     } else {
         m_pageBox->setRange(1, uncountedMaximum);
         m_pageTotal->setText(QStringLiteral(" de … "));
@@ -292,6 +296,7 @@ void TReportPreview::stopReading()
 
 void TReportPreview::done(int result)
 {
+    TWindowPlacement::save(this, objectName());
     stopReading();
     QDialog::done(result);
 }

@@ -436,7 +436,7 @@ private Q_SLOTS:
             query = w->findChild<QPlainTextEdit*>("memConsulta")->toPlainText();
             auto* list = w->findChild<QListWidget*>("lstCampos");
             for (int i = 0; i < list->count(); ++i)
-                fieldsShown << list->item(i)->text();
+                fieldsShown << list->item(i)->data(Qt::UserRole).toString();
             w->refreshPreview();
             drawn = !w->previewLabel()->pixmap().isNull();
             // Ctrl+Down moves the selected column; the preview follows on its own.
