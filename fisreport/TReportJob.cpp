@@ -1,21 +1,62 @@
 #include "TReportJob.h"
 
 #include "EFrameworkError.h"
+#include "TADOIBQuery.h"
 #include "TOpenDatabase.h"
 #include "TReportDefinition.h"
-#include "TReportDesignerDialog.h"
 #include "TReportFormats.h"
 #include "TReportParams.h"
+#include "TReportRun.h"
 #include "TdtmDBGeral.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
+
+// The run's progress as one line on standard error that updates in place, a few times a
+// second; cleared once the run ends, so the summary on standard output stands alone.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(bool on) : m_on(on) { m_shown.start(); }
+    ~ProgressLine() { clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void show(const QString& text, qint64 done, qint64 total)
+    {
+        if (!m_on || (m_width > 0 && m_shown.elapsed() < 200 && done != total))
+            return;
+        m_shown.restart();
+        const QByteArray line = text.toLocal8Bit();
+        std::fprintf(stderr, "\r%s%*s", line.constData(),
+                     int(std::max<qsizetype>(0, m_width - line.size())), "");
+        std::fflush(stderr);
+        m_width = std::max<qsizetype>(m_width, line.size());
+    }
+
+    void clear()
+    {
+        if (m_width == 0)
+            return;
+        std::fprintf(stderr, "\r%*s\r", int(m_width), "");
+        std::fflush(stderr);
+        m_width = 0;
+    }
+
+private:
+    bool m_on;
+    qsizetype m_width = 0;
+    QElapsedTimer m_shown;
+};
 
 [[noreturn]] void refuse(const QString& text)
 {
@@ -83,8 +124,10 @@ TReportJob::Result TReportJob::run()
         Current& operator=(const Current&) = delete;
     } current(database.dataModule());
 
-    TReportDesignerDialog report;
-    report.BeforeGetQueryParams = [&](TParams& params, bool&) {
+    TADOIBQuery query;
+    query.setObjectName(QStringLiteral("qryRelatorio"));
+    TReportRun run(definition, &query);
+    const auto bind = [&](TParams& params, bool&) {
         for (const QString& name : {TReportParams::DateStart, TReportParams::DateEnd}) {
             if (ExistParam(params, name) && !m_commandLine.params().contains(name))
                 refuse(QStringLiteral("O relatório \"%1\" pede a data %2: informe --param "
@@ -93,12 +136,20 @@ TReportJob::Result TReportJob::run()
         }
         TReportParamBinder::Bind(params, values);
     };
-    QObject::connect(&report, &TReportDesignerDialog::progressed, [&report] {
-        if (stopRequested)
-            report.cancel();
+    ProgressLine line(m_progressLine);
+    run.setProgress([&line](const QString& text, qint64 done, qint64 total) {
+        line.show(text, done, total);
+        return !stopRequested;
     });
-    if (!report.ExportFile(definition, m_commandLine.outputPath()))
+    int pages = 0;
+    bool written = run.start(bind);
+    if (written) {
+        run.checkColumns();
+        written = TReportFormats::write(run, m_commandLine.outputPath(), pages);
+    }
+    line.clear();
+    if (!written)
         refuse(QStringLiteral("A emissão do relatório foi interrompida; nenhum arquivo foi "
                               "gravado."));
-    return {report.PageCount(), report.RowCount()};
+    return {pages, run.rowsRead()};
 }

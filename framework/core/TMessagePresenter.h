@@ -20,4 +20,7 @@ public:
     static TMessagePresenter& current();
     // Installs a presenter (not owned); nullptr restores the message boxes.
     static void install(TMessagePresenter* presenter);
+    // What current() gives when none is installed (not owned): the message boxes, which
+    // the widgets layer sets when it is loaded; standard error in a program without it.
+    static void setFallback(TMessagePresenter* presenter);
 };

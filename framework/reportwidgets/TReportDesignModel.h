@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FisReportExport.h"
+#include "FisReportWidgetsExport.h"
 #include "TReportDefinition.h"
 
 #include <QMap>
@@ -15,7 +15,7 @@ class QUndoStack;
 // The report being laid out in the designer. Every edit is a command on the undo
 // stack; an edit that would make the report unusable is refused with an error and
 // leaves both the report and the stack as they were.
-class FIS_REPORT_EXPORT TReportDesignModel : public QObject
+class FIS_REPORTWIDGETS_EXPORT TReportDesignModel : public QObject
 {
     Q_OBJECT
 

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -28,6 +29,27 @@ const TControlEvents::Registration
 const QMarginsF pageMargins(10, 10, 10, 10);
 // A short report is read whole before its preview opens, so its total shows at once.
 constexpr int firstPageBudgetMs = 150;
+
+// Every page to the printer; false, and none of them sent, when the run was cancelled.
+bool print(const TReportRenderer& renderer, QPrinter* device, TReportRun& run)
+{
+    QPainter painter;
+    if (!painter.begin(device))
+        throw EFrameworkError(QStringLiteral("Não foi possível iniciar a impressão do relatório."));
+    // The layout has its own margins: the page is drawn from the paper's corner.
+    const QRect paper = device->pageLayout().fullRectPixels(device->logicalDpiX());
+    const QRect paint = device->pageLayout().paintRectPixels(device->logicalDpiX());
+    const double scale = paper.width() / renderer.pageSize().width();
+    if (!renderer.paintPages(&painter, scale, QPointF(paper.topLeft() - paint.topLeft()),
+                             [device] { device->newPage(); }, run)) {
+        // The pages drawn so far are not sent either.
+        device->abort();
+        painter.end();
+        return false;
+    }
+    painter.end();
+    return true;
+}
 
 } // namespace
 
@@ -92,7 +114,7 @@ bool TReportDesignerDialog::choosePrinter(const TReportDefinition& definition)
 
 bool TReportDesignerDialog::printPages(const TReportRenderer& renderer, TReportRun& run)
 {
-    if (renderer.print(m_printer.get(), run))
+    if (print(renderer, m_printer.get(), run))
         return true;
     // A cancelled print to a file leaves no part of it.
     if (m_printer->outputFormat() == QPrinter::PdfFormat && !m_printer->outputFileName().isEmpty())

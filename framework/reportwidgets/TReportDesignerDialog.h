@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FisReportExport.h"
+#include "FisReportWidgetsExport.h"
 #include "TEvents.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
@@ -23,7 +23,7 @@ class TReportRun;
 // parameters, opens the query on the data module's connection, reads the rows forward
 // once and prints, previews, exports or shows the definition. A long run shows its
 // progress and can be cancelled. Errors travel out to the caller.
-class FIS_REPORT_EXPORT TReportDesignerDialog : public QObject
+class FIS_REPORTWIDGETS_EXPORT TReportDesignerDialog : public QObject
 {
     Q_OBJECT
 

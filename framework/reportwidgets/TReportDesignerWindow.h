@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FisReportExport.h"
+#include "FisReportWidgetsExport.h"
 #include "TEvents.h"
 #include "TReportDefinition.h"
 
@@ -25,7 +25,7 @@ class TSqlEditor;
 // totals, the query texts, and the first page of the report redrawn on the real data
 // shortly after each edit. The parameters come from BeforeGetQueryParams, as for a
 // print; without a filter screen allValues() gives them their "all" values.
-class FIS_REPORT_EXPORT TReportDesignerWindow : public QMainWindow
+class FIS_REPORTWIDGETS_EXPORT TReportDesignerWindow : public QMainWindow
 {
     Q_OBJECT
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FisCoreExport.h"
+#include "FisWidgetsExport.h"
 
 // The application-wide screen cursor, by the numbers forms use for it.
-class FIS_CORE_EXPORT TScreen
+class FIS_WIDGETS_EXPORT TScreen
 {
 public:
     static constexpr int crDefault = 0;
