@@ -3,8 +3,8 @@
 #include "TReportCommandLine.h"
 #include "TReportJob.h"
 
-#include <QGuiApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>

@@ -39,7 +39,8 @@ void TReportParamBinder::Bind(TParams& params, const Filter& filter)
         return QVariant(s.isNull() ? QStringLiteral("") : s);
     };
     if (ExistParam(params, P::TypeList))
-        params.ParamByName(P::TypeList).SetAsVariant(text(filter.list ? filter.listaTp : QString()));
+        params.ParamByName(P::TypeList)
+            .SetAsVariant(text(filter.list ? filter.listaTp : QString()));
     if (ExistParam(params, P::AllTypes))
         params.ParamByName(P::AllTypes).SetAsVariant(text(filter.list ? QString() : P::All));
 }

@@ -62,7 +62,8 @@ QString typeList(const QString& value)
 
 QStringList TReportParams::names()
 {
-    return {Empresa, InscEstad, InscMuni, Filial, Direction, DateStart, DateEnd, TypeList, AllTypes};
+    return {Empresa,   InscEstad, InscMuni, Filial,  Direction,
+            DateStart, DateEnd,   TypeList, AllTypes};
 }
 
 QList<TReportDefinition::FilterItem> TReportParams::standardFilters()

@@ -8,10 +8,7 @@ namespace {
 class ErrorStreamPresenter : public TMessagePresenter
 {
 public:
-    void showError(const QString& text) override
-    {
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
+    void showError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     void showInformation(const QString& text) override { showError(text); }
 };
 

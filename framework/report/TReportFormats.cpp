@@ -31,8 +31,7 @@ bool writePdf(TReportRun& run, const QString& file, int& pages)
     return true;
 }
 
-template <class Exporter>
-TReportFormats::Format rows(const char* suffix, const char* description)
+template <class Exporter> TReportFormats::Format rows(const char* suffix, const char* description)
 {
     TReportFormats::Format format;
     format.suffix = QLatin1String(suffix);
@@ -109,8 +108,7 @@ QStringList TReportFormats::exporterFilters()
     return filters;
 }
 
-bool TReportFormats::write(TReportRun& run, const QString& path, int& pages,
-                           const Format* format)
+bool TReportFormats::write(TReportRun& run, const QString& path, int& pages, const Format* format)
 {
     if (!format)
         format = forPath(path);

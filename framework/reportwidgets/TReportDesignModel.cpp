@@ -2,8 +2,8 @@
 
 #include "EFrameworkError.h"
 #include "TApplication.h"
-#include "TReportParameters.h"
 #include "TReportDesignCommand_p.h"
+#include "TReportParameters.h"
 #include "TSqlText.h"
 #include "TUserReports.h"
 

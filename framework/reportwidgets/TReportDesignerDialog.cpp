@@ -40,8 +40,9 @@ bool print(const TReportRenderer& renderer, QPrinter* device, TReportRun& run)
     const QRect paper = device->pageLayout().fullRectPixels(device->logicalDpiX());
     const QRect paint = device->pageLayout().paintRectPixels(device->logicalDpiX());
     const double scale = paper.width() / renderer.pageSize().width();
-    if (!renderer.paintPages(&painter, scale, QPointF(paper.topLeft() - paint.topLeft()),
-                             [device] { device->newPage(); }, run)) {
+    if (!renderer.paintPages(
+            &painter, scale, QPointF(paper.topLeft() - paint.topLeft()),
+            [device] { device->newPage(); }, run)) {
         // The pages drawn so far are not sent either.
         device->abort();
         painter.end();

@@ -21,5 +21,5 @@ class TDataSource;
 //
 // The list is a TListPickerDialog; errors (opening the query, an unknown key field)
 // propagate.
-FIS_WIDGETS_EXPORT void PesquisaLista(TDataSource* source, const QString& keyField, const QString& titles,
-                             bool markAll, QString& list);
+FIS_WIDGETS_EXPORT void PesquisaLista(TDataSource* source, const QString& keyField,
+                                      const QString& titles, bool markAll, QString& list);

@@ -40,7 +40,8 @@ public:
 private:
     void check(const char* name, bool required)
     {
-        check(QLatin1String(name) + (required ? QStringLiteral("(true)") : QStringLiteral("(false)")));
+        check(QLatin1String(name) +
+              (required ? QStringLiteral("(true)") : QStringLiteral("(false)")));
     }
     void check(const char* name) { check(QLatin1String(name)); }
     void check(const QString& name)
@@ -68,9 +69,8 @@ private Q_SLOTS:
         bool ran = false;
         TReportActions::print(filter, [&] { ran = true; });
         QVERIFY(ran);
-        QCOMPARE(filter.checks,
-                 (QStringList{"Empresa(true)", "InscEstad(true)", "InscMuni(true)", "Filial(true)",
-                              "Data", "EntrSaida"}));
+        QCOMPARE(filter.checks, (QStringList{"Empresa(true)", "InscEstad(true)", "InscMuni(true)",
+                                             "Filial(true)", "Data", "EntrSaida"}));
     }
 
     void aCodeFieldDisabledByItsOwnSettingIsNotRequired()
@@ -135,8 +135,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, failing);
         QFETCH(int, checked);
-        for (const auto& action : {&TReportActions::print, &TReportActions::preview,
-                                   &TReportActions::reportEdit}) {
+        for (const auto& action :
+             {&TReportActions::print, &TReportActions::preview, &TReportActions::reportEdit}) {
             RecordingFilter filter;
             filter.failing = failing;
             bool ran = false;

@@ -41,10 +41,9 @@ class tst_ReportParamBinder : public QObject
 private Q_SLOTS:
     void nineNamesInTheScreensOrder()
     {
-        QCOMPARE(P::names(),
-                 (QStringList{"P_CDEMPRESA", "P_CDINSCESTA", "P_CDINSCMUNI", "P_CDFILIAL",
-                              "P_IDENTRSAID", "P_DTENTRINI", "P_DTENTRFIM", "P_CDTIPOOPER",
-                              "P_TCDTIPOOPER"}));
+        QCOMPARE(P::names(), (QStringList{"P_CDEMPRESA", "P_CDINSCESTA", "P_CDINSCMUNI",
+                                          "P_CDFILIAL", "P_IDENTRSAID", "P_DTENTRINI",
+                                          "P_DTENTRFIM", "P_CDTIPOOPER", "P_TCDTIPOOPER"}));
         const TReportParameters set = P::parameters();
         QCOMPARE(set.names, P::names());
         QCOMPARE(set.filters.size(), 8);
@@ -126,13 +125,12 @@ private Q_SLOTS:
 
     void pairsAreRead()
     {
-        const TReportParamBinder::Filter f = P::readFilter(
-            pairs({{"P_CDEMPRESA", " 01 "},
-                   {"P_CDFILIAL", "t"},
-                   {"P_IDENTRSAID", "s"},
-                   {"P_DTENTRINI", "2026-01-01"},
-                   {"P_DTENTRFIM", "2026-01-31"},
-                   {"P_CDTIPOOPER", "e01, 'S05'"}}));
+        const TReportParamBinder::Filter f = P::readFilter(pairs({{"P_CDEMPRESA", " 01 "},
+                                                                  {"P_CDFILIAL", "t"},
+                                                                  {"P_IDENTRSAID", "s"},
+                                                                  {"P_DTENTRINI", "2026-01-01"},
+                                                                  {"P_DTENTRFIM", "2026-01-31"},
+                                                                  {"P_CDTIPOOPER", "e01, 'S05'"}}));
         QCOMPARE(f.empresa.text, QString("01"));
         QVERIFY(f.filial.text.isEmpty() && f.filial.all);
         QCOMPARE(f.direction, QString("S"));
@@ -147,14 +145,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("said");
-        QTest::newRow("unknown") << "P_EMPRESA" << "01" << "Parâmetro desconhecido: P_EMPRESA";
-        QTest::newRow("empty code") << "P_CDEMPRESA" << " " << "P_CDEMPRESA está vazio";
-        QTest::newRow("direction") << "P_IDENTRSAID" << "X" << "Direção inválida em P_IDENTRSAID";
-        QTest::newRow("date shape") << "P_DTENTRINI" << "01/01/2026" << "Data inválida";
-        QTest::newRow("no such day") << "P_DTENTRFIM" << "2026-02-30" << "Data inválida";
-        QTest::newRow("quote in a type") << "P_CDTIPOOPER" << "E'1" << "Tipo de operação inválido";
-        QTest::newRow("all types") << "P_TCDTIPOOPER" << "X" << "Valor inválido em P_TCDTIPOOPER";
-        QTest::newRow("empty all without list") << "P_TCDTIPOOPER" << "" << "pede a lista";
+        QTest::newRow("unknown") << "P_EMPRESA"
+                                 << "01"
+                                 << "Parâmetro desconhecido: P_EMPRESA";
+        QTest::newRow("empty code") << "P_CDEMPRESA"
+                                    << " "
+                                    << "P_CDEMPRESA está vazio";
+        QTest::newRow("direction") << "P_IDENTRSAID"
+                                   << "X"
+                                   << "Direção inválida em P_IDENTRSAID";
+        QTest::newRow("date shape") << "P_DTENTRINI"
+                                    << "01/01/2026"
+                                    << "Data inválida";
+        QTest::newRow("no such day") << "P_DTENTRFIM"
+                                     << "2026-02-30"
+                                     << "Data inválida";
+        QTest::newRow("quote in a type") << "P_CDTIPOOPER"
+                                         << "E'1"
+                                         << "Tipo de operação inválido";
+        QTest::newRow("all types") << "P_TCDTIPOOPER"
+                                   << "X"
+                                   << "Valor inválido em P_TCDTIPOOPER";
+        QTest::newRow("empty all without list") << "P_TCDTIPOOPER"
+                                                << ""
+                                                << "pede a lista";
     }
 
     void badPairsAreRefusedByName()
@@ -175,9 +189,8 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(
             EFrameworkError,
             P::readFilter(pairs({{"P_DTENTRINI", "2026-02-01"}, {"P_DTENTRFIM", "2026-01-31"}})));
-        QVERIFY_THROWS_EXCEPTION(
-            EFrameworkError,
-            P::readFilter(pairs({{"P_CDTIPOOPER", "E01"}, {"P_TCDTIPOOPER", "T"}})));
+        QVERIFY_THROWS_EXCEPTION(EFrameworkError, P::readFilter(pairs({{"P_CDTIPOOPER", "E01"},
+                                                                       {"P_TCDTIPOOPER", "T"}})));
     }
 };
 
