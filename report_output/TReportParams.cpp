@@ -127,6 +127,27 @@ void TReportParams::install()
     TReportParameters::install(parameters());
 }
 
+bool TReportParams::readPairs(const QStringList& texts, QMap<QString, QString>& pairs,
+                              QString& error)
+{
+    for (const QString& param : texts) {
+        const qsizetype equals = param.indexOf(u'=');
+        const QString name = param.left(equals).trimmed().toUpper();
+        if (equals < 1 || name.isEmpty()) {
+            error = QStringLiteral("Parâmetro sem nome ou sem valor: %1 (use --param "
+                                   "NOME=VALOR).")
+                        .arg(param);
+            return false;
+        }
+        if (pairs.contains(name)) {
+            error = QStringLiteral("O parâmetro %1 foi informado mais de uma vez.").arg(name);
+            return false;
+        }
+        pairs.insert(name, param.mid(equals + 1));
+    }
+    return true;
+}
+
 TReportParamBinder::Filter TReportParams::readFilter(const QMap<QString, QString>& params)
 {
     const QStringList known = names();

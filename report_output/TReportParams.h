@@ -36,6 +36,9 @@ public:
     static TReportParameters parameters();
     static void install();
 
+    // NAME=value texts (--param) by name in capitals, as given. False, with the reason in
+    // error, for a text without a name or an equals sign and for a name given twice.
+    static bool readPairs(const QStringList& texts, QMap<QString, QString>& pairs, QString& error);
     // The filter of NAME=value pairs (names in capitals, dates AAAA-MM-DD). A name left
     // out means "all"; a name that is not one of the nine, an empty code, a bad date,
     // direction or operation-type list is an EFrameworkError in Portuguese.

@@ -113,6 +113,23 @@ private Q_SLOTS:
         QCOMPARE(params.ParamByName("P_DTENTRFIM").Value().toDate(), QDate(2099, 12, 31));
     }
 
+    void commandLineTextsAreReadIntoPairs()
+    {
+        QMap<QString, QString> read;
+        QString error;
+        QVERIFY(P::readPairs({"p_cdempresa=01", " P_DTENTRINI =2026-01-01", "P_CDTIPOOPER="}, read,
+                             error));
+        QCOMPARE(
+            read,
+            pairs({{"P_CDEMPRESA", "01"}, {"P_DTENTRINI", "2026-01-01"}, {"P_CDTIPOOPER", ""}}));
+        for (const QStringList& bad : {QStringList{"=01"}, QStringList{"P_CDEMPRESA"},
+                                       QStringList{"P_CDFILIAL=1", "p_cdfilial=2"}}) {
+            QMap<QString, QString> none;
+            QVERIFY(!P::readPairs(bad, none, error));
+            QVERIFY(!error.isEmpty());
+        }
+    }
+
     void pairsLeftOutMeanAll()
     {
         const TReportParamBinder::Filter f = P::readFilter({});
