@@ -3,6 +3,7 @@
 #include "TCommandLineParse.h"
 #include "TConnectionSettings.h"
 #include "TInstallPaths.h"
+#include "TReportParams.h"
 
 #include <QCommandLineParser>
 
@@ -119,16 +120,7 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
     if (m_outputPath.isEmpty())
         return fail(QStringLiteral("Informe o arquivo a gerar com --output."));
 
-    for (const QString& param : parser.values(QStringLiteral("param"))) {
-        const qsizetype equals = param.indexOf(u'=');
-        const QString name = param.left(equals).trimmed().toUpper();
-        if (equals < 1 || name.isEmpty())
-            return fail(QStringLiteral("Parâmetro sem nome ou sem valor: %1 (use --param "
-                                       "NOME=VALOR).")
-                            .arg(param));
-        if (m_params.contains(name))
-            return fail(QStringLiteral("O parâmetro %1 foi informado mais de uma vez.").arg(name));
-        m_params.insert(name, param.mid(equals + 1));
-    }
+    if (!TReportParams::readPairs(parser.values(QStringLiteral("param")), m_params, error))
+        return fail(error);
     return true;
 }

@@ -1,57 +1,66 @@
 #include "TReportJob.h"
 
 #include "EFrameworkError.h"
+#include "TADOIBQuery.h"
 #include "TOpenDatabase.h"
 #include "TReportDefinition.h"
-#include "TReportDesignerDialog.h"
+#include "TReportFormats.h"
+#include "TReportParams.h"
+#include "TReportRun.h"
 #include "TdtmDBGeral.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
-const QStringList codeNames = {QStringLiteral("P_CDEMPRESA"), QStringLiteral("P_CDINSCESTA"),
-                               QStringLiteral("P_CDINSCMUNI"), QStringLiteral("P_CDFILIAL")};
-const QStringList dateNames = {QStringLiteral("P_DTENTRINI"), QStringLiteral("P_DTENTRFIM")};
-const QString directionName = QStringLiteral("P_IDENTRSAID");
-const QString listName = QStringLiteral("P_CDTIPOOPER");
-const QString allTypesName = QStringLiteral("P_TCDTIPOOPER");
-
 volatile std::sig_atomic_t stopRequested = 0;
+
+// The run's progress as one line on standard error that updates in place, a few times a
+// second; cleared once the run ends, so the summary on standard output stands alone.
+class ProgressLine
+{
+public:
+    explicit ProgressLine(bool on) : m_on(on) { m_shown.start(); }
+    ~ProgressLine() { clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void show(const QString& text, qint64 done, qint64 total)
+    {
+        if (!m_on || (m_width > 0 && m_shown.elapsed() < 200 && done != total))
+            return;
+        m_shown.restart();
+        const QByteArray line = text.toLocal8Bit();
+        std::fprintf(stderr, "\r%s%*s", line.constData(),
+                     int(std::max<qsizetype>(0, m_width - line.size())), "");
+        std::fflush(stderr);
+        m_width = std::max<qsizetype>(m_width, line.size());
+    }
+
+    void clear()
+    {
+        if (m_width == 0)
+            return;
+        std::fprintf(stderr, "\r%*s\r", int(m_width), "");
+        std::fflush(stderr);
+        m_width = 0;
+    }
+
+private:
+    bool m_on;
+    qsizetype m_width = 0;
+    QElapsedTimer m_shown;
+};
 
 [[noreturn]] void refuse(const QString& text)
 {
     throw EFrameworkError(text);
-}
-
-QDate isoDate(const QString& name, const QString& value)
-{
-    static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    const QDate date = QDate::fromString(value.trimmed(), Qt::ISODate);
-    if (!shape.match(value.trimmed()).hasMatch() || !date.isValid())
-        refuse(QStringLiteral("Data inválida em %1: \"%2\" (use AAAA-MM-DD).").arg(name, value));
-    return date;
-}
-
-// "E01,S05" or the screen's "'E01','S05'": the quoted list the queries look keys up in.
-QString typeList(const QString& value)
-{
-    QStringList keys;
-    for (QString key : value.split(u',', Qt::SkipEmptyParts)) {
-        key = key.trimmed();
-        if (key.size() > 2 && key.startsWith(u'\'') && key.endsWith(u'\''))
-            key = key.mid(1, key.size() - 2);
-        if (key.isEmpty() || key.contains(u'\''))
-            refuse(QStringLiteral("Tipo de operação inválido em %1: \"%2\" (use, por exemplo, "
-                                  "E01,S05).")
-                       .arg(listName, value));
-        keys << u'\'' + key.toUpper() + u'\'';
-    }
-    return keys.join(u',');
 }
 
 } // namespace
@@ -61,69 +70,14 @@ void TReportJob::requestStop()
     stopRequested = 1;
 }
 
-TReportParamBinder::Filter TReportJob::filter(const QMap<QString, QString>& params)
-{
-    const QStringList known =
-        codeNames + QStringList{directionName} + dateNames + QStringList{listName, allTypesName};
-    for (auto it = params.cbegin(); it != params.cend(); ++it) {
-        if (!known.contains(it.key()))
-            refuse(QStringLiteral("Parâmetro desconhecido: %1 (use %2).")
-                       .arg(it.key(), known.join(QStringLiteral(", "))));
-    }
-
-    TReportParamBinder::Filter filter;
-    TReportParamBinder::Code* codes[] = {&filter.empresa, &filter.inscEstad, &filter.inscMuni,
-                                         &filter.filial};
-    for (qsizetype i = 0; i < codeNames.size(); ++i) {
-        const QString value = params.value(codeNames[i], QStringLiteral("T")).trimmed();
-        if (value.isEmpty())
-            refuse(QStringLiteral("O parâmetro %1 está vazio (use um código ou T para todos).")
-                       .arg(codeNames[i]));
-        *codes[i] = {
-            value.compare(QLatin1String("T"), Qt::CaseInsensitive) == 0 ? QString() : value, true};
-    }
-
-    filter.direction = params.value(directionName, QStringLiteral("A")).trimmed().toUpper();
-    if (!QStringList{QStringLiteral("E"), QStringLiteral("S"), QStringLiteral("A")}.contains(
-            filter.direction))
-        refuse(QStringLiteral("Direção inválida em %1: \"%2\" (use E, S ou A).")
-                   .arg(directionName, params.value(directionName)));
-
-    if (params.contains(dateNames[0]))
-        filter.start = isoDate(dateNames[0], params.value(dateNames[0]));
-    if (params.contains(dateNames[1]))
-        filter.end = isoDate(dateNames[1], params.value(dateNames[1]));
-    if (filter.start.isValid() && filter.end.isValid() && filter.end < filter.start)
-        refuse(QStringLiteral("A data final (%1) é anterior à inicial (%2).")
-                   .arg(params.value(dateNames[1]), params.value(dateNames[0])));
-
-    filter.listaTp = typeList(params.value(listName));
-    filter.list = !filter.listaTp.isEmpty();
-    if (params.contains(allTypesName)) {
-        const QString all = params.value(allTypesName).trimmed().toUpper();
-        if (all != QLatin1String("T") && !all.isEmpty())
-            refuse(QStringLiteral("Valor inválido em %1: \"%2\" (use T para todos os tipos, ou "
-                                  "vazio com a lista em %3).")
-                       .arg(allTypesName, params.value(allTypesName), listName));
-        if (all.isEmpty() != filter.list)
-            refuse(filter.list ? QStringLiteral("%1=T (todos os tipos) contradiz a lista em %2.")
-                                     .arg(allTypesName, listName)
-                               : QStringLiteral("%1 vazio pede a lista de tipos em %2.")
-                                     .arg(allTypesName, listName));
-    }
-    return filter;
-}
-
 void TReportJob::checkOutput() const
 {
     const QFileInfo output(m_commandLine.outputPath());
-    const QString extension = output.suffix().toLower();
-    const QString pattern = QStringLiteral("(*.%1)").arg(extension);
-    if (extension.isEmpty() || !TReportDesignerDialog::exportFilters().contains(pattern))
+    if (!TReportFormats::forPath(output.filePath()))
         refuse(QStringLiteral("O formato do arquivo '%1' não é conhecido (use %2).")
                    .arg(m_commandLine.outputPath(),
-                        TReportDesignerDialog::exportFilters().replace(QStringLiteral(";;"),
-                                                                       QStringLiteral(", "))));
+                        TReportFormats::filters().replace(QStringLiteral(";;"),
+                                                          QStringLiteral(", "))));
     if (!output.absoluteDir().exists())
         refuse(QStringLiteral("A pasta do arquivo '%1' não existe.").arg(output.absolutePath()));
     if (output.isDir())
@@ -132,7 +86,7 @@ void TReportJob::checkOutput() const
 
 TReportJob::Result TReportJob::run()
 {
-    const TReportParamBinder::Filter values = filter(m_commandLine.params());
+    const TReportParamBinder::Filter values = TReportParams::readFilter(m_commandLine.params());
     checkOutput();
 
     TReportDefinition definition;
@@ -170,9 +124,11 @@ TReportJob::Result TReportJob::run()
         Current& operator=(const Current&) = delete;
     } current(database.dataModule());
 
-    TReportDesignerDialog report;
-    report.BeforeGetQueryParams = [&](TParams& params, bool&) {
-        for (const QString& name : dateNames) {
+    TADOIBQuery query;
+    query.setObjectName(QStringLiteral("qryRelatorio"));
+    TReportRun run(definition, &query);
+    const auto bind = [&](TParams& params, bool&) {
+        for (const QString& name : {TReportParams::DateStart, TReportParams::DateEnd}) {
             if (ExistParam(params, name) && !m_commandLine.params().contains(name))
                 refuse(QStringLiteral("O relatório \"%1\" pede a data %2: informe --param "
                                       "%2=AAAA-MM-DD.")
@@ -180,12 +136,20 @@ TReportJob::Result TReportJob::run()
         }
         TReportParamBinder::Bind(params, values);
     };
-    QObject::connect(&report, &TReportDesignerDialog::progressed, [&report] {
-        if (stopRequested)
-            report.cancel();
+    ProgressLine line(m_progressLine);
+    run.setProgress([&line](const QString& text, qint64 done, qint64 total) {
+        line.show(text, done, total);
+        return !stopRequested;
     });
-    if (!report.ExportFile(definition, m_commandLine.outputPath()))
+    int pages = 0;
+    bool written = run.start(bind);
+    if (written) {
+        run.checkColumns();
+        written = TReportFormats::write(run, m_commandLine.outputPath(), pages);
+    }
+    line.clear();
+    if (!written)
         refuse(QStringLiteral("A emissão do relatório foi interrompida; nenhum arquivo foi "
                               "gravado."));
-    return {report.PageCount(), report.RowCount()};
+    return {pages, run.rowsRead()};
 }

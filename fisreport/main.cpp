@@ -3,12 +3,13 @@
 #include "TReportCommandLine.h"
 #include "TReportJob.h"
 
-#include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <unistd.h>
 
 namespace {
 
@@ -30,16 +31,16 @@ void stop(int)
 int main(int argc, char* argv[])
 {
     qInstallMessageHandler(quietMessages);
-    // No window ever shows, whatever display there is; the engine still needs fonts and
-    // widgets for its progress.
+    // No window ever shows, whatever display there is: the engine needs only the fonts
+    // and their metrics, which the offscreen platform gives without a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("fis01200"));
-    QApplication::setApplicationName(QStringLiteral("fisreport"));
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setOrganizationName(QStringLiteral("fis01200"));
+    QGuiApplication::setApplicationName(QStringLiteral("fisreport"));
     TQtTranslations::install(app);
 
     TReportCommandLine commandLine;
-    if (!commandLine.parse(QApplication::arguments())) {
+    if (!commandLine.parse(QGuiApplication::arguments())) {
         std::fprintf(stderr, "fisreport: %s\n", qPrintable(commandLine.errorText()));
         return 2;
     }
@@ -54,6 +55,8 @@ int main(int argc, char* argv[])
     QString failure;
     try {
         TReportJob job(commandLine);
+        // A person at a terminal sees the run move on; a scheduler's log gets no such line.
+        job.setProgressLine(isatty(STDERR_FILENO) == 1);
         const TReportJob::Result result = job.run();
         std::printf("Arquivo: %s\n", qPrintable(QFileInfo(commandLine.outputPath()).filePath()));
         if (result.pages > 0)

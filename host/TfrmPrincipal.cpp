@@ -8,6 +8,7 @@
 #include "TModuleLoader.h"
 #include "TReportDesignModel.h"
 #include "TReportDesignerWindow.h"
+#include "TReportParams.h"
 #include "TUserReports.h"
 
 #include <QCloseEvent>
@@ -43,6 +44,8 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
       m_lblModulo(new QLabel(this))
 {
     setObjectName(QStringLiteral("frmPrincipal"));
+    // The report designer opened from here offers the screen's report parameters.
+    TReportParams::install();
     setWindowTitle(QStringLiteral("Sistema Fiscal"));
     resize(1024, 700);
 

@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TApplication.h"
+#include "TReportParams.h"
 #include "TScreen.h"
 #include "TfrmListDocumentos.h"
 
@@ -57,6 +58,8 @@ void IniProc(QVariant Param)
 
 void CriaListDocumentos(QChar Mode)
 {
+    // The report designer the screen opens offers the screen's report parameters.
+    TReportParams::install();
     TScreen::setCursor(TScreen::crHourGlass);
     // The hourglass must not outlive a failed creation or show.
     const auto restoreCursor = qScopeGuard([] { TScreen::setCursor(TScreen::crDefault); });

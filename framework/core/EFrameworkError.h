@@ -1,13 +1,13 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 #include <QString>
 #include <stdexcept>
 
 // An error the user is told about: a database error carries the driver's text,
 // a refused value or a missing name carries a Portuguese sentence.
-class FW_EXPORT EFrameworkError : public std::runtime_error
+class FIS_CORE_EXPORT EFrameworkError : public std::runtime_error
 {
 public:
     explicit EFrameworkError(const QString& message);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 #include "TEventGuard.h"
 #include "TEvents.h"
 
@@ -12,7 +12,7 @@
 // The events each control type offers a form definition. A control type registers
 // its own events, so a new control needs no change in the binder. A control's event
 // is found on its most derived registered type that names it.
-class FW_EXPORT TControlEvents
+class FIS_CORE_EXPORT TControlEvents
 {
 public:
     // Gives the control the handler; false when the handler's type does not fit.

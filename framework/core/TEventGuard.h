@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 #include <functional>
 
 // Runs an event handler so that no exception reaches Qt's event loop: the silent
 // abort is swallowed, any other error is shown as a message.
-class FW_EXPORT TEventGuard
+class FIS_CORE_EXPORT TEventGuard
 {
 public:
     // Returns false when the handler ended with an error or the silent abort.

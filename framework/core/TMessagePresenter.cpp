@@ -1,55 +1,19 @@
 #include "TMessagePresenter.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QTranslator>
+#include <cstdio>
 
 namespace {
 
-// The message box's own details button, in the clerk's language.
-class DetailsButtonTexts : public QTranslator
+// Without the widgets layer (a program without windows): standard error.
+class ErrorStreamPresenter : public TMessagePresenter
 {
 public:
-    QString translate(const char* context, const char* sourceText, const char*, int) const override
-    {
-        if (qstrcmp(context, "QMessageBox") != 0)
-            return {};
-        if (qstrcmp(sourceText, "Show Details...") == 0)
-            return QStringLiteral("Mostrar detalhes");
-        if (qstrcmp(sourceText, "Hide Details...") == 0)
-            return QStringLiteral("Ocultar detalhes");
-        return {};
-    }
-    bool isEmpty() const override { return false; }
+    void showError(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void showInformation(const QString& text) override { showError(text); }
 };
 
-class MessageBoxPresenter : public TMessagePresenter
-{
-public:
-    void showError(const QString& text) override { showDetailedError(text, {}); }
-    void showDetailedError(const QString& text, const QString& detail) override
-    {
-        static DetailsButtonTexts* texts = [] {
-            auto* t = new DetailsButtonTexts;
-            t->setParent(qApp);
-            QCoreApplication::installTranslator(t);
-            return t;
-        }();
-        Q_UNUSED(texts);
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
-                        QMessageBox::Ok, QApplication::activeWindow());
-        if (!detail.isEmpty())
-            box.setDetailedText(detail);
-        box.exec();
-    }
-    void showInformation(const QString& text) override
-    {
-        QMessageBox::information(QApplication::activeWindow(),
-                                 QApplication::applicationDisplayName(), text);
-    }
-};
-
-MessageBoxPresenter defaultPresenter;
+ErrorStreamPresenter errorStream;
+TMessagePresenter* fallback = nullptr;
 TMessagePresenter* installed = nullptr;
 
 } // namespace
@@ -64,10 +28,17 @@ void TMessagePresenter::showDetailedError(const QString& text, const QString& de
 
 TMessagePresenter& TMessagePresenter::current()
 {
-    return installed ? *installed : defaultPresenter;
+    if (installed)
+        return *installed;
+    return fallback ? *fallback : errorStream;
 }
 
 void TMessagePresenter::install(TMessagePresenter* presenter)
 {
     installed = presenter;
+}
+
+void TMessagePresenter::setFallback(TMessagePresenter* presenter)
+{
+    fallback = presenter;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 #include <QString>
 
@@ -8,7 +8,7 @@ class QWidget;
 
 // Where error and information texts go: message boxes in the application,
 // a recorder in tests.
-class FW_EXPORT TMessagePresenter
+class FIS_CORE_EXPORT TMessagePresenter
 {
 public:
     virtual ~TMessagePresenter();
@@ -20,4 +20,7 @@ public:
     static TMessagePresenter& current();
     // Installs a presenter (not owned); nullptr restores the message boxes.
     static void install(TMessagePresenter* presenter);
+    // What current() gives when none is installed (not owned): the message boxes, which
+    // the widgets layer sets when it is loaded; standard error in a program without it.
+    static void setFallback(TMessagePresenter* presenter);
 };

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 #include <QObject>
 #include <QStringList>
 
 // A keyed message table: one "key|text" line per entry.
-class FW_EXPORT TMessages : public QObject
+class FIS_CORE_EXPORT TMessages : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QStringList Messages READ messages WRITE setMessages)

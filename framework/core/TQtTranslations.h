@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisCoreExport.h"
 
 #include <QString>
 
@@ -9,7 +9,7 @@ class QTranslator;
 
 // Qt's own texts (dialog buttons, the print, preview and file dialogs) in Brazilian
 // Portuguese, from Debian's qt6-translations-l10n when it is installed.
-class FW_EXPORT TQtTranslations
+class FIS_CORE_EXPORT TQtTranslations
 {
 public:
     // Qt's translations folder.

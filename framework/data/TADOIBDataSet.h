@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TRowSource.h"
 
 #include <QAbstractTableModel>
@@ -16,7 +16,7 @@
 // On PostgreSQL the rows stream from the server (TPgRowSource). Another statement on the
 // same connection ends a stream still pending: the dataset keeps the rows it has (and
 // those already received) and reads no more, as if that were its whole result.
-class FW_EXPORT TADOIBDataSet : public QAbstractTableModel
+class FIS_DATA_EXPORT TADOIBDataSet : public QAbstractTableModel
 {
     Q_OBJECT
 

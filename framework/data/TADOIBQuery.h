@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TADOIBDataSet.h"
 #include "TADOIBStringField.h"
 #include "TDialect.h"
@@ -18,7 +18,7 @@
 // A read-only query holding one SQL text per database dialect. It runs the text
 // that fits the connected database, with its parameters bound (never spliced),
 // and shows its rows through the lazy dataset Query().
-class FW_EXPORT TADOIBQuery : public QObject
+class FIS_DATA_EXPORT TADOIBQuery : public QObject
 {
     Q_OBJECT
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QObject>
 #include <QString>
@@ -8,7 +8,7 @@
 class TADOIBQuery;
 
 // A declared text column of a query's result, read on the dataset's current row.
-class FW_EXPORT TADOIBStringField : public QObject
+class FIS_DATA_EXPORT TADOIBStringField : public QObject
 {
     Q_OBJECT
 

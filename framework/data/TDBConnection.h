@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -15,7 +15,7 @@ class EFrameworkError;
 //
 // A connection found lost after a failed statement is reported once and reopened
 // before the next statement, its session set up again as at the first open.
-class FW_EXPORT TDBConnection : public QObject
+class FIS_DATA_EXPORT TDBConnection : public QObject
 {
     Q_OBJECT
 

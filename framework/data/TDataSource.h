@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QObject>
 #include <QPointer>
@@ -8,7 +8,7 @@
 class TADOIBQuery;
 
 // Links a control that lists rows to the query whose dataset it shows.
-class FW_EXPORT TDataSource : public QObject
+class FIS_DATA_EXPORT TDataSource : public QObject
 {
     Q_OBJECT
 

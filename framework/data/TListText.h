@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,7 +16,7 @@
 // A report query tests whether a key is in the list with
 //   :P_LIST LIKE '%''' || KEY || '''%'
 // (exact for keys without quote, '%' or '_').
-class FW_EXPORT TListText
+class FIS_DATA_EXPORT TListText
 {
 public:
     static QString format(const QStringList& keys);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QDate>
 #include <QString>
@@ -25,7 +25,7 @@ enum class TParamType
 };
 
 // One named query parameter. A cleared parameter is NULL of its declared type.
-class FW_EXPORT TParam
+class FIS_DATA_EXPORT TParam
 {
 public:
     explicit TParam(const QString& name = {}, TFieldType type = TFieldType::ftString,

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TParam.h"
 
 #include <QList>
 #include <QStringList>
 
 // An ordered list of named parameters; names compare without regard to case.
-class FW_EXPORT TParams
+class FIS_DATA_EXPORT TParams
 {
 public:
     TParams() = default;
@@ -33,4 +33,4 @@ private:
 };
 
 // True when the list holds a parameter of that name.
-FW_EXPORT bool ExistParam(const TParams& params, const QString& name);
+FIS_DATA_EXPORT bool ExistParam(const TParams& params, const QString& name);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TRowSource.h"
 
 #include <QPointer>
@@ -24,7 +24,7 @@ typedef struct pg_result PGresult;
 // A stream ended that way keeps the rows it had read plus those already received, and
 // the server is told to cancel the rest: its dataset then holds that shorter result as
 // if it were the whole one (all fetched, no error).
-class FW_EXPORT TPgRowSource : public TRowSource
+class FIS_DATA_EXPORT TPgRowSource : public TRowSource
 {
 public:
     // Sends sql, written with $1..$n markers, with values bound in that order, and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TRowSource.h"
 
 #include <QSqlQuery>
@@ -8,7 +8,7 @@
 // Rows read through an executed forward-only QSqlQuery: SQLite and Firebird. The query was
 // moved once onto its first row (where Firebird does the statement's work): onRow says
 // whether there was one.
-class FW_EXPORT TQtRowSource : public TRowSource
+class FIS_DATA_EXPORT TQtRowSource : public TRowSource
 {
 public:
     TQtRowSource(QSqlQuery&& query, bool onRow);

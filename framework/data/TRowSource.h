@@ -1,13 +1,13 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QStringList>
 #include <QVariant>
 #include <vector>
 
 // The rows of one executed statement, read forward as the dataset asks for them.
-class FW_EXPORT TRowSource
+class FIS_DATA_EXPORT TRowSource
 {
 public:
     using Row = std::vector<QVariant>;

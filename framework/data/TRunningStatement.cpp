@@ -2,6 +2,7 @@
 
 #include "EAbort.h"
 #include "EFrameworkError.h"
+#include "TDriverHandles.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -15,11 +16,8 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
-#include <ibase.h>
-#include <libpq-fe.h>
 #include <map>
 #include <mutex>
-#include <sqlite3.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -185,71 +183,28 @@ void post(std::function<void()> job, std::function<void()> ended)
     worker->wake.notify_one();
 }
 
-template <typename T> bool handleAs(const QVariant& handle, const char* name, T* out)
-{
-    if (!handle.isValid() || qstrcmp(handle.typeName(), name) != 0)
-        return false;
-    *out = *static_cast<const T*>(handle.constData());
-    return true;
-}
-
 // Each driver's cancel of the connection's running statement, safe from another thread.
 std::function<void()> driverCancelOf(const QSqlDatabase& db)
 {
-    const QSqlDriver* driver = db.driver();
-    if (!driver || !driver->isOpen())
-        return {};
-    const QVariant handle = driver->handle();
-    switch (driver->dbmsType()) {
-    case QSqlDriver::SQLite: {
-        sqlite3* connection = nullptr;
-        if (!handleAs(handle, "sqlite3*", &connection) || !connection)
-            return {};
-        return [connection] { sqlite3_interrupt(connection); };
-    }
-    case QSqlDriver::PostgreSQL: {
-        // Qt 6.4 names the type after the struct behind the typedef.
-        PGconn* connection = nullptr;
-        if (!handleAs(handle, "PGconn*", &connection) && !handleAs(handle, "pg_conn*", &connection))
-            return {};
-        if (!connection)
-            return {};
-        std::shared_ptr<PGcancel> request(PQgetCancel(connection), PQfreeCancel);
-        if (!request)
-            return {};
-        // Sent from a thread of its own: it opens a connection to the server, which may be
-        // out of reach. A cancel that arrives once the statement has ended is ignored.
-        return [request] {
-            {
-                const std::lock_guard lock(pool().mutex);
-                if (pool().stopped)
-                    return;
-                ++pool().sending;
-            }
-            std::thread([request] {
-                char error[256];
-                PQcancel(request.get(), error, int(sizeof error));
-                const std::lock_guard lock(pool().mutex);
-                --pool().sending;
-                pool().sent.notify_all();
-            }).detach();
-        };
-    }
-    case QSqlDriver::Interbase: {
-        // The driver's handle is a plain isc_db_handle.
-        if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
-            return {};
-        isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
-        if (!connection)
-            return {};
-        return [connection]() mutable {
-            ISC_STATUS_ARRAY status;
-            fb_cancel_operation(status, &connection, fb_cancel_raise);
-        };
-    }
-    default:
-        return {};
-    }
+    std::function<void()> cancel = TDriverHandles::cancelOf(db);
+    if (!cancel || db.driver()->dbmsType() != QSqlDriver::PostgreSQL)
+        return cancel;
+    // Sent from a thread of its own: it opens a connection to the server, which may be
+    // out of reach. A cancel that arrives once the statement has ended is ignored.
+    return [cancel] {
+        {
+            const std::lock_guard lock(pool().mutex);
+            if (pool().stopped)
+                return;
+            ++pool().sending;
+        }
+        std::thread([cancel] {
+            cancel();
+            const std::lock_guard lock(pool().mutex);
+            --pool().sending;
+            pool().sent.notify_all();
+        }).detach();
+    };
 }
 
 } // namespace

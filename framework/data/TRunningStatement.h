@@ -1,6 +1,8 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
+
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -16,7 +18,7 @@ class QSqlDriver;
 // is never left busy. One connection runs one statement at a time: one started while
 // another runs on it (a timer firing during the wait) first waits for it, processing no
 // events.
-class FW_EXPORT TRunningStatement
+class FIS_DATA_EXPORT TRunningStatement
 {
 public:
     using WaitHandler = std::function<void(TRunningStatement& statement)>;

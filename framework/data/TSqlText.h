@@ -1,13 +1,13 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 
 #include <QString>
 #include <QStringList>
 
 // Parameter markers (":NAME") in an SQL text. Quoted strings, quoted names,
 // comments and PostgreSQL's "::" casts hold no marker.
-class FW_EXPORT TSqlText
+class FIS_DATA_EXPORT TSqlText
 {
 public:
     // Every marker in order of appearance, repeats included.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TDialect.h"
 #include "TParams.h"
 
@@ -9,7 +9,7 @@
 // Turns a query text into the statement that runs on a dialect for the current
 // parameter values, returning the same rows in the same order. Markers stay markers:
 // values are always bound.
-class FW_EXPORT TStatementRewriter
+class FIS_DATA_EXPORT TStatementRewriter
 {
 public:
     static QString rewrite(const QString& sql, TDialect dialect, const TParams& params);

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisDataExport.h"
 #include "TDBConnection.h"
 
 #include <QObject>
 
 // The host's shared data module: the connection objects every query refers to.
 // The host creates and opens it; components never open, close or commit it.
-class FW_EXPORT TdtmDBGeral : public QObject
+class FIS_DATA_EXPORT TdtmDBGeral : public QObject
 {
     Q_OBJECT
 
@@ -21,4 +21,4 @@ public:
 };
 
 // The host's one data module, or nullptr before the host has opened it.
-extern FW_EXPORT TdtmDBGeral* dtmDBGeral;
+extern FIS_DATA_EXPORT TdtmDBGeral* dtmDBGeral;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisFormsExport.h"
 #include "TEvents.h"
 
 #include <functional>
@@ -17,7 +17,7 @@ class QString;
 //   (a message table's lines, an engine event).
 // The events are those the control types register with TControlEvents.
 // A name that does not resolve is an error: a definition must not half-work.
-class FW_EXPORT TEventBinder
+class FIS_FORMS_EXPORT TEventBinder
 {
 public:
     // The form's handler of that name, or nullptr.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisFormsExport.h"
 #include "TEvents.h"
 
 #include <QHash>
@@ -13,7 +13,7 @@ class QEventLoop;
 // A form with the presentation operations of a classic desktop framework: border
 // style and icons, MDI child or top-level, window state, modal show and deferred
 // release, and create/activate/close events bound to its handlers by name.
-class FW_EXPORT TForm : public QWidget
+class FIS_FORMS_EXPORT TForm : public QWidget
 {
     Q_OBJECT
 

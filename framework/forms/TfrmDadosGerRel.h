@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisFormsExport.h"
 #include "TForm.h"
 #include "TReportDefinition.h"
 
@@ -20,7 +20,7 @@ class TReportDesignerDialog;
 // The report-form base: a filter form that lists the report definitions of its
 // report code and runs the selected one (print, preview, edit) through rpddPadrao.
 // A derived form's definition holds the inherited controls under these names.
-class FW_EXPORT TfrmDadosGerRel : public TForm
+class FIS_FORMS_EXPORT TfrmDadosGerRel : public TForm
 {
     Q_OBJECT
 

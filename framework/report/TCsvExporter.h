@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportExporter.h"
 
 #include <QByteArray>
@@ -8,7 +8,7 @@
 
 // CSV as a Brazilian spreadsheet opens it: UTF-8 with BOM, ";" between fields, decimal
 // comma, RFC 4180 quoting and line ends. Only the rows: sums would spoil the data.
-class FW_EXPORT TCsvExporter : public TReportExporter
+class FIS_REPORT_EXPORT TCsvExporter : public TReportExporter
 {
 public:
     // A field quoted when it holds the separator, a quote or a line break.

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 
 #include <QByteArrayView>
 #include <QRectF>
 
 // Where a report page is drawn: the PDF writer, a printer or the preview's image. Units
 // are points from the top-left corner of the page; texts are Windows-1252 (TReportText).
-class FW_EXPORT TReportCanvas
+class FIS_REPORT_EXPORT TReportCanvas
 {
 public:
     virtual ~TReportCanvas() = default;

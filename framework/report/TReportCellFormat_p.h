@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FisReportExport.h"
+
 #include "TReportDefinition.h"
 
 #include <QByteArray>
@@ -10,7 +12,8 @@
 // A column's values as the report prints them, straight to Windows-1252 bytes: the same
 // texts as TValueFormat and the column's value map give, without the QString, QLocale
 // and QDate round trips that cost more than the rest of a row's layout.
-class TReportCellFormat
+// Exported for its tests.
+class FIS_REPORT_EXPORT TReportCellFormat
 {
 public:
     explicit TReportCellFormat(const TReportDefinition::Column& column);

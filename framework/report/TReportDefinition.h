@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -11,7 +11,7 @@
 
 // One report as stored in its JSON file: the query texts per dialect, the columns
 // and how they are laid out, the filter line and the optional group and totals.
-class FW_EXPORT TReportDefinition
+class FIS_REPORT_EXPORT TReportDefinition
 {
 public:
     enum class Format

@@ -1,15 +1,12 @@
 #include "TReportExporter.h"
 
 #include "EFrameworkError.h"
-#include "TCsvExporter.h"
+#include "TReportFile.h"
+#include "TReportFormats.h"
 #include "TReportRun.h"
 #include "TValueFormat.h"
-#include "TXlsxExporter.h"
 
-#include <QFileInfo>
 #include <QLocale>
-#include <QTemporaryFile>
-#include <filesystem>
 
 namespace {
 
@@ -39,18 +36,13 @@ TReportExporter::~TReportExporter() = default;
 
 std::unique_ptr<TReportExporter> TReportExporter::forPath(const QString& path)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == u"csv")
-        return std::make_unique<TCsvExporter>();
-    if (suffix == u"xlsx")
-        return std::make_unique<TXlsxExporter>();
-    return nullptr;
+    const TReportFormats::Format* format = TReportFormats::forPath(path);
+    return format && format->exporter ? format->exporter() : nullptr;
 }
 
 QStringList TReportExporter::fileFilters()
 {
-    return {QStringLiteral("Planilha do Excel (*.xlsx)"),
-            QStringLiteral("Texto separado por ponto e vírgula (*.csv)")};
+    return TReportFormats::exporterFilters();
 }
 
 void TReportExporter::totals(const QString&, const std::vector<qint64>&, bool)
@@ -59,7 +51,7 @@ void TReportExporter::totals(const QString&, const std::vector<qint64>&, bool)
 
 QString TReportExporter::fileError(const QString& file, const QString& reason)
 {
-    return QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(file, reason);
+    return TReportFile::errorText(file, reason);
 }
 
 bool TReportExporter::writeRun(TReportRun& run, const QString& file)
@@ -95,24 +87,11 @@ bool TReportExporter::write(const TReportDefinition& d, TRowSource& rows, const 
         return !cancelled;
     };
 
-    // Written beside the target, so the rename that publishes it stays on one file system.
-    const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    if (!temp.open())
-        throw EFrameworkError(fileError(path, temp.errorString()));
-    temp.close();
-    if (!writeRows(
+    return TReportFile::writeThenRename(path, [&](const QString& file) {
+        return writeRows(
             d, [&](const QString& field) { return sourceIndex(names, field, d.Name()); }, next,
-            temp.fileName(), check))
-        return false;
-    temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
-    std::error_code error;
-    std::filesystem::rename(temp.fileName().toStdString(), path.toStdString(), error);
-    if (error)
-        throw EFrameworkError(fileError(path, QString::fromStdString(error.message())));
-    return true;
+            file, check);
+    });
 }
 
 bool TReportExporter::writeRows(const TReportDefinition& d,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportDefinition.h"
 #include "TRowSource.h"
 
@@ -14,7 +14,7 @@
 // The group's text fields lead as columns; the file appears only once it is complete.
 class TReportRun;
 
-class FW_EXPORT TReportExporter
+class FIS_REPORT_EXPORT TReportExporter
 {
 public:
     // Rows written so far; false cancels the export.
@@ -22,7 +22,7 @@ public:
 
     virtual ~TReportExporter();
 
-    // The exporter for the file's extension (.csv, .xlsx), or null.
+    // The exporter for the file's extension (.csv, .xlsx), or null (TReportFormats).
     static std::unique_ptr<TReportExporter> forPath(const QString& path);
     // The file dialog's filters of the formats above.
     static QStringList fileFilters();

@@ -3,6 +3,7 @@
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TDBConnection.h"
+#include "TDriverHandles.h"
 #include "TReportRun.h"
 #include "TSqlText.h"
 
@@ -13,9 +14,8 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <libpq-fe.h>
+#include <map>
 #include <mutex>
-#include <sqlite3.h>
 #include <thread>
 
 namespace {
@@ -202,8 +202,9 @@ struct TReportLastPage::Interrupts
 {
     std::mutex lock;
     bool cancelled = false;
-    std::vector<sqlite3*> sqlite;
-    std::vector<PGcancel*> postgresql;
+    // Each open connection's cancel, by a number of its own.
+    std::map<int, std::function<void()>> cancels;
+    int next = 0;
 };
 
 bool TReportLastPage::onOwnConnection(const std::function<bool(TDBConnection&)>& read)
@@ -216,27 +217,24 @@ bool TReportLastPage::onOwnConnection(const std::function<bool(TDBConnection&)>&
         QSqlDatabase db = QSqlDatabase::cloneDatabase(m_connection, name);
         if (db.open()) {
             // The product only reads, on every connection it opens.
-            const bool readOnly =
-                db.driverName() != QLatin1String("QPSQL") ||
-                QSqlQuery(db).exec(QStringLiteral("SET default_transaction_read_only = on"));
-            const QVariant handle = db.driver()->handle();
-            sqlite3* lite = nullptr;
-            PGcancel* pg = nullptr;
+            const bool readOnly = TDriverHandles::setReadOnlySession(db);
+            std::function<void()> stop;
             if (db.driverName() == QLatin1String("QSQLITE")) {
                 // The groups are summed in index order: mapped, the file's pages cost no copy.
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
-                lite = *static_cast<sqlite3* const*>(handle.constData());
+                stop = TDriverHandles::cancelOf(db);
             } else if (db.driverName() == QLatin1String("QPSQL")) {
-                pg = PQgetCancel(*static_cast<PGconn* const*>(handle.constData()));
+                stop = TDriverHandles::cancelOf(db);
             }
             bool go = false;
+            int key = -1;
             {
                 const std::lock_guard<std::mutex> hold(interrupts.lock);
                 go = !interrupts.cancelled;
-                if (lite)
-                    interrupts.sqlite.push_back(lite);
-                if (pg)
-                    interrupts.postgresql.push_back(pg);
+                if (stop) {
+                    key = interrupts.next++;
+                    interrupts.cancels.emplace(key, stop);
+                }
             }
             if (readOnly && go) {
                 TDBConnection connection(name);
@@ -250,12 +248,9 @@ bool TReportLastPage::onOwnConnection(const std::function<bool(TDBConnection&)>&
             }
             {
                 const std::lock_guard<std::mutex> hold(interrupts.lock);
-                std::erase(interrupts.sqlite, lite);
-                std::erase(interrupts.postgresql, pg);
+                interrupts.cancels.erase(key);
                 done = done && !interrupts.cancelled;
             }
-            if (pg)
-                PQfreeCancel(pg);
             db.close();
         }
     } catch (...) {
@@ -270,12 +265,8 @@ void TReportLastPage::cancel()
 {
     const std::lock_guard<std::mutex> hold(m_interrupts->lock);
     m_interrupts->cancelled = true;
-    for (sqlite3* lite : m_interrupts->sqlite)
-        sqlite3_interrupt(lite);
-    for (PGcancel* pg : m_interrupts->postgresql) {
-        char error[256];
-        PQcancel(pg, error, int(sizeof error));
-    }
+    for (const auto& [key, stop] : m_interrupts->cancels)
+        stop();
 }
 
 bool TReportLastPage::read()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TParams.h"
 #include "TReportRenderer.h"
 
@@ -23,7 +23,7 @@ class TReportRun;
 // with a limit of its own, a group text that is not the same on every row of its group,
 // final rows whose order is not settled by the ORDER BY (two of them alike in all its
 // columns).
-class FW_EXPORT TReportLastPage
+class FIS_REPORT_EXPORT TReportLastPage
 {
 public:
     // Writes the statements for the run's query on its database; pageRows is more rows

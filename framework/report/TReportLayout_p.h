@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportDefinition.h"
 
 #include <QByteArray>
@@ -18,7 +18,7 @@ class TReportSpool;
 // broken into pages as they come. Nothing is drawn while the bands arrive; they wait in
 // a temporary file, so any page can be drawn later, in any order, on any canvas, with
 // the page count known. Texts are Windows-1252 (TReportText), sizes in points.
-class FW_EXPORT TReportLayout
+class FIS_REPORT_EXPORT TReportLayout
 {
 public:
     TReportLayout(const TReportDefinition& definition, const QString& filterText,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportCanvas_p.h"
 
 #include <QFont>
@@ -12,7 +12,7 @@ class QPainter;
 // Draws report pages with a QPainter: a printer, the preview's image, a Qt PDF. scale
 // turns points into device pixels, origin is where the page's corner falls; newPage
 // starts a page of the device after the first.
-class FW_EXPORT TReportPainterCanvas : public TReportCanvas
+class FIS_REPORT_EXPORT TReportPainterCanvas : public TReportCanvas
 {
 public:
     TReportPainterCanvas(QPainter* painter, double scale, const QPointF& origin = {},

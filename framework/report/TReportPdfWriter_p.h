@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportCanvas_p.h"
 
 #include <QByteArray>
@@ -14,7 +14,7 @@ class QIODevice;
 // A PDF written page by page as it is drawn, with the base-14 Helvetica fonts in
 // WinAnsiEncoding: only the page being drawn is held in memory, whatever the number of
 // pages (libharu and Qt's writer keep the whole document until it is saved).
-class FW_EXPORT TReportPdfWriter : public TReportCanvas
+class FIS_REPORT_EXPORT TReportPdfWriter : public TReportCanvas
 {
 public:
     // Page size in points.

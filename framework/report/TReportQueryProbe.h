@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TEvents.h"
 #include "TReportDefinition.h"
 
@@ -12,7 +12,7 @@
 
 // The designer's look at the data: a report's query run on the data module's
 // (read-only) connection with the parameters the handler fills, as a print runs it.
-class FW_EXPORT TReportQueryProbe
+class FIS_REPORT_EXPORT TReportQueryProbe
 {
 public:
     struct Result

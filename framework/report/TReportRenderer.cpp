@@ -13,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QPainter>
-#include <QPrinter>
 #include <cmath>
 
 namespace {
@@ -408,27 +407,15 @@ bool TReportRenderer::writePdf(QIODevice* device, TReportRun& run) const
     return true;
 }
 
-bool TReportRenderer::print(QPrinter* device, TReportRun& run) const
+bool TReportRenderer::paintPages(QPainter* painter, double scale, const QPointF& origin,
+                                 const std::function<void()>& newPage, TReportRun& run) const
 {
-    QPainter painter;
-    if (!painter.begin(device))
-        throw EFrameworkError(QStringLiteral("Não foi possível iniciar a impressão do relatório."));
-    // The layout has its own margins: the page is drawn from the paper's corner.
-    const QRect paper = device->pageLayout().fullRectPixels(device->logicalDpiX());
-    const QRect paint = device->pageLayout().paintRectPixels(device->logicalDpiX());
-    const double scale = paper.width() / pageSize().width();
-    TReportPainterCanvas canvas(&painter, scale, QPointF(paper.topLeft() - paint.topLeft()),
-                                [device] { device->newPage(); });
+    TReportPainterCanvas canvas(painter, scale, origin, newPage);
     const int pages = pageCount();
     for (int page = 1; page <= pages; ++page) {
-        if (!run.progress(progressText(page, pages), page, pages)) {
-            // The pages drawn so far are not sent either.
-            device->abort();
-            painter.end();
+        if (!run.progress(progressText(page, pages), page, pages))
             return false;
-        }
         m_layout->drawPage(page, canvas);
     }
-    painter.end();
     return true;
 }

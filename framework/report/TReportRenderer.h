@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
 #include "TRowSource.h"
@@ -13,7 +13,6 @@
 #include <vector>
 
 class QIODevice;
-class QPrinter;
 class QPainter;
 class TReportLayout;
 class TReportRun;
@@ -22,7 +21,7 @@ class TReportRun;
 // sums the totals while the rows are read forward once (paginate), then draws any page on
 // demand: to a PDF, a printer, a painter or an image. Only the page count and a
 // temporary file of laid-out bands outlive the read.
-class FW_EXPORT TReportRenderer
+class FIS_REPORT_EXPORT TReportRenderer
 {
 public:
     // printedAt stamps every page; invalid: now.
@@ -75,7 +74,10 @@ public:
     QImage pageImage(int page, double dpi) const;
     // Every page, in order; false when the run's progress said stop.
     bool writePdf(QIODevice* device, TReportRun& run) const;
-    bool print(QPrinter* printer, TReportRun& run) const;
+    // Every page on a painter (a printer's), in order, newPage starting each after the
+    // first; false when the run's progress said stop, the device's pages then unfinished.
+    bool paintPages(QPainter* painter, double scale, const QPointF& origin,
+                    const std::function<void()>& newPage, TReportRun& run) const;
 
     // The filter line: the labelled values of the parameters the definition names.
     QString filterText() const;

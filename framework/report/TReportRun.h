@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TEvents.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
@@ -17,7 +17,7 @@ class TADOIBQuery;
 // none. Whatever consumes them (the page layout, a spreadsheet exporter) reports its
 // progress here, and a progress handler that answers false cancels the run: the statement
 // is closed and no more rows come.
-class FW_EXPORT TReportRun
+class FIS_REPORT_EXPORT TReportRun
 {
 public:
     // The text shown, what is done of total (0: not known yet); false cancels.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -9,7 +9,7 @@
 // Report text as it is laid out and written: Windows-1252 bytes (the system's code page,
 // the PDF's WinAnsiEncoding) measured with Helvetica's metrics, which URW Nimbus Sans
 // shares, so the screen, the printer and the PDF break lines and pages alike.
-class FW_EXPORT TReportText
+class FIS_REPORT_EXPORT TReportText
 {
 public:
     // A character the code page lacks becomes '?'.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportDefinition.h"
 
 #include <QList>
@@ -9,7 +9,7 @@
 
 // The reports a user saved: a per-user data folder beside the shipped definitions,
 // which an installed system cannot write. FIS_USER_REPORTS names another folder.
-class FW_EXPORT TUserReports
+class FIS_REPORT_EXPORT TUserReports
 {
 public:
     static QString directory();

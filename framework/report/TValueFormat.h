@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportDefinition.h"
 
 #include <QDate>
@@ -8,7 +8,7 @@
 #include <QVariant>
 
 // How a stored value reads in a report and in its exports.
-class FW_EXPORT TValueFormat
+class FIS_REPORT_EXPORT TValueFormat
 {
 public:
     // The value as a column of that format shows it; null reads as the empty text.

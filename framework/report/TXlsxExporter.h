@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportExport.h"
 #include "TReportExporter.h"
 
 struct lxw_workbook;
@@ -10,7 +10,7 @@ struct lxw_format;
 // An Excel workbook written by libxlsxwriter in constant-memory mode: typed cells,
 // the header frozen with an autofilter, group and report sums in bold. A result
 // beyond a sheet's rows continues on the next sheet.
-class FW_EXPORT TXlsxExporter : public TReportExporter
+class FIS_REPORT_EXPORT TXlsxExporter : public TReportExporter
 {
 public:
     // Rows of a sheet, the header included; tests lower it.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 #include <QString>
 
@@ -21,5 +21,5 @@ class TDataSource;
 //
 // The list is a TListPickerDialog; errors (opening the query, an unknown key field)
 // propagate.
-FW_EXPORT void PesquisaLista(TDataSource* source, const QString& keyField, const QString& titles,
-                             bool markAll, QString& list);
+FIS_WIDGETS_EXPORT void PesquisaLista(TDataSource* source, const QString& keyField,
+                                      const QString& titles, bool markAll, QString& list);

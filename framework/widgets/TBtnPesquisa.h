@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 #include "TEvents.h"
 
 #include <QPointer>
@@ -21,7 +21,7 @@
 //   No row: MensErro(EmptyError, true) when EmptyError is set, otherwise the
 //   information "Nenhum registro encontrado.". A picked row becomes the dataset's
 //   current row and OnAfterPesq(this) runs; a cancelled list does nothing.
-class FW_EXPORT TBtnPesquisa : public QToolButton
+class FIS_WIDGETS_EXPORT TBtnPesquisa : public QToolButton
 {
     Q_OBJECT
     Q_PROPERTY(QString Title READ Title WRITE setTitle)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 #include "TEvents.h"
 
 #include <QColor>
@@ -38,7 +38,7 @@ class QToolButton;
 //   its own button or calendar, deactivating the window, going to another form or
 //   focus going nowhere is no exit. Picking a day in the calendar puts the focus on
 //   the date edit.
-class FW_EXPORT TDateEditPlus : public QWidget
+class FIS_WIDGETS_EXPORT TDateEditPlus : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QColor ValidDateColor READ ValidDateColor WRITE setValidDateColor)

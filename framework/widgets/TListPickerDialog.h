@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -21,7 +21,7 @@ class TListPickerModel;
 //
 // The dialog reads every row of the dataset (a multiple selection is meant for a
 // short list) and tells rows apart by the text of the key column.
-class FW_EXPORT TListPickerDialog : public QDialog
+class FIS_WIDGETS_EXPORT TListPickerDialog : public QDialog
 {
     Q_OBJECT
 

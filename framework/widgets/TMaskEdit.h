@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 #include "TEvents.h"
 
 #include <QLineEdit>
@@ -35,7 +35,7 @@ class QValidator;
 //   form (another MDI child), a popup opened, or because no widget takes the focus
 //   (the window is closing) is no exit; nor is a focus-out that had no focus-in
 //   before it (another control's exit check took the focus back on its way here).
-class FW_EXPORT TMaskEdit : public QLineEdit
+class FIS_WIDGETS_EXPORT TMaskEdit : public QLineEdit
 {
     Q_OBJECT
     Q_PROPERTY(QString EditMask READ EditMask WRITE setEditMask)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -26,7 +26,7 @@ class TSearchFilterModel;
 // The dataset reads its rows lazily: the dialog opens at once on any number of rows.
 // While a filter is typed the dialog reads further batches, a slice at a time from
 // the event loop, until the view is filled or the data ends.
-class FW_EXPORT TSearchDialog : public QDialog
+class FIS_WIDGETS_EXPORT TSearchDialog : public QDialog
 {
     Q_OBJECT
 

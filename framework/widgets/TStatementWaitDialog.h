@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 #include <QDialog>
 
@@ -11,7 +11,7 @@ class TRunningStatement;
 // Shown while a statement runs past its grace: "Consultando o banco de dados…" with
 // "Cancelar". Cancelar (Esc, closing the window) cancels the statement; the dialog closes
 // once the statement has ended, and the action that ran it then stops silently.
-class FW_EXPORT TStatementWaitDialog : public QDialog
+class FIS_WIDGETS_EXPORT TStatementWaitDialog : public QDialog
 {
     Q_OBJECT
 

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -205,6 +206,47 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_dir.filePath(QStringLiteral("falha")))
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList());
+    }
+
+    // A scheduler's tool: no window system at all.
+    void linksNoWidgets()
+    {
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"),
+                  {QCoreApplication::applicationDirPath() + QStringLiteral("/fisreport")});
+        if (!ldd.waitForFinished(30000) || ldd.exitCode() != 0)
+            QSKIP("ldd is not available");
+        const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+        QVERIFY(libraries.contains(QStringLiteral("libfisreportengine")));
+        QVERIFY2(!libraries.contains(QStringLiteral("libQt6Widgets")), qPrintable(libraries));
+    }
+
+    // At a terminal a line on standard error follows the run and is cleared at its end;
+    // to a pipe (runsToAFile) nothing but the summary is written.
+    void progressLineOnATerminal()
+    {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty())
+            QSKIP("util-linux's script is not installed");
+        const QString output = m_dir.filePath(QStringLiteral("terminal.pdf"));
+        QStringList words{QCoreApplication::applicationDirPath() + QStringLiteral("/fisreport")};
+        words += base(listagem(), output) + params({QStringLiteral("P_DTENTRINI=2024-01-01"),
+                                                    QStringLiteral("P_DTENTRFIM=2024-01-31")});
+        for (QString& word : words)
+            word = QStringLiteral("'") + word.replace(u'\'', QStringLiteral("'\\''")) +
+                   QStringLiteral("'");
+        QProcess terminal;
+        terminal.start(script,
+                       {QStringLiteral("-qec"), words.join(u' '), QStringLiteral("/dev/null")});
+        QVERIFY(terminal.waitForFinished(120000));
+        QCOMPARE(terminal.exitCode(), 0);
+        const QString seen = QString::fromUtf8(terminal.readAllStandardOutput());
+        const qsizetype progress = seen.indexOf(QStringLiteral("página"));
+        // The line starts over each time with a carriage return.
+        QVERIFY2(progress > 0 && seen.lastIndexOf(u'\r', progress) >= 0, qPrintable(seen));
+        // Cleared before the summary, which starts a line of its own.
+        QVERIFY2(seen.indexOf(QStringLiteral("\rArquivo: ")) > progress, qPrintable(seen));
+        QVERIFY(QFile::exists(output));
     }
 };
 

@@ -16,7 +16,7 @@
 #include <memory>
 
 // Drives the module as the host does: through the entry points of the library.
-class TstLifecycle : public QObject
+class tst_Lifecycle : public QObject
 {
     Q_OBJECT
 
@@ -60,7 +60,7 @@ private:
     bool m_sawModal = false;
 };
 
-void TstLifecycle::initTestCase()
+void tst_Lifecycle::initTestCase()
 {
     m_library.setFileName(QCoreApplication::applicationDirPath() +
                           QStringLiteral("/libfis01200.so"));
@@ -80,18 +80,18 @@ void TstLifecycle::initTestCase()
     QCOMPARE(*m_created, false);
 }
 
-void TstLifecycle::cleanupTestCase()
+void tst_Lifecycle::cleanupTestCase()
 {
     m_finalize();
 }
 
-void TstLifecycle::init()
+void tst_Lifecycle::init()
 {
     m_host = std::make_unique<HostFixture>();
     m_sawModal = false;
 }
 
-void TstLifecycle::cleanup()
+void tst_Lifecycle::cleanup()
 {
     closeForm();
     QCOMPARE(TScreen::Cursor(), TScreen::crDefault);
@@ -99,14 +99,14 @@ void TstLifecycle::cleanup()
     m_host.reset();
 }
 
-void TstLifecycle::closeForm()
+void tst_Lifecycle::closeForm()
 {
     if (form() && *m_created)
         form()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void TstLifecycle::call(const QVariant& param, const std::function<void(TForm*)>& whileModal)
+void tst_Lifecycle::call(const QVariant& param, const std::function<void(TForm*)>& whileModal)
 {
     QTimer::singleShot(0, this, [this, whileModal] {
         auto* modal = qobject_cast<TForm*>(QApplication::activeModalWidget());
@@ -121,7 +121,7 @@ void TstLifecycle::call(const QVariant& param, const std::function<void(TForm*)>
     QCoreApplication::processEvents();
 }
 
-void TstLifecycle::parameterChoosesPresentation_data()
+void tst_Lifecycle::parameterChoosesPresentation_data()
 {
     QTest::addColumn<QVariant>("param");
     QTest::addColumn<bool>("mdi");
@@ -139,7 +139,7 @@ void TstLifecycle::parameterChoosesPresentation_data()
     QTest::newRow("X then S") << QVariant(QVariantList{u"X"_qs, u"S"_qs}) << false;
 }
 
-void TstLifecycle::parameterChoosesPresentation()
+void tst_Lifecycle::parameterChoosesPresentation()
 {
     QFETCH(QVariant, param);
     QFETCH(bool, mdi);
@@ -160,7 +160,7 @@ void TstLifecycle::parameterChoosesPresentation()
     QCOMPARE(TScreen::Cursor(), TScreen::crDefault);
 }
 
-void TstLifecycle::refusesWhatIsNeitherNullNorArray()
+void tst_Lifecycle::refusesWhatIsNeitherNullNorArray()
 {
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, m_iniProc(QVariant(u"S"_qs)));
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, m_iniProc(QVariant(QVariantList{})));
@@ -168,7 +168,7 @@ void TstLifecycle::refusesWhatIsNeitherNullNorArray()
     QCOMPARE(TScreen::Cursor(), TScreen::crDefault);
 }
 
-void TstLifecycle::secondMdiCallReusesFormInNormalState()
+void tst_Lifecycle::secondMdiCallReusesFormInNormalState()
 {
     call(QVariant());
     QPointer<TForm> first = form();
@@ -184,7 +184,7 @@ void TstLifecycle::secondMdiCallReusesFormInNormalState()
     QCOMPARE(m_host->mdiArea()->activeSubWindow(), first->mdiSubWindow());
 }
 
-void TstLifecycle::closedFormIsReplacedByFreshOne()
+void tst_Lifecycle::closedFormIsReplacedByFreshOne()
 {
     call(QVariant());
     QPointer<TForm> first = form();
@@ -202,7 +202,7 @@ void TstLifecycle::closedFormIsReplacedByFreshOne()
     QCOMPARE(form()->findChild<QComboBox*>(u"cbbReportNames"_qs)->currentIndex(), 0);
 }
 
-void TstLifecycle::modalCallReturnsAfterDialogCloses()
+void tst_Lifecycle::modalCallReturnsAfterDialogCloses()
 {
     bool answered = false;
     int cursorDuringDialog = -1;
@@ -218,7 +218,7 @@ void TstLifecycle::modalCallReturnsAfterDialogCloses()
     QCOMPARE(TScreen::Cursor(), TScreen::crDefault);
 }
 
-void TstLifecycle::createdFlagFollowsEveryState()
+void tst_Lifecycle::createdFlagFollowsEveryState()
 {
     QVERIFY(!*m_created);
     call(QVariant());
@@ -237,7 +237,7 @@ void TstLifecycle::createdFlagFollowsEveryState()
     QVERIFY(!*m_created);
 }
 
-void TstLifecycle::dialogCallOnOpenMdiChildBringsItToFront()
+void tst_Lifecycle::dialogCallOnOpenMdiChildBringsItToFront()
 {
     call(QVariant());
     TForm* mdi = form();
@@ -251,7 +251,7 @@ void TstLifecycle::dialogCallOnOpenMdiChildBringsItToFront()
     QCOMPARE(m_host->mdiArea()->activeSubWindow(), mdi->mdiSubWindow());
 }
 
-void TstLifecycle::failedCreationRestoresCursorAndRetries()
+void tst_Lifecycle::failedCreationRestoresCursorAndRetries()
 {
     m_host->useEmptyReportDirectory();
     QVERIFY_THROWS_EXCEPTION(EAbort, m_iniProc(QVariant()));
@@ -265,7 +265,7 @@ void TstLifecycle::failedCreationRestoresCursorAndRetries()
     QVERIFY(*m_created);
 }
 
-void TstLifecycle::mdiWithoutFrameFailsWithMessage()
+void tst_Lifecycle::mdiWithoutFrameFailsWithMessage()
 {
     m_host->dropMainWindow();
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, m_iniProc(QVariant()));
@@ -275,7 +275,7 @@ void TstLifecycle::mdiWithoutFrameFailsWithMessage()
     QVERIFY(*m_created);
 }
 
-void TstLifecycle::operationTypeListOutlivesFormNotModule()
+void tst_Lifecycle::operationTypeListOutlivesFormNotModule()
 {
     call(QVariant());
     *m_listaTp = u"'E01','S05'"_qs;
@@ -290,7 +290,7 @@ void TstLifecycle::operationTypeListOutlivesFormNotModule()
     m_initialize();
 }
 
-void TstLifecycle::finalizeDestroysOpenForm()
+void tst_Lifecycle::finalizeDestroysOpenForm()
 {
     call(QVariant());
     QPointer<TForm> open = form();
@@ -309,5 +309,5 @@ void TstLifecycle::finalizeDestroysOpenForm()
     QVERIFY(*m_created);
 }
 
-QTEST_MAIN(TstLifecycle)
+QTEST_MAIN(tst_Lifecycle)
 #include "tst_lifecycle.moc"

@@ -27,6 +27,8 @@ dpkg-deb -c "$deb" | grep -q 'libQt6' && fail "the package carries Qt's librarie
 for f in "$usr/bin/fishost" "$usr/bin/fisreport" "$usr"/lib/fis01200/*.so; do
   ldd "$f" | grep 'libfis' | grep -v "=> $usr/" && fail "$f links outside the package"
 done
+# The scheduler's tool needs no window system.
+ldd "$usr/bin/fisreport" | grep -i 'libQt6Widgets' && fail "fisreport links Qt Widgets"
 for f in help/11501200.html db/postgresql/schema.sql; do
   [ -s "$usr/share/fis01200/$f" ] || fail "missing share/fis01200/$f"
 done

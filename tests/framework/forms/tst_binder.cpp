@@ -93,7 +93,7 @@ public:
 
 } // namespace
 
-class TstBinder : public QObject
+class tst_Binder : public QObject
 {
     Q_OBJECT
 
@@ -111,7 +111,7 @@ private:
     RecordingPresenter m_presenter;
 };
 
-void TstBinder::bindsByNameAndCreates()
+void tst_Binder::bindsByNameAndCreates()
 {
     SampleForm form;
     QCOMPARE(form.calls, QStringList{u"create"_qs});
@@ -120,7 +120,7 @@ void TstBinder::bindsByNameAndCreates()
     QVERIFY(!form.OnActivate);
 }
 
-void TstBinder::programChangesRaiseEventsToo()
+void tst_Binder::programChangesRaiseEventsToo()
 {
     SampleForm form;
     form.calls.clear();
@@ -135,7 +135,7 @@ void TstBinder::programChangesRaiseEventsToo()
              (QStringList{u"change:medCodigo"_qs, u"box:1"_qs, u"box:0"_qs, u"lista"_qs}));
 }
 
-void TstBinder::comboChangeIsTheUsersOnly()
+void tst_Binder::comboChangeIsTheUsersOnly()
 {
     SampleForm form;
     form.show();
@@ -147,7 +147,7 @@ void TstBinder::comboChangeIsTheUsersOnly()
     QCOMPARE(form.calls, QStringList{u"nomes:A"_qs});
 }
 
-void TstBinder::handlerErrorsStayInsideTheGuard()
+void tst_Binder::handlerErrorsStayInsideTheGuard()
 {
     SampleForm form(u"failingClick"_qs);
     m_presenter.clear();
@@ -158,13 +158,13 @@ void TstBinder::handlerErrorsStayInsideTheGuard()
              (QStringList{u"Marcação recusada."_qs, u"Falha ao desmarcar."_qs}));
 }
 
-void TstBinder::unresolvedNamesAreRefused()
+void tst_Binder::unresolvedNamesAreRefused()
 {
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, SampleForm(u"naoExiste"_qs));
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, WrongSignature());
 }
 
-void TstBinder::closeActionsAndDeferredRelease()
+void tst_Binder::closeActionsAndDeferredRelease()
 {
     auto* form = new SampleForm;
     QPointer<SampleForm> alive(form);
@@ -179,7 +179,7 @@ void TstBinder::closeActionsAndDeferredRelease()
     QVERIFY(!alive);
 }
 
-void TstBinder::releaseWaitsForModalShow()
+void tst_Binder::releaseWaitsForModalShow()
 {
     auto* form = new SampleForm;
     QPointer<SampleForm> alive(form);
@@ -200,7 +200,7 @@ void TstBinder::releaseWaitsForModalShow()
 
 // A frame with no icon loads the style's image afresh, and QPixmapCache keeps what each
 // painted: every form's frame must show the one shared image.
-void TstBinder::mdiFramesShareOneCachedImage()
+void tst_Binder::mdiFramesShareOneCachedImage()
 {
     QMainWindow main;
     main.setCentralWidget(new QMdiArea);
@@ -215,5 +215,5 @@ void TstBinder::mdiFramesShareOneCachedImage()
     QCOMPARE(b.pixmap(16).cacheKey(), a.pixmap(16).cacheKey());
 }
 
-QTEST_MAIN(TstBinder)
+QTEST_MAIN(tst_Binder)
 #include "tst_binder.moc"

@@ -56,7 +56,7 @@ void typeText(QWidget* widget, const QString& text)
 
 } // namespace
 
-class TstControls : public QObject
+class tst_Controls : public QObject
 {
     Q_OBJECT
 
@@ -96,17 +96,17 @@ private:
     std::unique_ptr<RecordingPresenter> m_presenter;
 };
 
-void TstControls::init()
+void tst_Controls::init()
 {
     m_presenter = std::make_unique<RecordingPresenter>();
 }
 
-void TstControls::cleanup()
+void tst_Controls::cleanup()
 {
     m_presenter.reset();
 }
 
-void TstControls::companyMaskTakesTwoDigits()
+void tst_Controls::companyMaskTakesTwoDigits()
 {
     TMaskEdit edit;
     edit.setEditMask(QStringLiteral("99;0; "));
@@ -122,7 +122,7 @@ void TstControls::companyMaskTakesTwoDigits()
     QCOMPARE(unlimited.Text(), QStringLiteral("98"));
 }
 
-void TstControls::branchMaskUpperCasesFourLettersOrDigits()
+void tst_Controls::branchMaskUpperCasesFourLettersOrDigits()
 {
     TMaskEdit edit;
     edit.setEditMask(QStringLiteral(">aaaa;0; "));
@@ -136,7 +136,7 @@ void TstControls::branchMaskUpperCasesFourLettersOrDigits()
     QCOMPARE(edit.Text(), QStringLiteral("AB1Ç"));
 }
 
-void TstControls::noMaskTakesAnythingUpToMaxLength()
+void tst_Controls::noMaskTakesAnythingUpToMaxLength()
 {
     TMaskEdit edit;
     edit.setEditMask(QString());
@@ -145,7 +145,7 @@ void TstControls::noMaskTakesAnythingUpToMaxLength()
     QCOMPARE(edit.Text(), QStringLiteral("ab.-/ 12 XYZ!@#$"));
 }
 
-void TstControls::maskAppliesToPasteNotToProgramWrites()
+void tst_Controls::maskAppliesToPasteNotToProgramWrites()
 {
     TMaskEdit branch;
     branch.setEditMask(QStringLiteral(">aaaa;0; "));
@@ -169,7 +169,7 @@ void TstControls::maskAppliesToPasteNotToProgramWrites()
     QCOMPARE(company.Text(), QStringLiteral("07"));
 }
 
-void TstControls::handlersWriteAsTheProgram()
+void tst_Controls::handlersWriteAsTheProgram()
 {
     Window w;
     auto* edit = w.add(new TMaskEdit);
@@ -198,7 +198,7 @@ void TstControls::handlersWriteAsTheProgram()
     QCOMPARE(edit->Text(), QStringLiteral("qq"));
 }
 
-void TstControls::editMaskPropertyAndUnknownLetters()
+void tst_Controls::editMaskPropertyAndUnknownLetters()
 {
     TMaskEdit edit;
     QVERIFY(edit.setProperty("EditMask", QStringLiteral("99;0; ")));
@@ -213,7 +213,7 @@ void TstControls::editMaskPropertyAndUnknownLetters()
     QCOMPARE(edit.Text(), QStringLiteral("ab"));
 }
 
-void TstControls::onChangeOnTypedAndProgramChangesNotOnSameText()
+void tst_Controls::onChangeOnTypedAndProgramChangesNotOnSameText()
 {
     TMaskEdit edit;
     edit.setEditMask(QStringLiteral("99;0; "));
@@ -242,7 +242,7 @@ void TstControls::onChangeOnTypedAndProgramChangesNotOnSameText()
                                 QStringLiteral("1"), QStringLiteral("12"), QStringLiteral("1")}));
 }
 
-void TstControls::onChangeHandlerMayAbort()
+void tst_Controls::onChangeHandlerMayAbort()
 {
     TMaskEdit edit;
     edit.OnChange = [](QObject*) { MensErro(QStringLiteral("Parou."), true); };
@@ -251,7 +251,7 @@ void TstControls::onChangeHandlerMayAbort()
     QCOMPARE(m_presenter->errors, QStringList{QStringLiteral("Parou.")});
 }
 
-void TstControls::onExitWhenFocusMovesToAnotherWidget()
+void tst_Controls::onExitWhenFocusMovesToAnotherWidget()
 {
     Window w;
     auto* edit = w.add(new TMaskEdit);
@@ -285,7 +285,7 @@ void TstControls::onExitWhenFocusMovesToAnotherWidget()
     QCOMPARE(m_presenter->lastError(), QStringLiteral("Saída recusada."));
 }
 
-void TstControls::noExitWhenNoFocusButtonIsClicked()
+void tst_Controls::noExitWhenNoFocusButtonIsClicked()
 {
     Window w;
     auto* edit = w.add(new TMaskEdit);
@@ -305,7 +305,7 @@ void TstControls::noExitWhenNoFocusButtonIsClicked()
     QCOMPARE(exits, 0);
 }
 
-void TstControls::noExitOnWindowDeactivationOrPopup()
+void tst_Controls::noExitOnWindowDeactivationOrPopup()
 {
     Window w;
     auto* edit = w.add(new TMaskEdit);
@@ -328,7 +328,7 @@ void TstControls::noExitOnWindowDeactivationOrPopup()
     QCOMPARE(exits, 1);
 }
 
-void TstControls::exitCheckTakingFocusBackRunsNoOtherExit()
+void tst_Controls::exitCheckTakingFocusBackRunsNoOtherExit()
 {
     Window w;
     auto* first = w.add(new TMaskEdit);
@@ -354,7 +354,7 @@ void TstControls::exitCheckTakingFocusBackRunsNoOtherExit()
     QCOMPARE(m_presenter->errors, QStringList{QStringLiteral("Empresa não cadastrada.")});
 }
 
-void TstControls::noExitWhenGoingToAnotherMdiChild()
+void tst_Controls::noExitWhenGoingToAnotherMdiChild()
 {
     QMainWindow main;
     auto* area = new QMdiArea;
@@ -393,7 +393,7 @@ void TstControls::noExitWhenGoingToAnotherMdiChild()
     QCOMPARE(exits, 1);
 }
 
-void TstControls::dateTextEmptyUntilADigit()
+void tst_Controls::dateTextEmptyUntilADigit()
 {
     TDateEditPlus date;
     QCOMPARE(date.Text(), QString());
@@ -406,7 +406,7 @@ void TstControls::dateTextEmptyUntilADigit()
     QCOMPARE(date.Text(), QString());
 }
 
-void TstControls::dateTypingPlacesSlashes()
+void tst_Controls::dateTypingPlacesSlashes()
 {
     TDateEditPlus date;
     QTest::keyClicks(date.editor(), QStringLiteral("010"));
@@ -433,7 +433,7 @@ void TstControls::dateTypingPlacesSlashes()
     QCOMPARE(date.Text(), QStringLiteral("15/0"));
 }
 
-void TstControls::dateSlashPadsAndBackspaceWorks()
+void tst_Controls::dateSlashPadsAndBackspaceWorks()
 {
     TDateEditPlus date;
     QTest::keyClicks(date.editor(), QStringLiteral("1/2/2026"));
@@ -467,7 +467,7 @@ void TstControls::dateSlashPadsAndBackspaceWorks()
     QCOMPARE(date.Text(), QString());
 }
 
-void TstControls::dateProgramWrites()
+void tst_Controls::dateProgramWrites()
 {
     TDateEditPlus date;
     date.setText(QStringLiteral("5/3/2026"));
@@ -481,7 +481,7 @@ void TstControls::dateProgramWrites()
     QCOMPARE(date.Text(), QString());
 }
 
-void TstControls::checkValidDatePassesValidAndEmpty()
+void tst_Controls::checkValidDatePassesValidAndEmpty()
 {
     TDateEditPlus date;
     date.CheckValidDate(); // empty passes
@@ -490,7 +490,7 @@ void TstControls::checkValidDatePassesValidAndEmpty()
     QVERIFY(m_presenter->errors.isEmpty());
 }
 
-void TstControls::checkValidDate_data()
+void tst_Controls::checkValidDate_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
@@ -508,7 +508,7 @@ void TstControls::checkValidDate_data()
                                << "01/01/0000";
 }
 
-void TstControls::checkValidDate()
+void tst_Controls::checkValidDate()
 {
     QFETCH(QString, typed);
     QFETCH(QString, shown);
@@ -526,7 +526,7 @@ void TstControls::checkValidDate()
     QVERIFY(date->GetDate().isNull());
 }
 
-void TstControls::getDateAtMidnightUnlessSaveTime()
+void tst_Controls::getDateAtMidnightUnlessSaveTime()
 {
     TDateEditPlus date;
     QVERIFY(!date.SaveTime());
@@ -539,7 +539,7 @@ void TstControls::getDateAtMidnightUnlessSaveTime()
     QCOMPARE(date.GetDate().time(), QTime(0, 0));
 }
 
-void TstControls::dateColourAndWeekday()
+void tst_Controls::dateColourAndWeekday()
 {
     TDateEditPlus date;
     QVERIFY(date.setProperty("ValidDateColor", QColor(Qt::blue)));
@@ -558,7 +558,7 @@ void TstControls::dateColourAndWeekday()
     QCOMPARE(date.weekDayName(), QString());
 }
 
-void TstControls::dateColourShowsUnderTheFormsStyleSheet()
+void tst_Controls::dateColourShowsUnderTheFormsStyleSheet()
 {
     // The form colours the editors' background with a style sheet; the valid-date
     // colour must still reach the text as drawn.
@@ -587,7 +587,7 @@ void TstControls::dateColourShowsUnderTheFormsStyleSheet()
     QCOMPARE(bluePixels(), 0);
 }
 
-void TstControls::dateEvents()
+void tst_Controls::dateEvents()
 {
     Window w;
     auto* date = w.add(new TDateEditPlus);
@@ -634,7 +634,7 @@ void TstControls::dateEvents()
     QCOMPARE(m_presenter->lastError(), QStringLiteral("'31/02/2026' não é uma data válida."));
 }
 
-void TstControls::dateCalendarPickWritesDateWithoutExit()
+void tst_Controls::dateCalendarPickWritesDateWithoutExit()
 {
     Window w;
     auto* date = w.add(new TDateEditPlus);
@@ -664,7 +664,7 @@ void TstControls::dateCalendarPickWritesDateWithoutExit()
 
 // A button paints its image scaled through QPixmapCache, keyed by the source pixmap: the
 // buttons of every form opened must share it, or the cache keeps one per closed form.
-void TstControls::buttonsOfTwoFormsPaintOneCachedImage()
+void tst_Controls::buttonsOfTwoFormsPaintOneCachedImage()
 {
     const QSize painted(20, 20); // not one of the drawn sizes, so it is scaled and cached
     TBtnPesquisa first, second;
@@ -674,5 +674,5 @@ void TstControls::buttonsOfTwoFormsPaintOneCachedImage()
              firstDate.ButtonBitmap().pixmap(painted).cacheKey());
 }
 
-QTEST_MAIN(TstControls)
+QTEST_MAIN(tst_Controls)
 #include "tst_controls.moc"

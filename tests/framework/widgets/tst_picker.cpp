@@ -40,7 +40,7 @@ void onModal(std::function<void(TListPickerDialog*)> steps)
 
 } // namespace
 
-class TstPicker : public QObject
+class tst_Picker : public QObject
 {
     Q_OBJECT
 
@@ -74,7 +74,7 @@ private:
     TADOIBQuery* m_query = nullptr;
 };
 
-void TstPicker::init()
+void tst_Picker::init()
 {
     m_db = std::make_unique<TestDatabase>(QStringList{
         QStringLiteral("CREATE TABLE TIPOOPERAC (IDENTRSAIDOP CHAR(1), CDTIPOOPER CHAR(2), "
@@ -87,7 +87,7 @@ void TstPicker::init()
     m_presenter = std::make_unique<RecordingPresenter>();
 }
 
-void TstPicker::cleanup()
+void tst_Picker::cleanup()
 {
     m_owned.clear();
     m_query = nullptr;
@@ -96,7 +96,7 @@ void TstPicker::cleanup()
     m_presenter.reset();
 }
 
-TDataSource* TstPicker::makeSource(const QString& where)
+TDataSource* tst_Picker::makeSource(const QString& where)
 {
     auto* query = new TADOIBQuery;
     m_owned.emplace_back(query);
@@ -120,7 +120,7 @@ TDataSource* TstPicker::makeSource(const QString& where)
 static const QString titles =
     QStringLiteral("Tipo de Operação|Não há tipo de operação cadastrado.");
 
-void TstPicker::formatQuotesAndSeparates()
+void tst_Picker::formatQuotesAndSeparates()
 {
     QCOMPARE(TListText::format({}), QString());
     QCOMPARE(TListText::format({"E01", "S05"}), QStringLiteral("'E01','S05'"));
@@ -130,7 +130,7 @@ void TstPicker::formatQuotesAndSeparates()
     QCOMPARE(TListText::parse(QStringLiteral("'E01','S05'")), (QStringList{"E01", "S05"}));
 }
 
-void TstPicker::roundTrip_data()
+void tst_Picker::roundTrip_data()
 {
     QTest::addColumn<QStringList>("keys");
     QTest::newRow("none") << QStringList{};
@@ -143,7 +143,7 @@ void TstPicker::roundTrip_data()
     QTest::newRow("everything") << QStringList{"'a',", "%_", "\\", "ç|Ã", "\t\n", "\"q\""};
 }
 
-void TstPicker::roundTrip()
+void tst_Picker::roundTrip()
 {
     QFETCH(QStringList, keys);
     const QString text = TListText::format(keys);
@@ -151,7 +151,7 @@ void TstPicker::roundTrip()
     QCOMPARE(text.isEmpty(), keys.isEmpty());
 }
 
-void TstPicker::parseIsLenient()
+void tst_Picker::parseIsLenient()
 {
     QCOMPARE(TListText::parse(QStringLiteral("  ")), QStringList());
     QCOMPARE(TListText::parse(QStringLiteral(" 'E01' , 'S05' ")), (QStringList{"E01", "S05"}));
@@ -159,7 +159,7 @@ void TstPicker::parseIsLenient()
     QCOMPARE(TListText::parse(QStringLiteral("'E01")), QStringList{"E01"});
 }
 
-void TstPicker::reportQueryCanTestMembership()
+void tst_Picker::reportQueryCanTestMembership()
 {
     makeSource();
     QSqlQuery q(m_connection->database());
@@ -174,7 +174,7 @@ void TstPicker::reportQueryCanTestMembership()
     QCOMPARE(found, (QStringList{"E01", "S05"}));
 }
 
-void TstPicker::okWritesMarkedKeysInRowOrder()
+void tst_Picker::okWritesMarkedKeysInRowOrder()
 {
     TDataSource* source = makeSource();
     QString list;
@@ -207,7 +207,7 @@ void TstPicker::okWritesMarkedKeysInRowOrder()
     QVERIFY(m_presenter->informations.isEmpty());
 }
 
-void TstPicker::cancelLeavesListUnchanged()
+void tst_Picker::cancelLeavesListUnchanged()
 {
     TDataSource* source = makeSource();
     QString list = QStringLiteral("'E02'");
@@ -226,7 +226,7 @@ void TstPicker::cancelLeavesListUnchanged()
     QCOMPARE(list, QStringLiteral("'E02'"));
 }
 
-void TstPicker::preselectsKeysOfTheList()
+void tst_Picker::preselectsKeysOfTheList()
 {
     TDataSource* source = makeSource();
     QString list = TListText::format({"S05", "E01", "Z99"});
@@ -243,7 +243,7 @@ void TstPicker::preselectsKeysOfTheList()
     QCOMPARE(list, QStringLiteral("'E01','S05'"));
 }
 
-void TstPicker::markAllMarksEveryRowOfAnEmptyList()
+void tst_Picker::markAllMarksEveryRowOfAnEmptyList()
 {
     TDataSource* source = makeSource();
     QString list;
@@ -268,7 +268,7 @@ void TstPicker::markAllMarksEveryRowOfAnEmptyList()
     QCOMPARE(list, QString());
 }
 
-void TstPicker::buttonsMarkAndUnmarkAll()
+void tst_Picker::buttonsMarkAndUnmarkAll()
 {
     TDataSource* source = makeSource();
     QString list = QStringLiteral("'E01'");
@@ -292,7 +292,7 @@ void TstPicker::buttonsMarkAndUnmarkAll()
     QCOMPARE(list, QStringLiteral("'E02'"));
 }
 
-void TstPicker::emptyDatasetInformsAndKeepsList()
+void tst_Picker::emptyDatasetInformsAndKeepsList()
 {
     TDataSource* source = makeSource(QStringLiteral("WHERE 1 = 0"));
     QString list = QStringLiteral("'E01'");
@@ -313,7 +313,7 @@ void TstPicker::emptyDatasetInformsAndKeepsList()
     QVERIFY(!shown);
 }
 
-void TstPicker::opensAClosedQuery()
+void tst_Picker::opensAClosedQuery()
 {
     TDataSource* source = makeSource();
     QVERIFY(!m_query->Active());
@@ -323,7 +323,7 @@ void TstPicker::opensAClosedQuery()
     QVERIFY(m_query->Active());
 }
 
-void TstPicker::showsVisibleFieldsOnly()
+void tst_Picker::showsVisibleFieldsOnly()
 {
     makeSource();
     m_query->Open();
@@ -343,7 +343,7 @@ void TstPicker::showsVisibleFieldsOnly()
     QCOMPARE(dialog.markedKeys(), QStringList{"E02"});
 }
 
-void TstPicker::unknownKeyFieldIsAnError()
+void tst_Picker::unknownKeyFieldIsAnError()
 {
     TDataSource* source = makeSource();
     QString list = QStringLiteral("'E01'");
@@ -352,5 +352,5 @@ void TstPicker::unknownKeyFieldIsAnError()
     QCOMPARE(list, QStringLiteral("'E01'"));
 }
 
-QTEST_MAIN(TstPicker)
+QTEST_MAIN(tst_Picker)
 #include "tst_picker.moc"

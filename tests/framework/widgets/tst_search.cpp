@@ -43,7 +43,7 @@ void onModal(std::function<void(QWidget*)> steps)
 
 } // namespace
 
-class TstSearch : public QObject
+class tst_Search : public QObject
 {
     Q_OBJECT
 
@@ -83,7 +83,7 @@ private:
     std::unique_ptr<TBtnPesquisa> m_button;
 };
 
-void TstSearch::init()
+void tst_Search::init()
 {
     m_db = std::make_unique<TestDatabase>(QStringList{
         QStringLiteral("CREATE TABLE EMPRESA (CDEMPRESA VARCHAR(2), NMRAZSOCEMPR VARCHAR(80), "
@@ -96,7 +96,7 @@ void TstSearch::init()
     m_presenter = std::make_unique<RecordingPresenter>();
 }
 
-void TstSearch::cleanup()
+void tst_Search::cleanup()
 {
     m_button.reset();
     m_owned.clear();
@@ -105,7 +105,7 @@ void TstSearch::cleanup()
     m_presenter.reset();
 }
 
-TADOIBQuery* TstSearch::makeQuery(const QString& sql, bool fields)
+TADOIBQuery* tst_Search::makeQuery(const QString& sql, bool fields)
 {
     auto* query = new TADOIBQuery;
     m_owned.emplace_back(query);
@@ -121,7 +121,7 @@ TADOIBQuery* TstSearch::makeQuery(const QString& sql, bool fields)
     return query;
 }
 
-TBtnPesquisa* TstSearch::makeButton(TADOIBQuery* query)
+TBtnPesquisa* tst_Search::makeButton(TADOIBQuery* query)
 {
     auto* source = new TDataSource;
     m_owned.emplace_back(source);
@@ -136,7 +136,7 @@ static const QString allCompanies =
     QStringLiteral("SELECT CDEMPRESA, NMRAZSOCEMPR, SECRETO FROM EMPRESA "
                    "WHERE (:P_TCDEMPRESA = 'T' OR CDEMPRESA = :P_CDEMPRESA) ORDER BY CDEMPRESA");
 
-TADOIBQuery* TstSearch::openAllCompanies()
+TADOIBQuery* tst_Search::openAllCompanies()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
@@ -144,7 +144,7 @@ TADOIBQuery* TstSearch::openAllCompanies()
     return query;
 }
 
-void TstSearch::beforeRunsFirstThenListThenAfter()
+void tst_Search::beforeRunsFirstThenListThenAfter()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -182,7 +182,7 @@ void TstSearch::beforeRunsFirstThenListThenAfter()
              QStringLiteral("Gama Serviços"));
 }
 
-void TstSearch::throwingBeforeShowsNoList()
+void tst_Search::throwingBeforeShowsNoList()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -212,7 +212,7 @@ void TstSearch::throwingBeforeShowsNoList()
     QVERIFY(!after);
 }
 
-void TstSearch::proceedFalseStops()
+void tst_Search::proceedFalseStops()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -225,7 +225,7 @@ void TstSearch::proceedFalseStops()
     QVERIFY(m_presenter->errors.isEmpty() && m_presenter->informations.isEmpty());
 }
 
-void TstSearch::emptyResultShowsEmptyError()
+void tst_Search::emptyResultShowsEmptyError()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -248,7 +248,7 @@ void TstSearch::emptyResultShowsEmptyError()
     QVERIFY(!after);
 }
 
-void TstSearch::emptyResultWithoutEmptyErrorInforms()
+void tst_Search::emptyResultWithoutEmptyErrorInforms()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -262,7 +262,7 @@ void TstSearch::emptyResultWithoutEmptyErrorInforms()
     QVERIFY(m_presenter->errors.isEmpty());
 }
 
-void TstSearch::clickRunsInsideGuard()
+void tst_Search::clickRunsInsideGuard()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -291,7 +291,7 @@ void TstSearch::clickRunsInsideGuard()
     QCOMPARE(m_presenter->errors, QStringList{QStringLiteral("Depois.")});
 }
 
-void TstSearch::onClickReplacesTheSearch()
+void tst_Search::onClickReplacesTheSearch()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -308,7 +308,7 @@ void TstSearch::onClickReplacesTheSearch()
     QVERIFY(!query->Active());
 }
 
-void TstSearch::opensAClosedQuery()
+void tst_Search::opensAClosedQuery()
 {
     TADOIBQuery* query = makeQuery(
         QStringLiteral("SELECT CDEMPRESA, NMRAZSOCEMPR, SECRETO FROM EMPRESA ORDER BY CDEMPRESA"));
@@ -328,7 +328,7 @@ void TstSearch::opensAClosedQuery()
     QCOMPARE(query->FieldByName(QStringLiteral("CDEMPRESA"))->AsString(), QStringLiteral("10"));
 }
 
-void TstSearch::escCancels()
+void tst_Search::escCancels()
 {
     TADOIBQuery* query = makeQuery(allCompanies);
     TBtnPesquisa* button = makeButton(query);
@@ -364,7 +364,7 @@ void TstSearch::escCancels()
     QVERIFY(!after);
 }
 
-void TstSearch::upDownFromFilterAndEnterPicks()
+void tst_Search::upDownFromFilterAndEnterPicks()
 {
     TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QStringLiteral("Empresa"));
@@ -382,7 +382,7 @@ void TstSearch::upDownFromFilterAndEnterPicks()
     QCOMPARE(dialog.pickedRow(), 2);
 }
 
-void TstSearch::doubleClickPicks()
+void tst_Search::doubleClickPicks()
 {
     TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QString());
@@ -398,7 +398,7 @@ void TstSearch::doubleClickPicks()
     QCOMPARE(dialog.pickedRow(), 3);
 }
 
-void TstSearch::filterIgnoresCaseAndAccents()
+void tst_Search::filterIgnoresCaseAndAccents()
 {
     TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QStringLiteral("Empresa"));
@@ -425,7 +425,7 @@ void TstSearch::filterIgnoresCaseAndAccents()
     QCOMPARE(dialog.currentRow(), 1);
 }
 
-void TstSearch::enterWithoutMatchPicksNothing()
+void tst_Search::enterWithoutMatchPicksNothing()
 {
     TADOIBQuery* query = openAllCompanies();
     TSearchDialog dialog(query, QStringLiteral("Empresa"));
@@ -443,7 +443,7 @@ void TstSearch::enterWithoutMatchPicksNothing()
     QCOMPARE(dialog.pickedRow(), 0);
 }
 
-void TstSearch::showsVisibleFieldsInDeclaredOrder()
+void tst_Search::showsVisibleFieldsInDeclaredOrder()
 {
     auto* query = makeQuery(allCompanies, false);
     query->AddField(QStringLiteral("NMRAZSOCEMPR"), QStringLiteral("Razão Social"), 40, false,
@@ -468,7 +468,7 @@ void TstSearch::showsVisibleFieldsInDeclaredOrder()
     QVERIFY(dialog.width() >= 360);
 }
 
-void TstSearch::allColumnsWithoutDeclaredFields()
+void tst_Search::allColumnsWithoutDeclaredFields()
 {
     auto* query = makeQuery(allCompanies, false);
     query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
@@ -479,7 +479,7 @@ void TstSearch::allColumnsWithoutDeclaredFields()
              QStringLiteral("SECRETO"));
 }
 
-void TstSearch::titleDefaults()
+void tst_Search::titleDefaults()
 {
     auto* query = makeQuery(allCompanies);
     query->ParamByName(QStringLiteral("P_TCDEMPRESA")).SetAsString(QStringLiteral("T"));
@@ -496,7 +496,7 @@ static const QString countingRows =
                    "SELECT substr('0000000' || X, -7, 7) AS CDEMPRESA, 'Nome ' || X AS "
                    "NMRAZSOCEMPR, '' AS SECRETO FROM N");
 
-void TstSearch::millionRowsOpenAtOnce()
+void tst_Search::millionRowsOpenAtOnce()
 {
     auto* query = makeQuery(countingRows.arg(1000000));
     QElapsedTimer clock;
@@ -521,7 +521,7 @@ void TstSearch::millionRowsOpenAtOnce()
     QVERIFY(dialog.pickedRow() > 0);
 }
 
-void TstSearch::filterReadsOnUntilViewFilled()
+void tst_Search::filterReadsOnUntilViewFilled()
 {
     const int total = 200000;
     auto* query = makeQuery(countingRows.arg(total));
@@ -549,5 +549,5 @@ void TstSearch::filterReadsOnUntilViewFilled()
     QVERIFY(!query->Query()->allFetched());
 }
 
-QTEST_MAIN(TstSearch)
+QTEST_MAIN(tst_Search)
 #include "tst_search.moc"

@@ -5,6 +5,7 @@
 #include "TParams.h"
 #include "TReportColumnList_p.h"
 #include "TReportDesignModel.h"
+#include "TReportParameters.h"
 #include "TReportQueryProbe.h"
 #include "TSqlEditor_p.h"
 #include "TUserReports.h"
@@ -212,22 +213,10 @@ TReportDesignerWindow::TReportDesignerWindow(const TReportDefinition& definition
 
 TReportDesignerWindow::~TReportDesignerWindow() = default;
 
-void TReportDesignerWindow::allValues(TParams& params, bool&)
+void TReportDesignerWindow::allValues(TParams& params, bool& handled)
 {
-    const auto set = [&](const char* name, const QVariant& value) {
-        if (ExistParam(params, QLatin1String(name)))
-            params.ParamByName(QLatin1String(name)).SetAsVariant(value);
-    };
-    for (const char* code : {"P_CDEMPRESA", "P_CDINSCESTA", "P_CDINSCMUNI", "P_CDFILIAL"})
-        set(code, QStringLiteral("T"));
-    set("P_IDENTRSAID", QStringLiteral("A"));
-    // Without a filter every date counts, so the preview shows the data there is.
-    if (ExistParam(params, QStringLiteral("P_DTENTRINI")))
-        params.ParamByName(QStringLiteral("P_DTENTRINI")).SetAsDate(QDate(1900, 1, 1));
-    if (ExistParam(params, QStringLiteral("P_DTENTRFIM")))
-        params.ParamByName(QStringLiteral("P_DTENTRFIM")).SetAsDate(QDate(2099, 12, 31));
-    set("P_CDTIPOOPER", QString());
-    set("P_TCDTIPOOPER", QStringLiteral("T"));
+    if (const auto& all = TReportParameters::installed().allValues)
+        all(params, handled);
 }
 
 void TReportDesignerWindow::guarded(const std::function<void()>& edit)

@@ -5,6 +5,7 @@
 #include "TReportDesignModel.h"
 #include "TReportDesignerDialog.h"
 #include "TReportDesignerWindow.h"
+#include "TReportParams.h"
 #include "TReportQueryProbe.h"
 #include "TUserReports.h"
 
@@ -105,6 +106,8 @@ private Q_SLOTS:
         m_userDir = m_dir.filePath("usuario");
         qputenv("FIS_USER_REPORTS", m_userDir.toUtf8());
         TApplication::instance()->setReportDirectory(reportsDirectory());
+        // The designer offers the parameters the application installs: the screen's.
+        TReportParams::install();
     }
 
     void init()

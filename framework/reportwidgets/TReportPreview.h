@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportWidgetsExport.h"
 
 #include <QDialog>
 #include <functional>
@@ -24,7 +24,7 @@ class TReportRun;
 // before then is worked out beside the read, on a connection of its own
 // (TReportLastPage), and shown as soon as it is, the read going on. Print and export hand
 // over to the handlers, which run inside the event guard once every page is laid out.
-class FW_EXPORT TReportPreview : public QDialog
+class FIS_REPORTWIDGETS_EXPORT TReportPreview : public QDialog
 {
     Q_OBJECT
 

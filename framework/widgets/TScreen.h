@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 // The application-wide screen cursor, by the numbers forms use for it.
-class FW_EXPORT TScreen
+class FIS_WIDGETS_EXPORT TScreen
 {
 public:
     static constexpr int crDefault = 0;

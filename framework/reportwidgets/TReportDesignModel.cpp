@@ -3,6 +3,7 @@
 #include "EFrameworkError.h"
 #include "TApplication.h"
 #include "TReportDesignCommand_p.h"
+#include "TReportParameters.h"
 #include "TSqlText.h"
 #include "TUserReports.h"
 
@@ -63,40 +64,12 @@ TReportDesignModel::~TReportDesignModel() = default;
 
 QStringList TReportDesignModel::parameterNames()
 {
-    return {QStringLiteral("P_CDEMPRESA"),  QStringLiteral("P_CDINSCESTA"),
-            QStringLiteral("P_CDINSCMUNI"), QStringLiteral("P_CDFILIAL"),
-            QStringLiteral("P_IDENTRSAID"), QStringLiteral("P_DTENTRINI"),
-            QStringLiteral("P_DTENTRFIM"),  QStringLiteral("P_CDTIPOOPER"),
-            QStringLiteral("P_TCDTIPOOPER")};
+    return TReportParameters::installed().names;
 }
 
 QList<TReportDefinition::FilterItem> TReportDesignModel::standardFilters()
 {
-    const auto item = [](const char* label, const char* parameter,
-                         QMap<QString, QString> values = {}) {
-        TReportDefinition::FilterItem f;
-        f.label = QString::fromUtf8(label);
-        f.parameter = QLatin1String(parameter);
-        f.values = std::move(values);
-        return f;
-    };
-    const QMap<QString, QString> all{{QStringLiteral("T"), QStringLiteral("Todas")}};
-    QList<TReportDefinition::FilterItem> out{item("Empresa", "P_CDEMPRESA", all),
-                                             item("Insc. Estadual", "P_CDINSCESTA", all),
-                                             item("Insc. Municipal", "P_CDINSCMUNI", all),
-                                             item("Filial", "P_CDFILIAL", all),
-                                             item("Operação", "P_IDENTRSAID",
-                                                  {{QStringLiteral("E"), QStringLiteral("Entrada")},
-                                                   {QStringLiteral("S"), QStringLiteral("Saída")},
-                                                   {QStringLiteral("A"), QStringLiteral("Ambos")}}),
-                                             item("Período", "P_DTENTRINI"),
-                                             item("Tipos de Operação", "P_TCDTIPOOPER",
-                                                  {{QStringLiteral("T"), QStringLiteral("Todos")}}),
-                                             item("Tipos de Operação", "P_CDTIPOOPER")};
-    out[5].toParameter = QStringLiteral("P_DTENTRFIM");
-    out[5].format = Format::Date;
-    out[7].list = true;
-    return out;
+    return TReportParameters::installed().filters;
 }
 
 TReportDefinition TReportDesignModel::emptyReport(const QString& reportCode)

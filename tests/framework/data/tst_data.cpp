@@ -1,23 +1,16 @@
-#include "EAbort.h"
 #include "EFrameworkError.h"
 #include "Helpers.h"
 #include "RecordingPresenter.h"
 #include "TADOIBQuery.h"
-#include "TEventGuard.h"
-#include "TMessages.h"
-#include "TQtTranslations.h"
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
 #include "TestDatabase.h"
 
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTranslator>
 #include <memory>
 
-class TstCore : public QObject
+class tst_Data : public QObject
 {
     Q_OBJECT
 
@@ -36,13 +29,6 @@ private Q_SLOTS:
     void refusesCharactersOutsideWindows1252();
     void lazyDataSetFetchesInBatches();
     void fieldsReadCurrentRowAndCarryLabels();
-    void messagesLookupByKey();
-    void ajustaPadsAndNeverTruncates();
-    void emptyStringIsBlankOnly();
-    void mensErroShowsAndAborts();
-    void guardSwallowsAbortAndReportsErrors();
-    void qtDialogsSpeakPortugueseWhereInstalled_data();
-    void qtDialogsSpeakPortugueseWhereInstalled();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -52,7 +38,7 @@ private:
     std::vector<std::unique_ptr<TADOIBQuery>> m_queries;
 };
 
-void TstCore::init()
+void tst_Data::init()
 {
     QStringList statements{
         QStringLiteral("CREATE TABLE EMPRESA (CDEMPRESA VARCHAR(2), NMRAZSOCEMPR VARCHAR(80))")};
@@ -66,7 +52,7 @@ void TstCore::init()
     m_presenter = std::make_unique<RecordingPresenter>();
 }
 
-void TstCore::cleanup()
+void tst_Data::cleanup()
 {
     m_queries.clear();
     m_presenter.reset();
@@ -74,7 +60,7 @@ void TstCore::cleanup()
     m_db.reset();
 }
 
-TADOIBQuery* TstCore::makeQuery(const QStringList& sql)
+TADOIBQuery* tst_Data::makeQuery(const QStringList& sql)
 {
     auto query = std::make_unique<TADOIBQuery>();
     query->setObjectName(QStringLiteral("qryTeste"));
@@ -86,7 +72,7 @@ TADOIBQuery* TstCore::makeQuery(const QStringList& sql)
     return m_queries.back().get();
 }
 
-void TstCore::markersSkipLiteralsCommentsAndCasts()
+void tst_Data::markersSkipLiteralsCommentsAndCasts()
 {
     const QString sql = QStringLiteral(
         "SELECT ':NAO' AS \"x:NAO\", a::text -- :NAO\n"
@@ -95,7 +81,7 @@ void TstCore::markersSkipLiteralsCommentsAndCasts()
     QCOMPARE(TSqlText::parameterNames(sql), (QStringList{u"P_A"_qs, u"P_B"_qs}));
 }
 
-void TstCore::positionalKeepsEveryOccurrence()
+void tst_Data::positionalKeepsEveryOccurrence()
 {
     QStringList names;
     const QString out =
@@ -104,7 +90,7 @@ void TstCore::positionalKeepsEveryOccurrence()
     QCOMPARE(names, (QStringList{u"X"_qs, u"Y"_qs, u"X"_qs}));
 }
 
-void TstCore::dialectTextFallsBackToDefault()
+void tst_Data::dialectTextFallsBackToDefault()
 {
     TADOIBQuery* q = makeQuery({u"SELECT 1"_qs});
     q->setSQL_IB({u"SELECT 2 FROM RDB$DATABASE"_qs});
@@ -120,7 +106,7 @@ void TstCore::dialectTextFallsBackToDefault()
     QCOMPARE(q->activeText(), u"SELECT 1\n\n  "_qs);
 }
 
-void TstCore::paramCheckFollowsMarkersAndKeepsValues()
+void tst_Data::paramCheckFollowsMarkersAndKeepsValues()
 {
     TADOIBQuery* q = makeQuery({u"SELECT * FROM EMPRESA WHERE CDEMPRESA = :P_CDEMPRESA"_qs});
     q->ParamByName(u"P_CDEMPRESA"_qs).SetAsString(u"01"_qs);
@@ -131,7 +117,7 @@ void TstCore::paramCheckFollowsMarkersAndKeepsValues()
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, q->ParamByName(u"P_NAOEXISTE"_qs));
 }
 
-void TstCore::clearedParameterIsNullNotEmpty()
+void tst_Data::clearedParameterIsNullNotEmpty()
 {
     TParam p(u"P"_qs);
     p.SetAsString(QString());
@@ -146,7 +132,7 @@ void TstCore::clearedParameterIsNullNotEmpty()
     QCOMPARE(p.Value().typeId(), QMetaType::QDate);
 }
 
-void TstCore::repeatedMarkerBindsSameValue()
+void tst_Data::repeatedMarkerBindsSameValue()
 {
     TADOIBQuery* q = makeQuery(
         {u"SELECT CDEMPRESA FROM EMPRESA WHERE CDEMPRESA = :P OR NMRAZSOCEMPR = :P ORDER BY 1"_qs});
@@ -155,7 +141,7 @@ void TstCore::repeatedMarkerBindsSameValue()
     QCOMPARE(q->Query()->currentValue(u"CDEMPRESA"_qs).toString(), u"0002"_qs);
 }
 
-void TstCore::nullSwitchMatchesNothing()
+void tst_Data::nullSwitchMatchesNothing()
 {
     TADOIBQuery* q = makeQuery({u"SELECT CDEMPRESA FROM EMPRESA"_qs,
                                 u"WHERE (CDEMPRESA = :P_CDEMPRESA OR :P_TCDEMPRESA = 'T')"_qs,
@@ -176,7 +162,7 @@ void TstCore::nullSwitchMatchesNothing()
     QVERIFY(q->IsEmpty());
 }
 
-void TstCore::openRaisesDriverText()
+void tst_Data::openRaisesDriverText()
 {
     TADOIBQuery* q = makeQuery({u"SELECT NADA FROM TABELA_QUE_NAO_EXISTE"_qs});
     try {
@@ -195,7 +181,7 @@ void TstCore::openRaisesDriverText()
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, orphan->Open());
 }
 
-void TstCore::refusesCharactersOutsideWindows1252()
+void tst_Data::refusesCharactersOutsideWindows1252()
 {
     QVERIFY(FitsWindows1252(u"São Paulo – “Retenções” €"_qs));
     QVERIFY(!FitsWindows1252(u"東京"_qs));
@@ -206,7 +192,7 @@ void TstCore::refusesCharactersOutsideWindows1252()
     QVERIFY(!q->Active());
 }
 
-void TstCore::lazyDataSetFetchesInBatches()
+void tst_Data::lazyDataSetFetchesInBatches()
 {
     TADOIBQuery* q = makeQuery({u"SELECT CDEMPRESA FROM EMPRESA ORDER BY CDEMPRESA"_qs});
     q->Open();
@@ -228,7 +214,7 @@ void TstCore::lazyDataSetFetchesInBatches()
     QVERIFY(!q->Active());
 }
 
-void TstCore::fieldsReadCurrentRowAndCarryLabels()
+void tst_Data::fieldsReadCurrentRowAndCarryLabels()
 {
     TADOIBQuery* q =
         makeQuery({u"SELECT CDEMPRESA, NMRAZSOCEMPR FROM EMPRESA WHERE CDEMPRESA = :P"_qs});
@@ -245,78 +231,5 @@ void TstCore::fieldsReadCurrentRowAndCarryLabels()
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, q->FieldByName(u"CHAVE"_qs));
 }
 
-void TstCore::messagesLookupByKey()
-{
-    TMessages msg;
-    msg.setMessages({u"Emp_inf|Empresa deve ser informada."_qs, u"Pipe|a|b"_qs, u"Emp|curta"_qs});
-    QCOMPARE(msg.Msg(u"Emp_inf"_qs), u"Empresa deve ser informada."_qs);
-    QCOMPARE(msg.Msg(u"Emp"_qs), u"curta"_qs); // a key is not matched by its prefix
-    QCOMPARE(msg.Msg(u"Pipe"_qs), u"a|b"_qs);
-    QVERIFY_THROWS_EXCEPTION(EFrameworkError, msg.Msg(u"Falta"_qs));
-}
-
-void TstCore::ajustaPadsAndNeverTruncates()
-{
-    QCOMPARE(Ajusta(u"1"_qs, 2), u"01"_qs);
-    QCOMPARE(Ajusta(u"01"_qs, 2), u"01"_qs);
-    QCOMPARE(Ajusta(u"1 "_qs, 2), u"01"_qs);
-    QCOMPARE(Ajusta(u"A1"_qs, 4), u"00A1"_qs);
-    QCOMPARE(Ajusta(u"123"_qs, 2), u"123"_qs);
-    QCOMPARE(Ajusta(QString(), 2), QString());
-}
-
-void TstCore::emptyStringIsBlankOnly()
-{
-    QVERIFY(EmptyString(QString()));
-    QVERIFY(EmptyString(u"   "_qs));
-    QVERIFY(EmptyString(u"\t"_qs));
-    QVERIFY(!EmptyString(u" 0 "_qs));
-}
-
-void TstCore::mensErroShowsAndAborts()
-{
-    QVERIFY_THROWS_EXCEPTION(EAbort, MensErro(u"Empresa não cadastrada."_qs, true));
-    MensErro(u"Aviso"_qs, false);
-    QCOMPARE(m_presenter->errors, (QStringList{u"Empresa não cadastrada."_qs, u"Aviso"_qs}));
-}
-
-void TstCore::guardSwallowsAbortAndReportsErrors()
-{
-    QVERIFY(TEventGuard::run([] {}));
-    QVERIFY(!TEventGuard::run([] { MensErro(u"Falhou."_qs, true); }));
-    QCOMPARE(m_presenter->errors, QStringList{u"Falhou."_qs});
-    m_presenter->clear();
-    QVERIFY(!TEventGuard::run([] { throw EFrameworkError(u"Erro do banco: tabela"_qs); }));
-    QVERIFY(!TEventGuard::run([] { throw std::runtime_error("boom"); }));
-    QVERIFY(!TEventGuard::run([] { throw 42; }));
-    QCOMPARE(m_presenter->errors,
-             (QStringList{u"Erro do banco: tabela"_qs, u"boom"_qs, u"Erro inesperado."_qs}));
-}
-
-void TstCore::qtDialogsSpeakPortugueseWhereInstalled_data()
-{
-    QTest::addColumn<bool>("installed");
-    QTest::newRow("Debian's translations") << true;
-    QTest::newRow("folder without them") << false;
-}
-
-void TstCore::qtDialogsSpeakPortugueseWhereInstalled()
-{
-    QFETCH(bool, installed);
-    const QString shipped = TQtTranslations::defaultDirectory() + u"/qtbase_pt_BR.qm"_qs;
-    if (!QFile::exists(shipped))
-        QSKIP("qt6-translations-l10n is not installed");
-    QTemporaryDir folder;
-    if (installed)
-        QVERIFY(QFile::copy(shipped, folder.filePath(u"qtbase_pt_BR.qm"_qs)));
-    std::unique_ptr<QTranslator> translator(
-        TQtTranslations::install(*QCoreApplication::instance(), folder.path()));
-    QCOMPARE(translator != nullptr, installed);
-    QCOMPARE(QCoreApplication::translate("QPrintPreviewDialog", "Print Preview"),
-             installed ? u"Visualizar impressão"_qs : u"Print Preview"_qs);
-    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
-             installed ? u"Cancelar"_qs : u"Cancel"_qs);
-}
-
-QTEST_MAIN(TstCore)
-#include "tst_core.moc"
+QTEST_MAIN(tst_Data)
+#include "tst_data.moc"

@@ -1,11 +1,10 @@
 #include "TReportDesignerDialog.h"
 
-#include "TReportExporter.h"
-
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TControlEvents.h"
 #include "TReportDesignerWindow.h"
+#include "TReportFormats.h"
 #include "TReportPreview.h"
 #include "TReportProgress_p.h"
 #include "TReportRenderer.h"
@@ -16,11 +15,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMap>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QTemporaryFile>
-#include <filesystem>
 
 namespace {
 
@@ -33,25 +30,26 @@ const QMarginsF pageMargins(10, 10, 10, 10);
 // A short report is read whole before its preview opens, so its total shows at once.
 constexpr int firstPageBudgetMs = 150;
 
-QMap<QString, TReportDesignerDialog::Exporter>& exporters()
+// Every page to the printer; false, and none of them sent, when the run was cancelled.
+bool print(const TReportRenderer& renderer, QPrinter* device, TReportRun& run)
 {
-    static QMap<QString, TReportDesignerDialog::Exporter> registry = [] {
-        QMap<QString, TReportDesignerDialog::Exporter> formats;
-        for (const char* extension : {"csv", "xlsx"})
-            formats.insert(
-                QLatin1String(extension), [extension](TReportRun& run, const QString& file) {
-                    return TReportExporter::forPath(QStringLiteral("x.") + QLatin1String(extension))
-                        ->writeRun(run, file);
-                });
-        return formats;
-    }();
-    return registry;
-}
-
-[[noreturn]] void cannotWrite(const QString& path, const QString& why)
-{
-    throw EFrameworkError(
-        QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, why));
+    QPainter painter;
+    if (!painter.begin(device))
+        throw EFrameworkError(QStringLiteral("Não foi possível iniciar a impressão do relatório."));
+    // The layout has its own margins: the page is drawn from the paper's corner.
+    const QRect paper = device->pageLayout().fullRectPixels(device->logicalDpiX());
+    const QRect paint = device->pageLayout().paintRectPixels(device->logicalDpiX());
+    const double scale = paper.width() / renderer.pageSize().width();
+    if (!renderer.paintPages(
+            &painter, scale, QPointF(paper.topLeft() - paint.topLeft()),
+            [device] { device->newPage(); }, run)) {
+        // The pages drawn so far are not sent either.
+        device->abort();
+        painter.end();
+        return false;
+    }
+    painter.end();
+    return true;
 }
 
 } // namespace
@@ -77,17 +75,9 @@ void TReportDesignerDialog::cancel()
     m_cancelRequested = true;
 }
 
-void TReportDesignerDialog::registerExporter(const QString& extension, const Exporter& exporter)
-{
-    exporters().insert(extension.toLower(), exporter);
-}
-
 QString TReportDesignerDialog::exportFilters()
 {
-    QStringList filters{QStringLiteral("PDF (*.pdf)")};
-    for (auto it = exporters().cbegin(); it != exporters().cend(); ++it)
-        filters << QStringLiteral("%1 (*.%2)").arg(it.key().toUpper(), it.key());
-    return filters.join(QStringLiteral(";;"));
+    return TReportFormats::filters();
 }
 
 std::unique_ptr<TReportRun> TReportDesignerDialog::start(const TReportDefinition& definition)
@@ -125,7 +115,7 @@ bool TReportDesignerDialog::choosePrinter(const TReportDefinition& definition)
 
 bool TReportDesignerDialog::printPages(const TReportRenderer& renderer, TReportRun& run)
 {
-    if (renderer.print(m_printer.get(), run))
+    if (print(renderer, m_printer.get(), run))
         return true;
     // A cancelled print to a file leaves no part of it.
     if (m_printer->outputFormat() == QPrinter::PdfFormat && !m_printer->outputFileName().isEmpty())
@@ -188,72 +178,31 @@ void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
 
 void TReportDesignerDialog::ExportPdf(const TReportDefinition& definition, const QString& pdfPath)
 {
-    exportTo(definition, pdfPath,
-             [this](TReportRun& run, const QString& file) { return writePdf(run, file); });
+    exportTo(definition, pdfPath, TReportFormats::forSuffix(QStringLiteral("pdf")));
 }
 
 bool TReportDesignerDialog::ExportFile(const TReportDefinition& definition, const QString& path)
 {
-    const QString extension = QFileInfo(path).suffix().toLower();
-    if (extension == QLatin1String("pdf"))
-        return exportTo(definition, path, [this](TReportRun& run, const QString& file) {
-            return writePdf(run, file);
-        });
-    const Exporter exporter = exporters().value(extension);
-    if (!exporter)
+    const TReportFormats::Format* format = TReportFormats::forPath(path);
+    if (!format)
         throw EFrameworkError(
             QStringLiteral("O formato do arquivo '%1' não é conhecido.").arg(path));
-    return exportTo(definition, path, exporter);
-}
-
-bool TReportDesignerDialog::writePdf(TReportRun& run, const QString& file)
-{
-    TReportRenderer renderer(run.definition(), run.params());
-    if (!renderer.paginate(run))
-        return false;
-    QFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        cannotWrite(file, out.errorString());
-    if (!renderer.writePdf(&out, run))
-        return false;
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        cannotWrite(file, out.errorString());
-    m_pageCount = renderer.pageCount();
-    return true;
+    return exportTo(definition, path, format);
 }
 
 bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const QString& path,
-                                     const Exporter& exporter)
+                                     const TReportFormats::Format* format)
 {
     const auto run = start(definition);
     if (!run)
         return false;
     run->checkColumns();
-    // Written beside the target and renamed over it: a failed or cancelled run leaves
-    // neither a part of the file nor a changed old one.
-    const QFileInfo target(path);
-    QTemporaryFile partial(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                           QStringLiteral("-XXXXXX"));
-    if (!partial.open())
-        cannotWrite(path, partial.errorString());
-    partial.close();
-    if (!exporter(*run, partial.fileName())) {
-        m_pageCount = 0;
-        return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(partial.fileName().toStdString(), path.toStdString(), error);
-    if (error) {
-        m_pageCount = 0;
-        cannotWrite(path, QString::fromStdString(error.message()));
-    }
-    partial.setAutoRemove(false);
-    m_rowCount = run->rowsRead();
-    // A temporary file is the owner's alone; an exported report is not.
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    return true;
+    int pages = 0;
+    const bool written = TReportFormats::write(*run, path, pages, format);
+    m_pageCount = written ? pages : 0;
+    if (written)
+        m_rowCount = run->rowsRead();
+    return written;
 }
 
 void TReportDesignerDialog::Design(const TReportDefinition& definition)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportWidgetsExport.h"
 #include "TEvents.h"
 #include "TReportDefinition.h"
 
@@ -25,7 +25,7 @@ class TSqlEditor;
 // totals, the query texts, and the first page of the report redrawn on the real data
 // shortly after each edit. The parameters come from BeforeGetQueryParams, as for a
 // print; without a filter screen allValues() gives them their "all" values.
-class FW_EXPORT TReportDesignerWindow : public QMainWindow
+class FIS_REPORTWIDGETS_EXPORT TReportDesignerWindow : public QMainWindow
 {
     Q_OBJECT
 
@@ -35,8 +35,8 @@ public:
                           const QString& shippedDirectory = {}, QWidget* parent = nullptr);
     ~TReportDesignerWindow() override;
 
-    // Every company, registration, branch, both directions, every operation type and
-    // the current year.
+    // The installed TReportParameters' values for "everything" (every company,
+    // registration, branch, both directions, every operation type, any date).
     static void allValues(TParams& params, bool& handled);
 
     TReportDesignModel* model() const { return m_model; }

@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TDemoData.h"
+#include "TDriverHandles.h"
 #include "TSqliteFunctions.h"
 #include "TdtmDBGeral.h"
 
@@ -218,9 +219,11 @@ SessionSetup openPostgres(const QString& name, const TConnectionOptions& options
     const int timeout = options.statementTimeout;
     SessionSetup setup = [where, user, timeout](QSqlDatabase& opened) {
         // Every later transaction of this session is read-only: the screen never writes.
-        execOrThrow(opened, QStringLiteral("SET default_transaction_read_only = on"),
-                    QStringLiteral("Não foi possível tornar a conexão com o PostgreSQL só de "
-                                   "leitura"));
+        QString refused;
+        if (!TDriverHandles::setReadOnlySession(opened, &refused))
+            throw EFrameworkError(QStringLiteral("Não foi possível tornar a conexão com o "
+                                                 "PostgreSQL só de leitura: %1")
+                                      .arg(refused));
         execOrThrow(opened, QStringLiteral("SET statement_timeout = %1").arg(timeout * 1000),
                     QStringLiteral("Não foi possível limitar o tempo das consultas"));
         checkSchema(opened, where);

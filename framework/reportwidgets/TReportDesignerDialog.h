@@ -1,9 +1,10 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportWidgetsExport.h"
 #include "TEvents.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
+#include "TReportFormats.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,15 +23,11 @@ class TReportRun;
 // parameters, opens the query on the data module's connection, reads the rows forward
 // once and prints, previews, exports or shows the definition. A long run shows its
 // progress and can be cancelled. Errors travel out to the caller.
-class FW_EXPORT TReportDesignerDialog : public QObject
+class FIS_REPORTWIDGETS_EXPORT TReportDesignerDialog : public QObject
 {
     Q_OBJECT
 
 public:
-    // Writes the rows of a started run to the file at path (a temporary beside the
-    // target, renamed over it on success); false when the run was cancelled.
-    using Exporter = std::function<bool(TReportRun& run, const QString& path)>;
-
     explicit TReportDesignerDialog(QObject* parent = nullptr);
     ~TReportDesignerDialog() override;
 
@@ -50,13 +47,11 @@ public:
     }
     // Writes the report to a PDF file; nothing is written when the run fails.
     void ExportPdf(const TReportDefinition& definition, const QString& pdfPath);
-    // Writes the report in the format the file's extension names ("pdf", or one of
-    // registerExporter); nothing is written when the run fails or is cancelled. False
-    // when the handler declined or the run was cancelled.
+    // Writes the report in the format the file's extension names (TReportFormats);
+    // nothing is written when the run fails or is cancelled. False when the handler
+    // declined or the run was cancelled.
     bool ExportFile(const TReportDefinition& definition, const QString& path);
-    // Adds a file format for ExportFile, by extension without the dot ("csv").
-    static void registerExporter(const QString& extension, const Exporter& exporter);
-    // "PDF (*.pdf)" and one filter per registered format, for a save dialog.
+    // "PDF (*.pdf)" and one filter per other format, for a save dialog.
     static QString exportFilters();
 
     // Parent of the dialogs shown; by default the widget that owns this object.
@@ -91,8 +86,7 @@ private:
     bool choosePrinter(const TReportDefinition& definition);
     void previewExport(const TReportDefinition& definition);
     bool exportTo(const TReportDefinition& definition, const QString& path,
-                  const Exporter& exporter);
-    bool writePdf(TReportRun& run, const QString& file);
+                  const TReportFormats::Format* format);
 
     TADOIBQuery* m_query;
     std::unique_ptr<QPrinter> m_printer;

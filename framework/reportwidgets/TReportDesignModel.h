@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisReportWidgetsExport.h"
 #include "TReportDefinition.h"
 
 #include <QMap>
@@ -15,7 +15,7 @@ class QUndoStack;
 // The report being laid out in the designer. Every edit is a command on the undo
 // stack; an edit that would make the report unusable is refused with an error and
 // leaves both the report and the stack as they were.
-class FW_EXPORT TReportDesignModel : public QObject
+class FIS_REPORTWIDGETS_EXPORT TReportDesignModel : public QObject
 {
     Q_OBJECT
 
@@ -37,7 +37,8 @@ public:
 
     // A report of that code with no columns and no query yet.
     static TReportDefinition emptyReport(const QString& reportCode);
-    // The parameters the filter screen fills, in its order.
+    // The parameters the filter screen fills, in its order (the installed
+    // TReportParameters).
     static QStringList parameterNames();
     // The filter line items of those parameters, as the shipped reports show them.
     static QList<TReportDefinition::FilterItem> standardFilters();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 #include <QList>
 #include <QObject>
@@ -15,7 +15,7 @@ class QWidget;
 
 // The host's application object: it owns the forms created for it, knows the MDI
 // frame window and the directory that holds report definitions.
-class FW_EXPORT TApplication : public QObject
+class FIS_WIDGETS_EXPORT TApplication : public QObject
 {
     Q_OBJECT
 

@@ -1,0 +1,81 @@
+#include "TDriverHandles.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <ibase.h>
+#include <libpq-fe.h>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+template <typename T> bool handleAs(const QVariant& handle, const char* name, T* out)
+{
+    if (!handle.isValid() || qstrcmp(handle.typeName(), name) != 0)
+        return false;
+    *out = *static_cast<const T*>(handle.constData());
+    return true;
+}
+
+} // namespace
+
+std::function<void()> TDriverHandles::cancelOf(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || !driver->isOpen())
+        return {};
+    const QVariant handle = driver->handle();
+    switch (driver->dbmsType()) {
+    case QSqlDriver::SQLite: {
+        sqlite3* connection = nullptr;
+        if (!handleAs(handle, "sqlite3*", &connection) || !connection)
+            return {};
+        return [connection] { sqlite3_interrupt(connection); };
+    }
+    case QSqlDriver::PostgreSQL: {
+        // Qt 6.4 names the type after the struct behind the typedef.
+        PGconn* connection = nullptr;
+        if (!handleAs(handle, "PGconn*", &connection) && !handleAs(handle, "pg_conn*", &connection))
+            return {};
+        if (!connection)
+            return {};
+        std::shared_ptr<PGcancel> request(PQgetCancel(connection), PQfreeCancel);
+        if (!request)
+            return {};
+        // A cancel that arrives once the statement has ended is ignored.
+        return [request] {
+            char error[256];
+            PQcancel(request.get(), error, int(sizeof error));
+        };
+    }
+    case QSqlDriver::Interbase: {
+        // The driver's handle is a plain isc_db_handle.
+        if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
+            return {};
+        isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
+        if (!connection)
+            return {};
+        return [connection]() mutable {
+            ISC_STATUS_ARRAY status;
+            fb_cancel_operation(status, &connection, fb_cancel_raise);
+        };
+    }
+    default:
+        return {};
+    }
+}
+
+bool TDriverHandles::setReadOnlySession(const QSqlDatabase& db, QString* error)
+{
+    if (db.driverName() != QLatin1String("QPSQL"))
+        return true;
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SET default_transaction_read_only = on")))
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}

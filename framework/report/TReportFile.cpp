@@ -1,0 +1,35 @@
+#include "TReportFile.h"
+
+#include "EFrameworkError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <filesystem>
+
+QString TReportFile::errorText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Não foi possível gravar o arquivo '%1': %2.").arg(path, reason);
+}
+
+bool TReportFile::writeThenRename(const QString& path,
+                                  const std::function<bool(const QString& file)>& write)
+{
+    const QFileInfo target(path);
+    QTemporaryFile partial(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                           QStringLiteral("-XXXXXX"));
+    if (!partial.open())
+        throw EFrameworkError(errorText(path, partial.errorString()));
+    partial.close();
+    if (!write(partial.fileName()))
+        return false;
+    std::error_code error;
+    std::filesystem::rename(partial.fileName().toStdString(), path.toStdString(), error);
+    if (error)
+        throw EFrameworkError(errorText(path, QString::fromStdString(error.message())));
+    partial.setAutoRemove(false);
+    // A temporary file is the owner's alone; a report written is not.
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "FisReportExport.h"
+
+#include <QString>
+#include <functional>
+
+// A report file is written beside its target and renamed over it once complete, so the
+// rename stays on one file system: a failed or cancelled write leaves neither a part of
+// the file nor a changed old one.
+class FIS_REPORT_EXPORT TReportFile
+{
+public:
+    // write fills the temporary file it is given; it returns false when cancelled. True
+    // once the file is at path, readable by all and writable by its owner. A temporary
+    // that cannot be made or renamed is an EFrameworkError naming path; what write
+    // throws passes through, the temporary removed.
+    static bool writeThenRename(const QString& path,
+                                const std::function<bool(const QString& file)>& write);
+    // "Não foi possível gravar o arquivo 'path': reason."
+    static QString errorText(const QString& path, const QString& reason);
+};
