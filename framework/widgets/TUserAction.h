@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FrameworkExport.h"
+#include "FisWidgetsExport.h"
 
 // The user action in progress: a press and release of the mouse, a key, a shortcut.
 // When the field it leaves refuses the exit (its check failed), the action ends: the
 // press, its release or the shortcut that moved the focus goes no further, so no box
 // is toggled and no button run after the message.
-class FW_EXPORT TUserAction
+class FIS_WIDGETS_EXPORT TUserAction
 {
 public:
     // Watches the application's input; forms call it, more calls change nothing.
