@@ -1,0 +1,14 @@
+#pragma once
+
+#include "FrameworkExport.h"
+
+class QSqlDatabase;
+
+// Lets an SQLite connection read and nothing else, checked by the engine as each statement
+// is prepared: a read-only open still lets VACUUM INTO or ATTACH write another file.
+class FW_EXPORT TSqliteAuthorizer
+{
+public:
+    // On a QSQLITE connection; any other is left alone. Safe to call again.
+    static void install(const QSqlDatabase& db);
+};
