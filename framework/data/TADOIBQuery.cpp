@@ -8,8 +8,8 @@
 #include "TPgRowSource_p.h"
 #include "TQtRowSource_p.h"
 #include "TRunningStatement.h"
-#include "TSqliteAuthorizer.h"
 #include "TSqlText.h"
+#include "TSqliteAuthorizer.h"
 #include "TStatementRewriter.h"
 
 #include <QSqlDriver>

@@ -1,6 +1,7 @@
 #include "TFbRowSource_p.h"
 
 #include "EFrameworkError.h"
+#include "FisLog.h"
 #include "TRunningStatement.h"
 #include "TWindows1252.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr short charsetOctets = 1;
 constexpr short charsetUtf8 = 4;
-constexpr short charsetWin1252 = 53;
 constexpr int firstJulianDay = 2400001; // Firebird's day 0 is 1858-11-17
 
 // Read committed, record versions: a report never waits for a writer, and writes nothing.
@@ -50,9 +50,17 @@ XSQLDA* newSqlda(short count)
     return sqlda;
 }
 
-ISC_INT64 scaledInt(ISC_INT64 value, short scale)
+// The engine converts a WIN1252 byte its table leaves undefined (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) to NUL on the way to UTF-8; Qt's driver then cut the text there. No stored text holds
+// a NUL, so each one stands for such a byte.
+QString textOf(const char* bytes, qsizetype size, const QString& column)
 {
-    return value * ISC_INT64(std::pow(10.0, -scale) + 0.5);
+    QString text = QString::fromUtf8(bytes, size);
+    if (text.contains(QChar(0))) {
+        text.replace(QChar(0), QChar(QChar::ReplacementCharacter));
+        qCWarning(fisData).noquote() << "text not valid in WIN1252 shown with U+FFFD in" << column;
+    }
+    return text;
 }
 
 } // namespace
@@ -103,8 +111,7 @@ std::unique_ptr<TFbRowSource> TFbRowSource::start(const QSqlDatabase& db, const 
     h.db = *static_cast<const isc_db_handle*>(handle.constData());
 
     ISC_STATUS_ARRAY status;
-    isc_start_transaction(status, &h.transaction, 1, &h.db, short(sizeof readOnlyTpb),
-                          readOnlyTpb);
+    isc_start_transaction(status, &h.transaction, 1, &h.db, short(sizeof readOnlyTpb), readOnlyTpb);
     check(status);
     isc_dsql_allocate_statement(status, &h.db, &h.statement);
     check(status);
@@ -140,10 +147,11 @@ std::unique_ptr<TFbRowSource> TFbRowSource::start(const QSqlDatabase& db, const 
         XSQLVAR& v = h.out->sqlvar[c];
         source->m_columns << QString::fromUtf8(v.aliasname, v.aliasname_length);
         const short base = v.sqltype & ~1;
-        // Texts in the database's own code page, decoded here (see the header).
+        // Texts come in the attachment's UTF-8 (see textOf for what the engine makes of a
+        // legacy byte on the way).
         if ((base == SQL_TEXT || base == SQL_VARYING) && (v.sqlsubtype & 0xFF) != charsetOctets) {
             v.sqltype = short(SQL_VARYING | 1);
-            v.sqlsubtype = charsetWin1252;
+            v.sqlsubtype = charsetUtf8;
         } else {
             v.sqltype = short(base | 1);
         }
@@ -167,8 +175,8 @@ std::unique_ptr<TFbRowSource> TFbRowSource::start(const QSqlDatabase& db, const 
         const QVariant& value = values[i];
         v.sqlind = &h.inNulls[size_t(i)];
         v.sqlscale = 0;
-        const bool null = value.isNull() || (value.typeId() == QMetaType::QString &&
-                                             value.toString().isNull());
+        const bool null =
+            value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull());
         if (null) {
             h.inNulls[size_t(i)] = -1;
             v.sqltype = short(SQL_VARYING | 1);
@@ -283,8 +291,8 @@ TRowSource::Row TFbRowSource::currentRow()
             }
             short length = 0;
             std::memcpy(&length, data, 2);
-            if (v.sqlsubtype == charsetWin1252)
-                row.emplace_back(TWindows1252::decodeLogged(data + 2, length, m_columns[c]));
+            if (v.sqlsubtype == charsetUtf8)
+                row.emplace_back(textOf(data + 2, length, m_columns[c]));
             else
                 row.emplace_back(QByteArray(data + 2, length));
             break;
@@ -340,10 +348,11 @@ TRowSource::Row TFbRowSource::currentRow()
         case SQL_TIMESTAMP: {
             ISC_TIMESTAMP ts{};
             std::memcpy(&ts, data, sizeof ts);
-            row.push_back(null ? QVariant(QMetaType::fromType<QDateTime>())
-                               : QVariant(QDateTime(
-                                     QDate::fromJulianDay(ts.timestamp_date + firstJulianDay),
-                                     QTime::fromMSecsSinceStartOfDay(int(ts.timestamp_time / 10)))));
+            row.push_back(null
+                              ? QVariant(QMetaType::fromType<QDateTime>())
+                              : QVariant(QDateTime(
+                                    QDate::fromJulianDay(ts.timestamp_date + firstJulianDay),
+                                    QTime::fromMSecsSinceStartOfDay(int(ts.timestamp_time / 10)))));
             break;
         }
         case SQL_BOOLEAN:
@@ -364,8 +373,7 @@ TRowSource::Row TFbRowSource::currentRow()
             char segment[8192];
             unsigned short got = 0;
             for (;;) {
-                const ISC_STATUS r =
-                    isc_get_segment(status, &blob, &got, sizeof segment, segment);
+                const ISC_STATUS r = isc_get_segment(status, &blob, &got, sizeof segment, segment);
                 if (r != 0 && r != isc_segment)
                     break;
                 bytes.append(segment, got);
@@ -375,10 +383,10 @@ TRowSource::Row TFbRowSource::currentRow()
             if (v.sqlsubtype != 1)
                 row.emplace_back(bytes);
             else if ((v.sqlscale & 0xFF) == charsetUtf8)
-                row.emplace_back(QString::fromUtf8(bytes));
+                row.emplace_back(textOf(bytes.constData(), bytes.size(), m_columns[c]));
             else
-                row.emplace_back(TWindows1252::decodeLogged(bytes.constData(), bytes.size(),
-                                                            m_columns[c]));
+                row.emplace_back(
+                    TWindows1252::decodeLogged(bytes.constData(), bytes.size(), m_columns[c]));
             break;
         }
         default:

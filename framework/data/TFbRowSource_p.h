@@ -14,9 +14,8 @@
 // another one (EXECUTE STATEMENT … AS USER, ON EXTERNAL, an autonomous transaction) starts
 // its transaction with the parameters of this one. Only statements that return rows run.
 //
-// Texts are asked for in WIN1252, the system's code page, and decoded here, so a legacy
-// byte with no character shows as U+FFFD (and a warning is logged) instead of vanishing.
-// Values come as Qt's QIBASE driver gives them.
+// A legacy byte with no character in WIN1252 shows as U+FFFD (and a warning is logged)
+// instead of cutting the text short. Values come as Qt's QIBASE driver gives them.
 class FW_EXPORT TFbRowSource : public TRowSource
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TRunningStatement.h"
+#include "TWindows1252.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -110,6 +111,7 @@ QMetaType::Type metaTypeOf(Oid type)
 TPgRowSource::TPgRowSource(PGconn* connection, QSqlDriver* driver)
     : m_connection(connection), m_driver(driver), m_backendPid(PQbackendPID(connection)),
       m_utf8(qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0),
+      m_win1252(qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "WIN1252") == 0),
       m_precision(driver->numericalPrecisionPolicy())
 {
 }
@@ -117,6 +119,7 @@ TPgRowSource::TPgRowSource(PGconn* connection, QSqlDriver* driver)
 TPgRowSource::~TPgRowSource()
 {
     cancel();
+    endStream();
 }
 
 bool TPgRowSource::broken(const QSqlDatabase& db)
@@ -137,8 +140,17 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
     // before sending a statement.
     while (PGresult* stale = PQgetResult(connection))
         PQclear(stale);
+    // A WIN1252 database is read in its own code page and decoded here: the server refuses
+    // to convert a legacy byte with no character (0x9D) to UTF-8, failing the whole report.
+    // Only for this statement: Qt's driver decodes its own results as UTF-8.
+    const char* serverEncoding = PQparameterStatus(connection, "server_encoding");
+    const bool ownEncoding =
+        serverEncoding && qstrcmp(serverEncoding, "WIN1252") == 0 &&
+        qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0 &&
+        PQsetClientEncoding(connection, "WIN1252") == 0;
 
     std::unique_ptr<TPgRowSource> source(new TPgRowSource(connection, db.driver()));
+    source->m_restoreUtf8 = ownEncoding;
     source->m_timeout = timeout;
     std::vector<QByteArray> texts;
     std::vector<const char*> pointers;
@@ -163,12 +175,12 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
             texts.push_back(v.toBool() ? "true" : "false");
             break;
         default:
-            texts.push_back(source->m_utf8 ? v.toString().toUtf8() : v.toString().toLocal8Bit());
+            texts.push_back(source->encoded(v.toString()));
             break;
         }
         pointers.push_back(texts.back().constData());
     }
-    const QByteArray statement = source->m_utf8 ? sql.toUtf8() : sql.toLocal8Bit();
+    const QByteArray statement = source->encoded(sql);
     // No parameter types: the server infers each from its place, as for a PREPARE.
     if (!PQsendQueryParams(connection, statement.constData(), int(pointers.size()), nullptr,
                            pointers.data(), nullptr, nullptr, 0))
@@ -375,24 +387,35 @@ void TPgRowSource::stop(bool keepReceived)
 // connection go.
 void TPgRowSource::endStream()
 {
-    if (!m_pending)
-        return;
-    m_pending = false;
-    {
-        const std::lock_guard lock(pendingMutex);
-        const auto it = pendingStreams.find(m_connection);
-        if (it != pendingStreams.end() && it->second == this)
-            pendingStreams.erase(it);
+    if (m_pending) {
+        m_pending = false;
+        {
+            const std::lock_guard lock(pendingMutex);
+            const auto it = pendingStreams.find(m_connection);
+            if (it != pendingStreams.end() && it->second == this)
+                pendingStreams.erase(it);
+        }
+        if (alive())
+            while (PGresult* rest = PQgetResult(m_connection))
+                PQclear(rest);
     }
-    if (!alive())
-        return;
-    while (PGresult* rest = PQgetResult(m_connection))
-        PQclear(rest);
+    // Qt's own statements on this connection read their texts as UTF-8.
+    if (std::exchange(m_restoreUtf8, false) && alive())
+        PQsetClientEncoding(m_connection, "UTF8");
 }
 
 QString TPgRowSource::text(const char* bytes) const
 {
+    if (m_win1252)
+        return TWindows1252::decode(bytes, qsizetype(qstrlen(bytes)));
     return m_utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+QByteArray TPgRowSource::encoded(const QString& text) const
+{
+    if (m_win1252)
+        return TWindows1252::encode(text);
+    return m_utf8 ? text.toUtf8() : text.toLocal8Bit();
 }
 
 QVariant TPgRowSource::value(const PGresult* result, int row, int column) const
@@ -433,6 +456,8 @@ QVariant TPgRowSource::value(const PGresult* result, int row, int column) const
     case DateOid:
         return v[0] == '\0' ? QDate() : QDate::fromString(QLatin1String(v), Qt::ISODate);
     default:
+        if (m_win1252)
+            return TWindows1252::decodeLogged(v, qsizetype(qstrlen(v)), m_columns[column]);
         return text(v);
     }
 }

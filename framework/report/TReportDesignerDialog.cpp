@@ -1,5 +1,7 @@
 #include "TReportDesignerDialog.h"
 
+#include "TReportFolder.h"
+
 #include "TReportExporter.h"
 
 #include "EFrameworkError.h"
@@ -242,6 +244,8 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
         m_pageCount = 0;
         return false;
     }
+    // The documents hold personal data: the clerk's umask, or the old file's mode, decides.
+    TReportFolder::applyMode(partial.fileName(), TReportFolder::publishMode(path));
     std::error_code error;
     std::filesystem::rename(partial.fileName().toStdString(), path.toStdString(), error);
     if (error) {
@@ -250,9 +254,6 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
     }
     partial.setAutoRemove(false);
     m_rowCount = run->rowsRead();
-    // A temporary file is the owner's alone; an exported report is not.
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
     return true;
 }
 

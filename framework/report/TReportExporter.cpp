@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TCsvExporter.h"
+#include "TReportFolder.h"
 #include "TReportRun.h"
 #include "TValueFormat.h"
 #include "TXlsxExporter.h"
@@ -106,8 +107,8 @@ bool TReportExporter::write(const TReportDefinition& d, TRowSource& rows, const 
             d, [&](const QString& field) { return sourceIndex(names, field, d.Name()); }, next,
             temp.fileName(), check))
         return false;
-    temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
+    // The documents hold personal data: the clerk's umask, or the old file's mode, decides.
+    TReportFolder::applyMode(temp.fileName(), TReportFolder::publishMode(path));
     std::error_code error;
     std::filesystem::rename(temp.fileName().toStdString(), path.toStdString(), error);
     if (error)
