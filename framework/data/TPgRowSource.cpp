@@ -106,6 +106,57 @@ QMetaType::Type metaTypeOf(Oid type)
     }
 }
 
+QString timeoutText(int timeout)
+{
+    return QStringLiteral("O banco de dados não respondeu dentro do tempo limite (%1 s) e a "
+                          "consulta foi interrompida. A conexão será reaberta na próxima ação; "
+                          "se o erro continuar, verifique o servidor.")
+        .arg((timeout + 999) / 1000);
+}
+
+enum class Answer
+{
+    Done,
+    Failed,
+    TimedOut
+};
+
+// The session's client encoding, sent and awaited as a statement is: a frozen server costs
+// the timeout (then the session is given up), never a wait without end.
+Answer setEncoding(PGconn* connection, const char* encoding, int timeout)
+{
+    const QByteArray sql = QByteArray("SET client_encoding TO '") + encoding + '\'';
+    if (!PQsendQuery(connection, sql.constData()))
+        return Answer::Failed;
+    const QDeadlineTimer deadline =
+        timeout > 0 ? QDeadlineTimer(timeout) : QDeadlineTimer(QDeadlineTimer::Forever);
+    while (PQisBusy(connection)) {
+        pollfd fd{PQsocket(connection), POLLIN, 0};
+        const int ready =
+            poll(&fd, 1, timeout > 0 ? int(std::max<qint64>(0, deadline.remainingTime())) : -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            ::shutdown(PQsocket(connection), SHUT_RDWR);
+            // Read to the end, so libpq marks the session bad and it is reopened.
+            while (PQconsumeInput(connection) && PQisBusy(connection)) {
+            }
+            while (PGresult* result = PQgetResult(connection))
+                PQclear(result);
+            return Answer::TimedOut;
+        }
+        if (ready < 0 || !PQconsumeInput(connection))
+            break;
+    }
+    bool done = !PQisBusy(connection);
+    if (done)
+        while (PGresult* result = PQgetResult(connection)) {
+            done = done && PQresultStatus(result) == PGRES_COMMAND_OK;
+            PQclear(result);
+        }
+    return done && PQstatus(connection) == CONNECTION_OK ? Answer::Done : Answer::Failed;
+}
+
 } // namespace
 
 TPgRowSource::TPgRowSource(PGconn* connection, QSqlDriver* driver)
@@ -144,10 +195,21 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
     // to convert a legacy byte with no character (0x9D) to UTF-8, failing the whole report.
     // Only for this statement: Qt's driver decodes its own results as UTF-8.
     const char* serverEncoding = PQparameterStatus(connection, "server_encoding");
-    const bool ownEncoding =
-        serverEncoding && qstrcmp(serverEncoding, "WIN1252") == 0 &&
-        qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0 &&
-        PQsetClientEncoding(connection, "WIN1252") == 0;
+    bool ownEncoding = false;
+    if (serverEncoding && qstrcmp(serverEncoding, "WIN1252") == 0 &&
+        qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0) {
+        switch (setEncoding(connection, "WIN1252", timeout)) {
+        case Answer::TimedOut:
+            throw EFrameworkError(timeoutText(timeout),
+                                  QStringLiteral("sem resposta do servidor em %1 ms").arg(timeout));
+        case Answer::Failed:
+            // The caller tells a lost connection from the driver's text.
+            throw EFrameworkError(QString::fromUtf8(PQerrorMessage(connection)).trimmed());
+        case Answer::Done:
+            ownEncoding = true;
+            break;
+        }
+    }
 
     std::unique_ptr<TPgRowSource> source(new TPgRowSource(connection, db.driver()));
     source->m_restoreUtf8 = ownEncoding;
@@ -301,11 +363,7 @@ bool TPgRowSource::awaitAnswer()
             ::shutdown(PQsocket(m_connection), SHUT_RDWR);
             endStream();
             m_error = QStringLiteral("sem resposta do servidor em %1 ms").arg(m_timeout);
-            m_clerkError = QStringLiteral("O banco de dados não respondeu dentro do tempo limite "
-                                          "(%1 s) e a consulta foi interrompida. A conexão será "
-                                          "reaberta na próxima ação; se o erro continuar, "
-                                          "verifique o servidor.")
-                               .arg((m_timeout + 999) / 1000);
+            m_clerkError = timeoutText(m_timeout);
             return false;
         }
         if (ready < 0 || !PQconsumeInput(m_connection))
@@ -400,8 +458,8 @@ void TPgRowSource::endStream()
                 PQclear(rest);
     }
     // Qt's own statements on this connection read their texts as UTF-8.
-    if (std::exchange(m_restoreUtf8, false) && alive())
-        PQsetClientEncoding(m_connection, "UTF8");
+    if (std::exchange(m_restoreUtf8, false) && alive() && PQstatus(m_connection) == CONNECTION_OK)
+        setEncoding(m_connection, "UTF8", m_timeout);
 }
 
 QString TPgRowSource::text(const char* bytes) const

@@ -40,17 +40,22 @@ int readOnly(void*, int action, const char* first, const char* second, const cha
     }
 }
 
+sqlite3* handleOf(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || driver->dbmsType() != QSqlDriver::SQLite || !driver->isOpen())
+        return nullptr;
+    const QVariant handle = driver->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
 } // namespace
 
 void TSqliteAuthorizer::install(const QSqlDatabase& db)
 {
-    const QSqlDriver* driver = db.driver();
-    if (!driver || driver->dbmsType() != QSqlDriver::SQLite || !driver->isOpen())
-        return;
-    const QVariant handle = driver->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return;
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    sqlite3* connection = handleOf(db);
     if (!connection)
         return;
     sqlite3_set_authorizer(connection, readOnly, nullptr);
@@ -59,4 +64,12 @@ void TSqliteAuthorizer::install(const QSqlDatabase& db)
     sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(connection, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
     sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+}
+
+void TSqliteAuthorizer::uninstall(const QSqlDatabase& db)
+{
+    if (sqlite3* connection = handleOf(db)) {
+        sqlite3_set_authorizer(connection, nullptr, nullptr);
+        sqlite3_limit(connection, SQLITE_LIMIT_ATTACHED, 10);
+    }
 }

@@ -11,4 +11,7 @@ class FW_EXPORT TSqliteAuthorizer
 public:
     // On a QSQLITE connection; any other is left alone. Safe to call again.
     static void install(const QSqlDatabase& db);
+    // Lets everything through again: for a test fixture that fills its own database on the
+    // connection the reports read from.
+    static void uninstall(const QSqlDatabase& db);
 };
