@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -217,30 +219,45 @@ private Q_SLOTS:
         QTest::addColumn<int>("folderMode");
         QTest::addColumn<QString>("broken"); // a broken definition in the folder
         QTest::addColumn<QString>("extension");
-        QTest::addColumn<int>("mode");     // of the output; 0: no output, the run refused
-        QTest::addColumn<QString>("said"); // on stderr
+        QTest::addColumn<int>("mode");      // of the output; 0: no output, the run refused
+        QTest::addColumn<QString>("said");  // on stderr
+        QTest::addColumn<QString>("query"); // put in the listing's definition; empty keeps it
 
         QTest::newRow("pdf, umask 077") << 077 << 0 << 0755 << ""
-                                        << "pdf" << 0600 << "";
+                                        << "pdf" << 0600 << ""
+                                        << "";
         QTest::newRow("csv, umask 077") << 077 << 0 << 0755 << ""
-                                        << "csv" << 0600 << "";
+                                        << "csv" << 0600 << ""
+                                        << "";
         QTest::newRow("xlsx, umask 077") << 077 << 0 << 0755 << ""
-                                         << "xlsx" << 0600 << "";
+                                         << "xlsx" << 0600 << ""
+                                         << "";
         QTest::newRow("pdf, umask 022") << 022 << 0 << 0755 << ""
-                                        << "pdf" << 0644 << "";
+                                        << "pdf" << 0644 << ""
+                                        << "";
         QTest::newRow("xlsx, umask 022") << 022 << 0 << 0755 << ""
-                                         << "xlsx" << 0644 << "";
+                                         << "xlsx" << 0644 << ""
+                                         << "";
         QTest::newRow("old file keeps its mode") << 022 << 0640 << 0755 << ""
-                                                 << "csv" << 0640 << "";
+                                                 << "csv" << 0640 << ""
+                                                 << "";
         QTest::newRow("folder anyone may write") << 022 << 0 << 0777 << ""
-                                                 << "pdf" << 0 << "pode ser alterada por outros";
+                                                 << "pdf" << 0 << "pode ser alterada por outros"
+                                                 << "";
         QTest::newRow("folder its group may write") << 022 << 0 << 0775 << ""
-                                                    << "pdf" << 0 << "chmod go-w";
+                                                    << "pdf" << 0 << "chmod go-w"
+                                                    << "";
         QTest::newRow("broken file beside") << 022 << 0 << 0755 << "FIS012_99.json"
-                                            << "pdf" << 0644 << "FIS012_99.json";
+                                            << "pdf" << 0644 << "FIS012_99.json"
+                                            << "";
+        QTest::newRow("query that writes")
+            << 022 << 0 << 0755 << ""
+            << "pdf" << 0 << "\"DELETE\" não é permitido"
+            << "DELETE FROM DOCFISCAL WHERE DTENTRADA BETWEEN :P_DTENTRINI AND :P_DTENTRFIM";
         QTest::newRow("broken file, the one asked for not found")
             << 022 << 0 << 0755 << "FIS012_98.json"
-            << "pdf" << 0 << "FIS012_98.json";
+            << "pdf" << 0 << "FIS012_98.json"
+            << "";
     }
 
     void filesAndFolders()
@@ -252,6 +269,7 @@ private Q_SLOTS:
         QFETCH(QString, extension);
         QFETCH(int, mode);
         QFETCH(QString, said);
+        QFETCH(QString, query);
 
         QTemporaryDir work;
         const QString reports = work.filePath(QStringLiteral("reports"));
@@ -262,6 +280,16 @@ private Q_SLOTS:
             QFile file(reports + u'/' + broken);
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("{ \"name\": \"Quebrado\", ");
+        }
+        for (const QString& f : QDir(reports).entryList({"*.json"}, QDir::Files)) {
+            QFile file(reports + u'/' + f);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+            if (query.isEmpty() || o.value("name").toString() != listagem())
+                continue;
+            o.insert("query", QJsonObject{{"SQL", query}, {"SQL_IB", query}});
+            file.resize(0);
+            file.write(QJsonDocument(o).toJson());
         }
         QVERIFY(QFile::setPermissions(reports, QFileDevice::Permissions(0)));
         QCOMPARE(::chmod(QFile::encodeName(reports).constData(), mode_t(folderMode)), 0);
