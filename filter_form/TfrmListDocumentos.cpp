@@ -3,11 +3,11 @@
 
 #include "EAbort.h"
 #include "EFrameworkError.h"
-#include "TEventGuard.h"
 #include "Helpers.h"
 #include "PesquisaLista.h"
 #include "TBtnPesquisa.h"
 #include "TDateEditPlus.h"
+#include "TEventGuard.h"
 #include "TMaskEdit.h"
 #include "TMessages.h"
 #include "TReportActions.h"
@@ -24,8 +24,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QRadioButton>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QToolButton>
 #include <QtDebug>
 
@@ -744,7 +744,8 @@ void TfrmListDocumentos::askSaveFilter()
     }
     layout->addRow(QStringLiteral("&Nome:"), name);
     layout->addRow(QStringLiteral("&Período:"), period);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, &dialog);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, &dialog);
     buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Salvar"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancelar"));
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -778,8 +779,8 @@ void TfrmListDocumentos::askRenameFilter(const QString& name)
 void TfrmListDocumentos::askDeleteFilter(const QString& name)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Excluir filtro"),
-                    QStringLiteral("Excluir o filtro \"%1\"?").arg(name),
-                    QMessageBox::NoButton, this);
+                    QStringLiteral("Excluir o filtro \"%1\"?").arg(name), QMessageBox::NoButton,
+                    this);
     QPushButton* yes = box.addButton(QStringLiteral("Excluir"), QMessageBox::DestructiveRole);
     box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
     box.exec();

@@ -114,8 +114,7 @@ TReportJob::Result TReportJob::run()
     for (const TReportDefinition& d : TReportDefinition::listForCode(
              m_commandLine.reportDirectory(), m_commandLine.reportCode(), faults)) {
         names << QStringLiteral("\"%1\"").arg(d.Name());
-        if (!found &&
-            (d.Name() == reportName || d.Title() == reportName)) {
+        if (!found && (d.Name() == reportName || d.Title() == reportName)) {
             definition = d;
             found = true;
         }

@@ -18,8 +18,7 @@ namespace {
     throw EFrameworkError(text);
 }
 
-const char* const periodKeys[] = {"fixo", "mes_anterior", "mes_atual", "ano_anterior",
-                                  "ano_atual"};
+const char* const periodKeys[] = {"fixo", "mes_anterior", "mes_atual", "ano_anterior", "ano_atual"};
 
 QJsonObject codeJson(const TReportParamBinder::Code& code)
 {
@@ -29,7 +28,8 @@ QJsonObject codeJson(const TReportParamBinder::Code& code)
 TReportParamBinder::Code codeOf(const QJsonValue& value)
 {
     const QJsonObject o = value.toObject();
-    return {o.value(QStringLiteral("codigo")).toString(), o.value(QStringLiteral("todas")).toBool()};
+    return {o.value(QStringLiteral("codigo")).toString(),
+            o.value(QStringLiteral("todas")).toBool()};
 }
 
 QJsonObject toJson(const TSavedFilters::Entry& e)
@@ -66,7 +66,8 @@ TSavedFilters::Entry fromJson(const QJsonObject& o)
     for (int i = 0; i < int(std::size(periodKeys)); ++i)
         if (period == QLatin1String(periodKeys[i]))
             e.period = TSavedFilters::Period(i);
-    e.filter.start = QDate::fromString(o.value(QStringLiteral("dataInicial")).toString(), Qt::ISODate);
+    e.filter.start =
+        QDate::fromString(o.value(QStringLiteral("dataInicial")).toString(), Qt::ISODate);
     e.filter.end = QDate::fromString(o.value(QStringLiteral("dataFinal")).toString(), Qt::ISODate);
     e.filter.list = o.value(QStringLiteral("lista")).toBool();
     e.filter.listaTp = o.value(QStringLiteral("tiposOperacao")).toString();
@@ -75,7 +76,9 @@ TSavedFilters::Entry fromJson(const QJsonObject& o)
 
 } // namespace
 
-TSavedFilters::TSavedFilters(const QString& reportCode) : m_reportCode(reportCode) {}
+TSavedFilters::TSavedFilters(const QString& reportCode) : m_reportCode(reportCode)
+{
+}
 
 QString TSavedFilters::directory()
 {
@@ -125,8 +128,8 @@ void TSavedFilters::write(const Store& store) const
     QDir().mkpath(directory());
     // Write-then-rename: a full disk never leaves half a file of filters behind.
     QSaveFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(root).toJson()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 ||
+        !file.commit())
         refuse(QStringLiteral("Não foi possível gravar os filtros salvos em '%1': %2.")
                    .arg(QDir::toNativeSeparators(filePath()), file.errorString()));
 }

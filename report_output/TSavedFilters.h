@@ -17,7 +17,14 @@ class TSavedFilters
 {
 public:
     // A relative period is worked out from the day the filter is applied.
-    enum class Period { Fixed, PreviousMonth, CurrentMonth, PreviousYear, CurrentYear };
+    enum class Period
+    {
+        Fixed,
+        PreviousMonth,
+        CurrentMonth,
+        PreviousYear,
+        CurrentYear
+    };
 
     struct Entry
     {

@@ -165,10 +165,9 @@ void TfrmDadosGerRel::Loaded()
     if (sbtExport)
         giveKey(sbtExport, QKeySequence(Qt::CTRL | Qt::Key_S));
     // The desktop's keys for closing a document window.
-    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::Key_F4),
-                                    QKeySequence(Qt::CTRL | Qt::Key_W)}) {
-        auto* shortcut =
-            new QShortcut(key, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(key, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, [this] {
             if (QMdiSubWindow* frame = mdiSubWindow())
                 frame->close();

@@ -58,11 +58,12 @@ bool TReportExporter::writeRun(TReportRun& run, const QString& file)
 {
     return writeRows(
         run.definition(), [&](const QString& field) { return run.column(field); },
-        [&] { return run.next(); }, file, [&](qint64 rows) {
+        [&] { return run.next(); }, file,
+        [&](qint64 rows) {
             // The rows are read forward once, so their number is known only at the end.
             static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-            return run.progress(
-                QStringLiteral("Exportando linha %1…").arg(brazil.toString(rows)), rows, 0);
+            return run.progress(QStringLiteral("Exportando linha %1…").arg(brazil.toString(rows)),
+                                rows, 0);
         });
 }
 

@@ -32,7 +32,8 @@ QString shown(const QString& text, const QMap<QString, QString>& values)
 QString progressText(int page, int pages)
 {
     static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
-    return QStringLiteral("Gerando página %1 de %2…").arg(brazil.toString(page), brazil.toString(pages));
+    return QStringLiteral("Gerando página %1 de %2…")
+        .arg(brazil.toString(page), brazil.toString(pages));
 }
 
 } // namespace

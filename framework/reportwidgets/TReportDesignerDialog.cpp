@@ -12,17 +12,17 @@
 
 #include <QDesktopServices>
 #include <QDir>
-#include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QUrl>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QUrl>
 
 namespace {
 
@@ -185,8 +185,9 @@ void TReportDesignerDialog::announceExport(const QString& path)
 {
     static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     const QFileInfo file(path);
-    QString what = m_pageCount > 0 ? QStringLiteral("%1 página(s)").arg(brazil.toString(m_pageCount))
-                                   : QStringLiteral("%1 linha(s)").arg(brazil.toString(m_rowCount));
+    QString what = m_pageCount > 0
+                       ? QStringLiteral("%1 página(s)").arg(brazil.toString(m_pageCount))
+                       : QStringLiteral("%1 linha(s)").arg(brazil.toString(m_rowCount));
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Exportação concluída"),
                                 QStringLiteral("Exportado: %1 em\n%2")
                                     .arg(what, QDir::toNativeSeparators(file.absoluteFilePath())),
@@ -198,12 +199,13 @@ void TReportDesignerDialog::announceExport(const QString& path)
     box->setDefaultButton(box->addButton(QStringLiteral("Fechar"), QMessageBox::RejectRole));
     const QUrl fileUrl = QUrl::fromLocalFile(file.absoluteFilePath());
     const QUrl folderUrl = QUrl::fromLocalFile(file.absolutePath());
-    connect(box, &QMessageBox::buttonClicked, box, [open, folder, fileUrl, folderUrl](QAbstractButton* b) {
-        if (b == open)
-            QDesktopServices::openUrl(fileUrl);
-        else if (b == folder)
-            QDesktopServices::openUrl(folderUrl);
-    });
+    connect(box, &QMessageBox::buttonClicked, box,
+            [open, folder, fileUrl, folderUrl](QAbstractButton* b) {
+                if (b == open)
+                    QDesktopServices::openUrl(fileUrl);
+                else if (b == folder)
+                    QDesktopServices::openUrl(folderUrl);
+            });
     box->setWindowModality(Qt::NonModal);
     box->show();
 }

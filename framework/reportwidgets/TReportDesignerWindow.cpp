@@ -37,6 +37,7 @@
 #include <QToolBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -729,8 +730,9 @@ QString TReportDesignerWindow::askTitle(const QString& initial, bool& ok)
     dialog.setCancelButtonText(QStringLiteral("Cancelar"));
     // Wide enough for the prompt, the window title and a long report title.
     const QFontMetrics fm = dialog.fontMetrics();
-    const int text = qMax({fm.horizontalAdvance(m_saveAsPrompt), fm.horizontalAdvance(initial),
-                           fm.horizontalAdvance(m_saveAsCaption) + 80, fm.averageCharWidth() * 50});
+    const int text =
+        std::max({fm.horizontalAdvance(m_saveAsPrompt), fm.horizontalAdvance(initial),
+                  fm.horizontalAdvance(m_saveAsCaption) + 80, fm.averageCharWidth() * 50});
     dialog.resize(text + 60, dialog.sizeHint().height());
     ok = dialog.exec() == QDialog::Accepted;
     return dialog.textValue();

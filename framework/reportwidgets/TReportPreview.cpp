@@ -79,10 +79,12 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
             OnExport();
     });
     bar->addSeparator();
-    add("actPrimeira", QStringLiteral("Primeira"), style()->standardIcon(QStyle::SP_MediaSkipBackward),
-        QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { setCurrentPage(1); });
-    add("actAnterior", QStringLiteral("Anterior"), style()->standardIcon(QStyle::SP_MediaSeekBackward),
-        QKeySequence(Qt::Key_PageUp), [this] { setCurrentPage(m_page - 1); });
+    add("actPrimeira", QStringLiteral("Primeira"),
+        style()->standardIcon(QStyle::SP_MediaSkipBackward), QKeySequence(Qt::CTRL | Qt::Key_Home),
+        [this] { setCurrentPage(1); });
+    add("actAnterior", QStringLiteral("Anterior"),
+        style()->standardIcon(QStyle::SP_MediaSeekBackward), QKeySequence(Qt::Key_PageUp),
+        [this] { setCurrentPage(m_page - 1); });
     m_pageBox->setObjectName(QStringLiteral("spnPagina"));
     m_pageBox->setKeyboardTracking(false);
     bar->addWidget(m_pageBox);
@@ -100,12 +102,13 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
     m_state->setObjectName(QStringLiteral("actEstado"));
     m_state->setVisible(false);
     bar->addSeparator();
-    add("actReduzir", QStringLiteral("Reduzir"), style()->standardIcon(QStyle::SP_ArrowDown), QKeySequence::ZoomOut,
-        [this] { setZoom(m_zoom / 1.25); });
-    add("actAmpliar", QStringLiteral("Ampliar"), style()->standardIcon(QStyle::SP_ArrowUp), QKeySequence::ZoomIn,
-        [this] { setZoom(m_zoom * 1.25); });
-    add("actLargura", QStringLiteral("Ajustar à largura"), style()->standardIcon(QStyle::SP_TitleBarMaxButton),
-        QKeySequence(), [this] { fitWidth(); });
+    add("actReduzir", QStringLiteral("Reduzir"), style()->standardIcon(QStyle::SP_ArrowDown),
+        QKeySequence::ZoomOut, [this] { setZoom(m_zoom / 1.25); });
+    add("actAmpliar", QStringLiteral("Ampliar"), style()->standardIcon(QStyle::SP_ArrowUp),
+        QKeySequence::ZoomIn, [this] { setZoom(m_zoom * 1.25); });
+    add("actLargura", QStringLiteral("Ajustar à largura"),
+        style()->standardIcon(QStyle::SP_TitleBarMaxButton), QKeySequence(),
+        [this] { fitWidth(); });
 
     m_image->setObjectName(QStringLiteral("imgPagina"));
     m_image->setAlignment(Qt::AlignCenter);
@@ -276,9 +279,8 @@ void TReportPreview::updateTotal()
     const QSignalBlocker block(m_pageBox);
     if (totalPages() > 0) {
         m_pageBox->setRange(1, totalPages());
-        m_pageTotal->setText(
-            QStringLiteral(" de %1 ").arg(QLocale(QLocale::Portuguese, QLocale::Brazil)
-                                              .toString(totalPages())));
+        m_pageTotal->setText(QStringLiteral(" de %1 ").arg(
+            QLocale(QLocale::Portuguese, QLocale::Brazil).toString(totalPages())));
     } else {
         m_pageBox->setRange(1, uncountedMaximum);
         m_pageTotal->setText(QStringLiteral(" de … "));

@@ -68,7 +68,8 @@ private Q_SLOTS:
         const QString listagem = QStringLiteral("Listagem dos Documentos");
         const QString retencoes = TfrmListDocumentos::WithholdingReport;
         QTest::newRow("company, fixed dates")
-            << entry("1", "Saída", Period::Fixed, listagem) << "Comércio São Paulo Ltda" << ""
+            << entry("1", "Saída", Period::Fixed, listagem) << "Comércio São Paulo Ltda"
+            << ""
             << "";
         QTest::newRow("all, previous month, type list")
             << entry("", "Ambos", Period::PreviousMonth, retencoes, "'E01','S05'") << ""
@@ -93,7 +94,7 @@ private Q_SLOTS:
         if (!message.isEmpty()) {
             QVERIFY_THROWS_EXCEPTION(EAbort, form.applySavedFilter("Mensal"));
             QCOMPARE(m_host->presenter().lastError(), message);
-            QVERIFY(form.medCdEmpresa->hasFocus());
+            QCOMPARE(form.focusWidget(), form.medCdEmpresa);
             return;
         }
         form.applySavedFilter("Mensal");

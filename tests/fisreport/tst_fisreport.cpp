@@ -387,20 +387,19 @@ private Q_SLOTS:
             for (const QString& sql : schema())
                 if (!sql.startsWith(QStringLiteral("INSERT INTO DOCFISCAL")))
                     QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
-            QVERIFY(q.exec(
-                "INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "
-                "IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, NMCLIFOR, "
-                "VLDOCUMENTO, VLIRRF) VALUES "
-                "('01','IE1','IM1','0001','E','01','1','2024-01-05','22222222000122',"
-                "'FORNECEDOR BETA LTDA',6000000000000.00,5555555555555.55),"
-                "('01','IE1','IM1','0001','E','01','2','2024-01-06','22222222000122',"
-                "'FORNECEDOR BETA LTDA',6345678901234.56,5555555555555.55)"));
+            QVERIFY(q.exec("INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "
+                           "IDENTRSAIDOP, CDTIPOOPER, NRDOCUMENTO, DTENTRADA, CDCLIFOR, NMCLIFOR, "
+                           "VLDOCUMENTO, VLIRRF) VALUES "
+                           "('01','IE1','IM1','0001','E','01','1','2024-01-05','22222222000122',"
+                           "'FORNECEDOR BETA LTDA',6000000000000.00,5555555555555.55),"
+                           "('01','IE1','IM1','0001','E','01','2','2024-01-06','22222222000122',"
+                           "'FORNECEDOR BETA LTDA',6345678901234.56,5555555555555.55)"));
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("big"));
         const QString output = m_dir.filePath(QStringLiteral("grande.pdf"));
-        QStringList args = base(report, output) + params({"P_DTENTRINI=2024-01-01",
-                                                          "P_DTENTRFIM=2024-01-31"});
+        QStringList args =
+            base(report, output) + params({"P_DTENTRINI=2024-01-01", "P_DTENTRFIM=2024-01-31"});
         args[args.indexOf(QStringLiteral("--database")) + 1] = database;
         const Outcome outcome = run(args);
         QCOMPARE(outcome.err, QString());
@@ -415,10 +414,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("period");
         QTest::addColumn<QString>("lines");
-        QTest::newRow("previous month") << int(TSavedFilters::Period::PreviousMonth)
-                                        << "Linhas: 2\n";
-        QTest::newRow("current month") << int(TSavedFilters::Period::CurrentMonth)
-                                       << "Linhas: 1\n";
+        QTest::newRow("previous month")
+            << int(TSavedFilters::Period::PreviousMonth) << "Linhas: 2\n";
+        QTest::newRow("current month") << int(TSavedFilters::Period::CurrentMonth) << "Linhas: 1\n";
     }
 
     void savedFilterRunsAsItsDates()
@@ -468,11 +466,10 @@ private Q_SLOTS:
         QCOMPARE(named.out.section(u'\n', 1), lines);
 
         const QString byParams = m_dir.filePath(QStringLiteral("params.csv"));
-        const Outcome given =
-            run(base(listagem(), byParams) +
-                params({"P_CDEMPRESA=01", "P_IDENTRSAID=E",
-                        "P_DTENTRINI=" + dates.first.toString(Qt::ISODate),
-                        "P_DTENTRFIM=" + dates.second.toString(Qt::ISODate)}));
+        const Outcome given = run(base(listagem(), byParams) +
+                                  params({"P_CDEMPRESA=01", "P_IDENTRSAID=E",
+                                          "P_DTENTRINI=" + dates.first.toString(Qt::ISODate),
+                                          "P_DTENTRFIM=" + dates.second.toString(Qt::ISODate)}));
         QCOMPARE(given.exitCode, 0);
         QFile a(byName), b(byParams);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
@@ -480,9 +477,11 @@ private Q_SLOTS:
 
         const QString missing = m_dir.filePath(QStringLiteral("nenhum.csv"));
         QStringList unknown = base(listagem(), missing);
-        const Outcome refused = run(unknown << QStringLiteral("--filtro") << QStringLiteral("Outro"));
+        const Outcome refused =
+            run(unknown << QStringLiteral("--filtro") << QStringLiteral("Outro"));
         QCOMPARE(refused.exitCode, 1);
-        QVERIFY2(refused.err.contains(QStringLiteral("\"Outro\" não existe")), qPrintable(refused.err));
+        QVERIFY2(refused.err.contains(QStringLiteral("\"Outro\" não existe")),
+                 qPrintable(refused.err));
         QVERIFY(!QFile::exists(missing));
     }
 };

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPrintDialog>
@@ -376,7 +377,9 @@ private Q_SLOTS:
         QCOMPARE(designer.PageCount(), int(pdfText.size()));
         QCOMPARE(printerText.size(), pdfText.size());
         QCOMPARE(previewText.size(), pdfText.size());
-        QVERIFY(pdfText.last().contains(QStringLiteral("Página %1 de %1").arg(pdfText.size())));
+        QVERIFY(pdfText.last().contains(
+            QStringLiteral("Página %1 de %1")
+                .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(pdfText.size()))));
         const QList<QStringList> words = pageWords(pdfText);
         QCOMPARE(pageWords(printerText), words);
         QCOMPARE(pageWords(previewText), words);
@@ -438,7 +441,10 @@ private Q_SLOTS:
         const int pages = counted.pageCount();
         QCOMPARE(ahead.pageCount(), pages);
         const QString text = pageText(counted, pages);
-        QVERIFY2(text.contains(QStringLiteral("Página %1 de %1").arg(pages)), qPrintable(text));
+        QVERIFY2(
+            text.contains(QStringLiteral("Página %1 de %1")
+                              .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(pages))),
+            qPrintable(text));
         QCOMPARE(pageText(ahead, pages), text);
         // The fills too: the rows' stripes and the rules.
         QCOMPARE(ahead.pageImage(pages, 36), counted.pageImage(pages, 36));

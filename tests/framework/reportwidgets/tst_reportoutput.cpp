@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -158,7 +159,10 @@ private Q_SLOTS:
             for (int page = 1; page <= pages; ++page) {
                 const QString text = pdfText(path, page, page);
                 QVERIFY(text.contains("Valor Documento"));
-                QVERIFY(text.contains(QString("Página %1 de %2").arg(page).arg(pages)));
+                QVERIFY(text.contains(
+                    QString("Página %1 de %2")
+                        .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(page),
+                             QLocale(QLocale::Portuguese, QLocale::Brazil).toString(pages))));
                 all += text;
             }
             QCOMPARE(all.count(QRegularExpression("\\b5\\d{5}\\b")), rows);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -118,7 +119,8 @@ private Q_SLOTS:
         designer.ExportPdf(shipped(listagem()), m_dir.filePath("contadas.pdf"));
         QVERIFY(designer.PageCount() > 1);
         QCOMPARE(last, designer.PageCount());
-        QCOMPARE(shownTotal, QString("de %1").arg(last));
+        QCOMPARE(shownTotal, QString("de %1").arg(
+                                 QLocale(QLocale::Portuguese, QLocale::Brazil).toString(last)));
     }
 
     void closingWhileTheLastPageIsWorkedOut()
@@ -156,13 +158,16 @@ private Q_SLOTS:
         designer.Preview(shipped(listagem()));
         QVERIFY(last > 1);
         QCOMPARE(last, designer.PageCount());
-        QCOMPARE(shownTotal, QString("de %1").arg(last));
+        QCOMPARE(shownTotal, QString("de %1").arg(
+                                 QLocale(QLocale::Portuguese, QLocale::Brazil).toString(last)));
 
         // Screen and PDF break the pages alike.
         designer.ExportPdf(shipped(listagem()), m_dir.filePath("todas.pdf"));
         QCOMPARE(designer.PageCount(), last);
-        QVERIFY(pdfText(m_dir.filePath("todas.pdf"), last, last)
-                    .contains(QString("Página %1 de %1").arg(last)));
+        QVERIFY(
+            pdfText(m_dir.filePath("todas.pdf"), last, last)
+                .contains(QString("Página %1 de %1")
+                              .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(last))));
     }
 };
 

@@ -500,21 +500,36 @@ void tst_Controls::checkValidDate_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QDate>("date");
-    QTest::newRow("ddmmyy") << "010124" << "01/01/2024" << QDate(2024, 1, 1);
-    QTest::newRow("dd/mm/yy") << "01/01/24" << "01/01/2024" << QDate(2024, 1, 1);
-    QTest::newRow("d/m/yyyy") << "1/1/2024" << "01/01/2024" << QDate(2024, 1, 1);
-    QTest::newRow("ddmmyyyy") << "01012024" << "01/01/2024" << QDate(2024, 1, 1);
-    QTest::newRow("d/m/yy") << "5/3/99" << "05/03/1999" << QDate(1999, 3, 5);
-    QTest::newRow("yy 00") << "311200" << "31/12/2000" << QDate(2000, 12, 31);
-    QTest::newRow("29 February, leap") << "290224" << "29/02/2024" << QDate(2024, 2, 29);
-    QTest::newRow("31 February") << "31022026" << "31/02/2026" << QDate();
-    QTest::newRow("31 February, yy") << "310224" << "31/02/24" << QDate();
-    QTest::newRow("month 13") << "12132026" << "12/13/2026" << QDate();
-    QTest::newRow("partial") << "120" << "12/0" << QDate();
-    QTest::newRow("three-digit year") << "0101202" << "01/01/202" << QDate();
-    QTest::newRow("29 February, no leap year") << "29022025" << "29/02/2025" << QDate();
-    QTest::newRow("day zero") << "00012026" << "00/01/2026" << QDate();
-    QTest::newRow("year zero") << "01010000" << "01/01/0000" << QDate();
+    QTest::newRow("ddmmyy") << "010124"
+                            << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("dd/mm/yy") << "01/01/24"
+                              << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("d/m/yyyy") << "1/1/2024"
+                              << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("ddmmyyyy") << "01012024"
+                              << "01/01/2024" << QDate(2024, 1, 1);
+    QTest::newRow("d/m/yy") << "5/3/99"
+                            << "05/03/1999" << QDate(1999, 3, 5);
+    QTest::newRow("yy 00") << "311200"
+                           << "31/12/2000" << QDate(2000, 12, 31);
+    QTest::newRow("29 February, leap") << "290224"
+                                       << "29/02/2024" << QDate(2024, 2, 29);
+    QTest::newRow("31 February") << "31022026"
+                                 << "31/02/2026" << QDate();
+    QTest::newRow("31 February, yy") << "310224"
+                                     << "31/02/24" << QDate();
+    QTest::newRow("month 13") << "12132026"
+                              << "12/13/2026" << QDate();
+    QTest::newRow("partial") << "120"
+                             << "12/0" << QDate();
+    QTest::newRow("three-digit year") << "0101202"
+                                      << "01/01/202" << QDate();
+    QTest::newRow("29 February, no leap year") << "29022025"
+                                               << "29/02/2025" << QDate();
+    QTest::newRow("day zero") << "00012026"
+                              << "00/01/2026" << QDate();
+    QTest::newRow("year zero") << "01010000"
+                               << "01/01/0000" << QDate();
 }
 
 void tst_Controls::checkValidDate()
