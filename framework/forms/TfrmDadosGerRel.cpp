@@ -168,12 +168,15 @@ void TfrmDadosGerRel::Loaded()
     for (const QKeySequence& key :
          {QKeySequence(Qt::CTRL | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
         auto* shortcut = new QShortcut(key, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this] {
+        const auto closeForm = [this] {
             if (QMdiSubWindow* frame = mdiSubWindow())
                 frame->close();
             else
                 close();
-        });
+        };
+        connect(shortcut, &QShortcut::activated, this, closeForm);
+        // The MDI frame's own close action may hold the same key.
+        connect(shortcut, &QShortcut::activatedAmbiguously, this, closeForm);
     }
     TForm::Loaded();
 }
