@@ -178,11 +178,33 @@ void checkPostgresReadOnly(const QSqlDatabase& db, const QString& user, const QS
             "AND c.relkind IN ('r', 'p', 'v', 'm', 'f') AND (pg_has_role(c.relowner, 'USAGE') "
             "OR has_table_privilege(c.oid, 'INSERT, UPDATE, DELETE, TRUNCATE, TRIGGER')))"),
         user, where);
+    // What PUBLIC may call unless reader-role.sql closed it: each writes or disturbs others.
+    const bool mayDisturb = rightsAllowWriting(
+        db,
+        QStringLiteral(
+            "SELECT has_database_privilege(current_database(), 'TEMPORARY') "
+            "OR EXISTS (SELECT 1 FROM pg_proc p WHERE p.pronamespace = "
+            "'pg_catalog'::regnamespace AND (p.proname ~ '^(lo_|loread$|lowrite$)' "
+            "OR p.proname IN ('pg_terminate_backend', 'pg_cancel_backend', 'pg_notify') "
+            "OR p.proname ~ '^pg_(try_)?advisory_') AND has_function_privilege(p.oid, "
+            "'EXECUTE')) "
+            "OR EXISTS (SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE c.relkind = 'S' AND n.nspname NOT LIKE 'pg\\_%' "
+            "AND CASE WHEN c.relkind = 'S' THEN has_sequence_privilege(c.oid, 'USAGE, UPDATE') "
+            "END)"),
+        user, where);
     if (mayWrite)
         throw EFrameworkError(
             QStringLiteral("O usuário %1 pode gravar no banco PostgreSQL %2; conecte com um "
                            "usuário só de leitura (como fisleitor, criado por "
                            "db/postgresql/reader-role.sql).")
+                .arg(user, where));
+    if (mayDisturb)
+        throw EFrameworkError(
+            QStringLiteral("O usuário %1 ainda pode gravar ou interferir em outras sessões no "
+                           "banco PostgreSQL %2 (objetos grandes, tabelas temporárias, "
+                           "sequências, pg_notify, bloqueios consultivos ou o fim de outras "
+                           "sessões); aplique db/postgresql/reader-role.sql ao banco.")
                 .arg(user, where));
 }
 

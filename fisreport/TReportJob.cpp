@@ -92,8 +92,11 @@ TReportJob::Result TReportJob::run()
     TReportDefinition definition;
     bool found = false;
     QStringList names;
+    // A broken file beside the one asked for is passed over with a warning, as the screen
+    // does; when the one asked for is not found, the broken ones may be it and are told.
+    QStringList faults;
     for (const TReportDefinition& d : TReportDefinition::listForCode(
-             m_commandLine.reportDirectory(), m_commandLine.reportCode())) {
+             m_commandLine.reportDirectory(), m_commandLine.reportCode(), faults)) {
         names << QStringLiteral("\"%1\"").arg(d.Name());
         if (!found &&
             (d.Name() == m_commandLine.reportName() || d.Title() == m_commandLine.reportName())) {
@@ -101,6 +104,13 @@ TReportJob::Result TReportJob::run()
             found = true;
         }
     }
+    if (!found && !faults.isEmpty())
+        refuse(QStringLiteral("O relatório \"%1\" não foi encontrado entre os que se pôde ler "
+                              "em %2:\n%3")
+                   .arg(m_commandLine.reportName(), m_commandLine.reportDirectory(),
+                        faults.join(u'\n')));
+    for (const QString& fault : std::as_const(faults))
+        std::fprintf(stderr, "fisreport: aviso: %s\n", qPrintable(fault));
     if (!found)
         refuse(names.isEmpty()
                    ? QStringLiteral("Não há relatórios %1 em %2.")

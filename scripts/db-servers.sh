@@ -7,15 +7,20 @@
 #   scripts/db-servers.sh pg-stop | pg-start                # the same PostgreSQL stopped, started again
 #
 # PostgreSQL 15 runs as the postgres user (the server refuses root) on 127.0.0.1, a
-# non-default port and a data directory under /tmp. Firebird 3 is used embedded: no
-# server at all, the QIBASE driver opens the database file by path, as root, and the
-# engine applies the SQL rights of the user name it is given (FISLEITOR: SELECT only).
-# Embedded Firebird lets one process at a time open a file, so tests copy it first.
+# non-default port and a data directory under /tmp. Firebird 3 is there twice. Embedded:
+# the QIBASE driver opens the database file by path, as root, and the engine believes any
+# user name it is given, so only the read-only transaction keeps it a reader; tests copy
+# the file, as one process at a time may open it. And the SuperServer, as a shared office
+# runs it: /usr/sbin/firebird as the firebird user on 127.0.0.1, with a root folder, lock
+# folder and security database of its own, where SYSDBA and FISLEITOR have real
+# passwords (random, in files only root reads).
 #
 # "env" prints FIS_PG_HOST, FIS_PG_PORT, FIS_PG_DATABASE, FIS_PG_USER (fisleitor, SELECT
-# only), FIS_FB_DATABASE, FIS_FB_USER (FISLEITOR) and the owners FIS_PG_ADMIN_USER and
-# FIS_FB_ADMIN_USER. FIS_DB_STATE (default /tmp/fis-db-servers) and FIS_PG_PORT (default:
-# the first free port from 54329) let two instances live side by side.
+# only), FIS_FB_DATABASE, FIS_FB_USER (FISLEITOR), the server's FIS_FB_HOST, FIS_FB_PORT,
+# FIS_FB_SERVER_DATABASE, FIS_FB_PASSWORD_FILE (FISLEITOR's) and FIS_FB_ADMIN_PASSWORD_FILE,
+# and the owners FIS_PG_ADMIN_USER and FIS_FB_ADMIN_USER. FIS_DB_STATE (default
+# /tmp/fis-db-servers), FIS_PG_PORT (default: the first free port from 54329) and
+# FIS_FB_PORT (default: the first free port from 3050) let two instances live side by side.
 set -euo pipefail
 
 STATE=${FIS_DB_STATE:-/tmp/fis-db-servers}
@@ -24,6 +29,7 @@ PG_BIN=/usr/lib/postgresql/15/bin
 PG_DB=fis
 PG_READER=fisleitor
 FB_READER=FISLEITOR
+FB_ROOT=/usr/lib/x86_64-linux-gnu/firebird/3.0
 
 die() {
   echo "db-servers: $*" >&2
@@ -49,9 +55,30 @@ pg_start() {
     -o "$(cat "$STATE/pg/options")" start >/dev/null || die "PostgreSQL did not start; see $STATE/pg/server.log"
 }
 
+fb_stop() {
+  local pid
+  pid=$(cat "$STATE/fbs/server.pid" 2>/dev/null) || return 0
+  kill "$pid" 2>/dev/null || return 0
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null || true
+}
+
 stop() {
   pg_stop
+  fb_stop
   rm -rf "$STATE"
+}
+
+free_port() {
+  local port=$1 last=$2
+  while port_in_use "$port"; do
+    port=$((port + 1))
+    [ "$port" -lt "$last" ] || die "no free port from $1"
+  done
+  echo "$port"
 }
 
 fisdemo() {
@@ -102,6 +129,60 @@ SQL
   FB_DATABASE=$fdb
 }
 
+start_firebird_server() {
+  local port=${FIS_FB_PORT:-}
+  if [ -z "$port" ]; then
+    port=$(free_port 3050 3150)
+  elif port_in_use "$port"; then
+    die "port $port is already in use"
+  fi
+  local dir="$STATE/fbs"
+  mkdir -p "$dir/root" "$dir/lock" "$dir/data"
+  # The package's own files, but this instance's configuration and users.
+  for f in UDF firebird.msg lib plugins plugins.conf fbtrace.conf; do
+    ln -s "$FB_ROOT/$f" "$dir/root/$f"
+  done
+  # The engine loads no character set module through a symbolic link: WIN1252 needs a copy.
+  mkdir "$dir/root/intl"
+  cp "$FB_ROOT/intl/libfbintl.so" /etc/firebird/3.0/fbintl.conf "$dir/root/intl/"
+  cp /var/lib/firebird/3.0/system/security3.fdb "$dir/security3.fdb"
+  cat >"$dir/root/firebird.conf" <<CONF
+RemoteServicePort = $port
+RemoteBindAddress = 127.0.0.1
+SecurityDatabase = $dir/security3.fdb
+IpcName = FIS_$port
+UdfAccess = None
+ExternalFileAccess = None
+CONF
+  echo "security.db = $dir/security3.fdb" >"$dir/root/databases.conf"
+  (umask 077 && head -c 18 /dev/urandom | base64 | tr -d '/+=' >"$dir/sysdba.password")
+  (umask 077 && head -c 18 /dev/urandom | base64 | tr -d '/+=' >"$dir/reader.password")
+  FIREBIRD="$dir/root" FIREBIRD_LOCK="$dir/lock" isql-fb -q >"$dir/users.log" 2>&1 <<SQL ||
+CONNECT '$dir/security3.fdb' USER 'SYSDBA';
+CREATE OR ALTER USER SYSDBA PASSWORD '$(cat "$dir/sysdba.password")' USING PLUGIN Srp;
+CREATE OR ALTER USER $FB_READER PASSWORD '$(cat "$dir/reader.password")' USING PLUGIN Srp;
+COMMIT;
+SQL
+    die "Firebird users not created; see $dir/users.log"
+  # The same rows as the embedded file, served to authenticated users only.
+  cp "$FB_DATABASE" "$dir/data/fis.fdb"
+  chown -R firebird: "$dir"
+  chmod 600 "$dir/sysdba.password" "$dir/reader.password"
+  chown root: "$dir/sysdba.password" "$dir/reader.password"
+  (cd / && FIREBIRD="$dir/root" FIREBIRD_LOCK="$dir/lock" \
+    exec setpriv --reuid firebird --regid firebird --init-groups /usr/sbin/firebird \
+    >"$dir/server.log" 2>&1 </dev/null) &
+  echo $! >"$dir/server.pid"
+  for _ in $(seq 100); do
+    port_in_use "$port" && break
+    kill -0 "$(cat "$dir/server.pid")" 2>/dev/null || die "Firebird server ended; see $dir/server.log"
+    sleep 0.1
+  done
+  port_in_use "$port" || die "Firebird server not listening on $port; see $dir/server.log"
+  FB_PORT=$port
+  FB_SERVER_DATABASE=$dir/data/fis.fdb
+}
+
 start() {
   [ "$(id -u)" -eq 0 ] || die "run as root (PostgreSQL is started as the postgres user)"
   [ -n "${FIS_BUILD_DIR:-}" ] || die "set FIS_BUILD_DIR to the build directory"
@@ -111,10 +192,11 @@ start() {
   mkdir -p "$STATE"
   chmod 755 "$STATE"
   # A start that fails half way leaves no server running.
-  trap '[ $? -eq 0 ] || pg_stop' EXIT
+  trap '[ $? -eq 0 ] || { pg_stop; fb_stop; }' EXIT
 
   start_postgresql
   start_firebird
+  start_firebird_server
 
   cat >"$STATE/env" <<ENV
 export FIS_PG_HOST=127.0.0.1
@@ -125,9 +207,14 @@ export FIS_PG_ADMIN_USER=postgres
 export FIS_FB_DATABASE=$FB_DATABASE
 export FIS_FB_USER=$FB_READER
 export FIS_FB_ADMIN_USER=SYSDBA
+export FIS_FB_HOST=127.0.0.1
+export FIS_FB_PORT=$FB_PORT
+export FIS_FB_SERVER_DATABASE=$FB_SERVER_DATABASE
+export FIS_FB_PASSWORD_FILE=$STATE/fbs/reader.password
+export FIS_FB_ADMIN_PASSWORD_FILE=$STATE/fbs/sysdba.password
 ENV
   trap - EXIT
-  echo "db-servers: PostgreSQL on 127.0.0.1:$PG_PORT, Firebird at $FB_DATABASE" >&2
+  echo "db-servers: PostgreSQL on 127.0.0.1:$PG_PORT, Firebird at $FB_DATABASE and on 127.0.0.1:$FB_PORT" >&2
 }
 
 case "${1:-}" in

@@ -4,10 +4,12 @@
 #include "FisLog.h"
 #include "Helpers.h"
 #include "TDBConnection.h"
+#include "TFbRowSource_p.h"
 #include "TPgRowSource_p.h"
 #include "TQtRowSource_p.h"
 #include "TRunningStatement.h"
 #include "TSqlText.h"
+#include "TSqliteAuthorizer.h"
 #include "TStatementRewriter.h"
 
 #include <QSqlDriver>
@@ -183,6 +185,13 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         openRows(TPgRowSource::start(db, sql, values, timeout));
         return;
     }
+    if (db.driver()->dbmsType() == QSqlDriver::Interbase) {
+        // Through the client library: Qt's driver cannot start a read-only transaction.
+        openRows(TFbRowSource::start(db, sql, values, timeout));
+        return;
+    }
+    // Set on every run: a reopened or cloned connection is a new handle.
+    TSqliteAuthorizer::install(db);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))

@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TRunningStatement.h"
+#include "TWindows1252.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -105,11 +106,63 @@ QMetaType::Type metaTypeOf(Oid type)
     }
 }
 
+QString timeoutText(int timeout)
+{
+    return QStringLiteral("O banco de dados não respondeu dentro do tempo limite (%1 s) e a "
+                          "consulta foi interrompida. A conexão será reaberta na próxima ação; "
+                          "se o erro continuar, verifique o servidor.")
+        .arg((timeout + 999) / 1000);
+}
+
+enum class Answer
+{
+    Done,
+    Failed,
+    TimedOut
+};
+
+// The session's client encoding, sent and awaited as a statement is: a frozen server costs
+// the timeout (then the session is given up), never a wait without end.
+Answer setEncoding(PGconn* connection, const char* encoding, int timeout)
+{
+    const QByteArray sql = QByteArray("SET client_encoding TO '") + encoding + '\'';
+    if (!PQsendQuery(connection, sql.constData()))
+        return Answer::Failed;
+    const QDeadlineTimer deadline =
+        timeout > 0 ? QDeadlineTimer(timeout) : QDeadlineTimer(QDeadlineTimer::Forever);
+    while (PQisBusy(connection)) {
+        pollfd fd{PQsocket(connection), POLLIN, 0};
+        const int ready =
+            poll(&fd, 1, timeout > 0 ? int(std::max<qint64>(0, deadline.remainingTime())) : -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0) {
+            ::shutdown(PQsocket(connection), SHUT_RDWR);
+            // Read to the end, so libpq marks the session bad and it is reopened.
+            while (PQconsumeInput(connection) && PQisBusy(connection)) {
+            }
+            while (PGresult* result = PQgetResult(connection))
+                PQclear(result);
+            return Answer::TimedOut;
+        }
+        if (ready < 0 || !PQconsumeInput(connection))
+            break;
+    }
+    bool done = !PQisBusy(connection);
+    if (done)
+        while (PGresult* result = PQgetResult(connection)) {
+            done = done && PQresultStatus(result) == PGRES_COMMAND_OK;
+            PQclear(result);
+        }
+    return done && PQstatus(connection) == CONNECTION_OK ? Answer::Done : Answer::Failed;
+}
+
 } // namespace
 
 TPgRowSource::TPgRowSource(PGconn* connection, QSqlDriver* driver)
     : m_connection(connection), m_driver(driver), m_backendPid(PQbackendPID(connection)),
       m_utf8(qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0),
+      m_win1252(qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "WIN1252") == 0),
       m_precision(driver->numericalPrecisionPolicy())
 {
 }
@@ -117,6 +170,7 @@ TPgRowSource::TPgRowSource(PGconn* connection, QSqlDriver* driver)
 TPgRowSource::~TPgRowSource()
 {
     cancel();
+    endStream();
 }
 
 bool TPgRowSource::broken(const QSqlDatabase& db)
@@ -137,8 +191,28 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
     // before sending a statement.
     while (PGresult* stale = PQgetResult(connection))
         PQclear(stale);
+    // A WIN1252 database is read in its own code page and decoded here: the server refuses
+    // to convert a legacy byte with no character (0x9D) to UTF-8, failing the whole report.
+    // Only for this statement: Qt's driver decodes its own results as UTF-8.
+    const char* serverEncoding = PQparameterStatus(connection, "server_encoding");
+    bool ownEncoding = false;
+    if (serverEncoding && qstrcmp(serverEncoding, "WIN1252") == 0 &&
+        qstrcmp(pg_encoding_to_char(PQclientEncoding(connection)), "UTF8") == 0) {
+        switch (setEncoding(connection, "WIN1252", timeout)) {
+        case Answer::TimedOut:
+            throw EFrameworkError(timeoutText(timeout),
+                                  QStringLiteral("sem resposta do servidor em %1 ms").arg(timeout));
+        case Answer::Failed:
+            // The caller tells a lost connection from the driver's text.
+            throw EFrameworkError(QString::fromUtf8(PQerrorMessage(connection)).trimmed());
+        case Answer::Done:
+            ownEncoding = true;
+            break;
+        }
+    }
 
     std::unique_ptr<TPgRowSource> source(new TPgRowSource(connection, db.driver()));
+    source->m_restoreUtf8 = ownEncoding;
     source->m_timeout = timeout;
     std::vector<QByteArray> texts;
     std::vector<const char*> pointers;
@@ -163,12 +237,12 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
             texts.push_back(v.toBool() ? "true" : "false");
             break;
         default:
-            texts.push_back(source->m_utf8 ? v.toString().toUtf8() : v.toString().toLocal8Bit());
+            texts.push_back(source->encoded(v.toString()));
             break;
         }
         pointers.push_back(texts.back().constData());
     }
-    const QByteArray statement = source->m_utf8 ? sql.toUtf8() : sql.toLocal8Bit();
+    const QByteArray statement = source->encoded(sql);
     // No parameter types: the server infers each from its place, as for a PREPARE.
     if (!PQsendQueryParams(connection, statement.constData(), int(pointers.size()), nullptr,
                            pointers.data(), nullptr, nullptr, 0))
@@ -289,11 +363,7 @@ bool TPgRowSource::awaitAnswer()
             ::shutdown(PQsocket(m_connection), SHUT_RDWR);
             endStream();
             m_error = QStringLiteral("sem resposta do servidor em %1 ms").arg(m_timeout);
-            m_clerkError = QStringLiteral("O banco de dados não respondeu dentro do tempo limite "
-                                          "(%1 s) e a consulta foi interrompida. A conexão será "
-                                          "reaberta na próxima ação; se o erro continuar, "
-                                          "verifique o servidor.")
-                               .arg((m_timeout + 999) / 1000);
+            m_clerkError = timeoutText(m_timeout);
             return false;
         }
         if (ready < 0 || !PQconsumeInput(m_connection))
@@ -375,24 +445,35 @@ void TPgRowSource::stop(bool keepReceived)
 // connection go.
 void TPgRowSource::endStream()
 {
-    if (!m_pending)
-        return;
-    m_pending = false;
-    {
-        const std::lock_guard lock(pendingMutex);
-        const auto it = pendingStreams.find(m_connection);
-        if (it != pendingStreams.end() && it->second == this)
-            pendingStreams.erase(it);
+    if (m_pending) {
+        m_pending = false;
+        {
+            const std::lock_guard lock(pendingMutex);
+            const auto it = pendingStreams.find(m_connection);
+            if (it != pendingStreams.end() && it->second == this)
+                pendingStreams.erase(it);
+        }
+        if (alive())
+            while (PGresult* rest = PQgetResult(m_connection))
+                PQclear(rest);
     }
-    if (!alive())
-        return;
-    while (PGresult* rest = PQgetResult(m_connection))
-        PQclear(rest);
+    // Qt's own statements on this connection read their texts as UTF-8.
+    if (std::exchange(m_restoreUtf8, false) && alive() && PQstatus(m_connection) == CONNECTION_OK)
+        setEncoding(m_connection, "UTF8", m_timeout);
 }
 
 QString TPgRowSource::text(const char* bytes) const
 {
+    if (m_win1252)
+        return TWindows1252::decode(bytes, qsizetype(qstrlen(bytes)));
     return m_utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+QByteArray TPgRowSource::encoded(const QString& text) const
+{
+    if (m_win1252)
+        return TWindows1252::encode(text);
+    return m_utf8 ? text.toUtf8() : text.toLocal8Bit();
 }
 
 QVariant TPgRowSource::value(const PGresult* result, int row, int column) const
@@ -433,6 +514,8 @@ QVariant TPgRowSource::value(const PGresult* result, int row, int column) const
     case DateOid:
         return v[0] == '\0' ? QDate() : QDate::fromString(QLatin1String(v), Qt::ISODate);
     default:
+        if (m_win1252)
+            return TWindows1252::decodeLogged(v, qsizetype(qstrlen(v)), m_columns[column]);
         return text(v);
     }
 }

@@ -60,11 +60,14 @@ private:
     void endStream();
     QVariant value(const PGresult* result, int row, int column) const;
     QString text(const char* bytes) const;
+    QByteArray encoded(const QString& text) const;
 
     PGconn* m_connection;
     QPointer<QSqlDriver> m_driver;
     int m_backendPid;
     bool m_utf8;
+    bool m_win1252;
+    bool m_restoreUtf8 = false;
     QSql::NumericalPrecisionPolicy m_precision;
     bool m_pending = false;
     QStringList m_columns;

@@ -1,5 +1,7 @@
 #include "TReportDefinition.h"
 
+#include "TReportFolder.h"
+
 #include "EFrameworkError.h"
 
 #include <QDir>
@@ -442,6 +444,8 @@ TReportDefinition TReportDefinition::load(const QString& path)
 QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory,
                                                         const QString& reportCode)
 {
+    if (const QString refused = TReportFolder::unsafe(directory); !refused.isEmpty())
+        throw EFrameworkError(refused);
     QList<TReportDefinition> out;
     const QDir dir(directory);
     const QStringList files =
@@ -461,6 +465,10 @@ QList<TReportDefinition> TReportDefinition::listForCode(const QString& directory
                                                         QStringList& faults)
 {
     QList<TReportDefinition> out;
+    if (const QString refused = TReportFolder::unsafe(directory); !refused.isEmpty()) {
+        faults << refused;
+        return out;
+    }
     const QDir dir(directory);
     // Unreadable files too: they are reported, not passed over in silence.
     for (const QString& fileName :
@@ -558,12 +566,17 @@ QJsonObject TReportDefinition::toJson() const
 
 void TReportDefinition::save(const QString& path) const
 {
+    if (const QString link = TReportFolder::symlinked(path, QStringLiteral("O relatório"));
+        !link.isEmpty())
+        throw EFrameworkError(link);
+    const unsigned mode = TReportFolder::publishMode(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(QJsonDocument(toJson()).toJson(QJsonDocument::Indented)) < 0 || !file.commit())
         throw EFrameworkError(
             QStringLiteral("Não foi possível gravar a definição de relatório em '%1': %2.")
                 .arg(path, file.errorString()));
+    TReportFolder::applyMode(path, mode);
 }
 
 namespace {

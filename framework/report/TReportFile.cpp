@@ -1,8 +1,8 @@
 #include "TReportFile.h"
 
 #include "EFrameworkError.h"
+#include "TReportFolder.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <filesystem>
@@ -23,13 +23,12 @@ bool TReportFile::writeThenRename(const QString& path,
     partial.close();
     if (!write(partial.fileName()))
         return false;
+    // The documents hold personal data: the clerk's umask, or the old file's mode, decides.
+    TReportFolder::applyMode(partial.fileName(), TReportFolder::publishMode(path));
     std::error_code error;
     std::filesystem::rename(partial.fileName().toStdString(), path.toStdString(), error);
     if (error)
         throw EFrameworkError(errorText(path, QString::fromStdString(error.message())));
     partial.setAutoRemove(false);
-    // A temporary file is the owner's alone; a report written is not.
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ReadGroup | QFileDevice::ReadOther);
     return true;
 }

@@ -12,7 +12,7 @@ class FIS_REPORT_EXPORT TReportFile
 {
 public:
     // write fills the temporary file it is given; it returns false when cancelled. True
-    // once the file is at path, readable by all and writable by its owner. A temporary
+    // once the file is at path, with the old file's mode or the one the umask leaves. A temporary
     // that cannot be made or renamed is an EFrameworkError naming path; what write
     // throws passes through, the temporary removed.
     static bool writeThenRename(const QString& path,

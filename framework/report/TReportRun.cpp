@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
+#include "TReadStatement.h"
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
 
@@ -29,6 +30,10 @@ bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
     m_query->setParamCheck(false);
     m_query->setSQL(m_definition.SQL());
     m_query->setSQL_IB(m_definition.SQL_IB());
+    // A definition written by hand or saved by an older version is checked here too.
+    if (const QString problem = TReadStatement::problem(m_query->activeText()); !problem.isEmpty())
+        throw EFrameworkError(QStringLiteral("O relatório '%1' não pode ser emitido. %2")
+                                  .arg(m_definition.Name(), problem));
     const QStringList names = TSqlText::parameterNames(m_query->activeText());
 
     m_params = TParams(names);

@@ -1,6 +1,7 @@
 #include "TUserReports.h"
 
 #include "EFrameworkError.h"
+#include "TReportFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,8 +11,22 @@
 
 namespace {
 
+// The folder and the file are where they seem: no link leads a save elsewhere, and no one
+// else may plant a file there.
+QString placeProblem(const QString& directory, const QString& file = QString())
+{
+    QString problem = TReportFolder::symlinked(directory, QStringLiteral("A pasta de relatórios"));
+    if (problem.isEmpty())
+        problem = TReportFolder::unsafe(directory);
+    if (problem.isEmpty() && !file.isEmpty())
+        problem = TReportFolder::symlinked(file, QStringLiteral("O relatório"));
+    return problem;
+}
+
 void checkUserFile(const QString& path)
 {
+    if (const QString problem = placeProblem(TUserReports::directory(), path); !problem.isEmpty())
+        throw EFrameworkError(problem);
     if (!TUserReports::isUserReport(path))
         throw EFrameworkError(QStringLiteral("O relatório '%1' é fornecido com o sistema e não "
                                              "pode ser alterado nem excluído.")
@@ -41,9 +56,20 @@ QList<TReportDefinition> TUserReports::list(const QString& reportCode)
 {
     QList<TReportDefinition> out;
     const QDir dir(directory());
+    if (const QString problem = placeProblem(directory()); !problem.isEmpty()) {
+        if (dir.exists())
+            qWarning().noquote() << problem;
+        return out;
+    }
     const QStringList files =
         dir.entryList({reportCode + QStringLiteral("_*.json")}, QDir::Files, QDir::Name);
     for (const QString& fileName : files) {
+        if (const QString link =
+                TReportFolder::symlinked(dir.filePath(fileName), QStringLiteral("O relatório"));
+            !link.isEmpty()) {
+            qWarning().noquote() << link;
+            continue;
+        }
         try {
             TReportDefinition d = TReportDefinition::load(dir.filePath(fileName));
             if (d.ReportCode().compare(reportCode, Qt::CaseInsensitive) == 0)
@@ -86,9 +112,15 @@ void TUserReports::checkTitle(const QString& title, const QString& shippedDirect
 QString TUserReports::saveNew(const TReportDefinition& definition)
 {
     const QString dir = directory();
+    if (const QString problem = placeProblem(dir); !problem.isEmpty())
+        throw EFrameworkError(problem);
+    // A new folder is the clerk's alone: the reports may hold queries on personal data.
+    const bool existed = QFileInfo::exists(dir);
     if (!QDir().mkpath(dir))
         throw EFrameworkError(
             QStringLiteral("Não foi possível criar a pasta de relatórios '%1'.").arg(dir));
+    if (!existed)
+        TReportFolder::applyMode(dir, 0700);
     const QString path = TReportDefinition::newFilePath(dir, definition.ReportCode());
     definition.save(path);
     return path;

@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TApplication.h"
+#include "TReadStatement.h"
 #include "TReportDesignCommand_p.h"
 #include "TReportParameters.h"
 #include "TSqlText.h"
@@ -354,6 +355,12 @@ void TReportDesignModel::validate(const TReportDefinition& definition, bool comp
                      QJsonArray{QJsonObject{{QStringLiteral("field"), QStringLiteral("-")}}});
     }
     TReportDefinition::fromJson(o, origin);
+    if (!complete)
+        return;
+    for (const QStringList& text : {definition.SQL(), definition.SQL_IB()})
+        if (const QString problem = TReadStatement::problem(text.join(u'\n'));
+            !text.isEmpty() && !problem.isEmpty())
+            throw EFrameworkError(problem);
 }
 
 bool TReportDesignModel::canSave() const

@@ -270,6 +270,43 @@ void tst_DataModuleFactory::postgresLoginThatCanWriteIsRefused()
              qPrintable(error));
     o.user = qEnvironmentVariable("FIS_PG_USER");
     QCOMPARE(openError(o), QString());
+
+    // A reader given back any one of the rights reader-role.sql takes from PUBLIC.
+    QSqlDatabase admin =
+        QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+    admin.setHostName(o.host);
+    admin.setPort(o.port);
+    admin.setDatabaseName(o.database);
+    admin.setUserName(qEnvironmentVariable("FIS_PG_ADMIN_USER"));
+    admin.setPassword(o.password);
+    QVERIFY2(admin.open(), qPrintable(admin.lastError().text()));
+    QSqlQuery q(admin);
+    QVERIFY(q.exec(QStringLiteral("DROP ROLE IF EXISTS fis_teste")));
+    QVERIFY(q.exec(QStringLiteral("CREATE ROLE fis_teste LOGIN IN ROLE fis_leitores")));
+    QVERIFY(q.exec(QStringLiteral("CREATE SEQUENCE IF NOT EXISTS fis_teste_seq")));
+    o.user = QStringLiteral("fis_teste");
+    QCOMPARE(openError(o), QString());
+    for (const QString& right :
+         QStringList{QStringLiteral("EXECUTE ON FUNCTION lo_from_bytea(oid, bytea)"),
+                     QStringLiteral("EXECUTE ON FUNCTION pg_terminate_backend(integer, bigint)"),
+                     QStringLiteral("EXECUTE ON FUNCTION pg_cancel_backend(integer)"),
+                     QStringLiteral("EXECUTE ON FUNCTION pg_notify(text, text)"),
+                     QStringLiteral("EXECUTE ON FUNCTION pg_advisory_lock(bigint)"),
+                     QStringLiteral("TEMPORARY ON DATABASE ") + o.database,
+                     QStringLiteral("USAGE ON SEQUENCE fis_teste_seq")}) {
+        QVERIFY2(q.exec(QStringLiteral("GRANT %1 TO fis_teste").arg(right)),
+                 qPrintable(q.lastError().text()));
+        const QString refusal = openError(o);
+        QVERIFY(q.exec(QStringLiteral("REVOKE %1 FROM fis_teste").arg(right)));
+        QVERIFY2(refusal.contains(QStringLiteral("ainda pode gravar ou interferir")),
+                 qPrintable(right + QStringLiteral(": ") + refusal));
+    }
+    QVERIFY(q.exec(QStringLiteral("DROP SEQUENCE fis_teste_seq")));
+    QVERIFY(q.exec(QStringLiteral("DROP ROLE fis_teste")));
+    q = QSqlQuery();
+    admin.close();
+    admin = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
 }
 
 void tst_DataModuleFactory::firebirdUserThatCanWriteIsRefused()

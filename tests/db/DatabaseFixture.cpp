@@ -13,11 +13,22 @@ QStringList DatabaseFixture::engines()
     return {QStringLiteral("sqlite"), QStringLiteral("postgresql"), QStringLiteral("firebird")};
 }
 
-void DatabaseFixture::addEngineRows()
+void DatabaseFixture::addEngineRows(bool withServer)
 {
     QTest::addColumn<QString>("engine");
-    for (const QString& engine : engines())
+    QStringList all = engines();
+    if (withServer)
+        all << QStringLiteral("firebird-server");
+    for (const QString& engine : std::as_const(all))
         QTest::newRow(qPrintable(engine)) << engine;
+}
+
+QString DatabaseFixture::passwordFrom(const char* variable)
+{
+    QFile file(qEnvironmentVariable(variable));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll()).trimmed();
 }
 
 bool DatabaseFixture::serversRequired()
@@ -84,6 +95,22 @@ void DatabaseFixture::open()
             openEngine(QStringLiteral("firebird"), fb);
         }
     }
+
+    const QString fbServer = qEnvironmentVariable("FIS_FB_SERVER_DATABASE");
+    if (fbServer.isEmpty()) {
+        m_entries[QStringLiteral("firebird-server")].problem =
+            QStringLiteral("Firebird server not configured (scripts/db-servers.sh start, then "
+                           "eval \"$(scripts/db-servers.sh env)\")");
+    } else {
+        TConnectionOptions fb;
+        fb.driver = QStringLiteral("firebird");
+        fb.host = qEnvironmentVariable("FIS_FB_HOST");
+        fb.port = qEnvironmentVariableIntValue("FIS_FB_PORT");
+        fb.database = fbServer;
+        fb.user = qEnvironmentVariable("FIS_FB_USER");
+        fb.password = passwordFrom("FIS_FB_PASSWORD_FILE");
+        openEngine(QStringLiteral("firebird-server"), fb);
+    }
 }
 
 TdtmDBGeral* DatabaseFixture::module(const QString& engine) const
@@ -102,7 +129,7 @@ TDemoData::Engine DatabaseFixture::engineOf(const QString& engine) const
 {
     if (engine == QLatin1String("postgresql"))
         return TDemoData::Engine::PostgreSQL;
-    if (engine == QLatin1String("firebird"))
+    if (engine.startsWith(QLatin1String("firebird")))
         return TDemoData::Engine::Firebird;
     return TDemoData::Engine::SQLite;
 }

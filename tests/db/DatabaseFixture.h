@@ -31,11 +31,14 @@ public:
     DatabaseFixture& operator=(const DatabaseFixture&) = delete;
 
     static QStringList engines(); // "sqlite", "postgresql", "firebird"
-    // Global rows, one per engine, in the column "engine".
-    static void addEngineRows();
+    // Global rows, one per engine, in the column "engine"; withServer adds
+    // "firebird-server", the Firebird SuperServer with real passwords.
+    static void addEngineRows(bool withServer = false);
     static bool serversRequired();
 
     void open();
+    // The password in the file a FIS_*_PASSWORD_FILE variable names, or an empty one.
+    static QString passwordFrom(const char* variable);
 
     // The data module of the engine, or nullptr (then problem() says why).
     TdtmDBGeral* module(const QString& engine) const;

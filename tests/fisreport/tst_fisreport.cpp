@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -10,6 +12,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace ReportFixture;
 
@@ -28,9 +32,10 @@ class tst_FisReport : public QObject
         QString out, err;
     };
 
-    Outcome run(const QStringList& args, const QString& password = {})
+    Outcome run(const QStringList& args, const QString& password = {}, int umask = 022)
     {
         QProcess p;
+        p.setChildProcessModifier([umask] { ::umask(mode_t(umask)); });
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("FIS_DB_PASSWORD"), password);
         p.setProcessEnvironment(environment);
@@ -247,6 +252,118 @@ private Q_SLOTS:
         // Cleared before the summary, which starts a line of its own.
         QVERIFY2(seen.indexOf(QStringLiteral("\rArquivo: ")) > progress, qPrintable(seen));
         QVERIFY(QFile::exists(output));
+    }
+
+    // What the run writes, and where it trusts definitions from.
+    void filesAndFolders_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("oldMode"); // of a file already at the output; 0 none
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<QString>("broken"); // a broken definition in the folder
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<int>("mode");      // of the output; 0: no output, the run refused
+        QTest::addColumn<QString>("said");  // on stderr
+        QTest::addColumn<QString>("query"); // put in the listing's definition; empty keeps it
+
+        QTest::newRow("pdf, umask 077") << 077 << 0 << 0755 << ""
+                                        << "pdf" << 0600 << ""
+                                        << "";
+        QTest::newRow("csv, umask 077") << 077 << 0 << 0755 << ""
+                                        << "csv" << 0600 << ""
+                                        << "";
+        QTest::newRow("xlsx, umask 077") << 077 << 0 << 0755 << ""
+                                         << "xlsx" << 0600 << ""
+                                         << "";
+        QTest::newRow("pdf, umask 022") << 022 << 0 << 0755 << ""
+                                        << "pdf" << 0644 << ""
+                                        << "";
+        QTest::newRow("xlsx, umask 022") << 022 << 0 << 0755 << ""
+                                         << "xlsx" << 0644 << ""
+                                         << "";
+        QTest::newRow("old file keeps its mode") << 022 << 0640 << 0755 << ""
+                                                 << "csv" << 0640 << ""
+                                                 << "";
+        QTest::newRow("folder anyone may write") << 022 << 0 << 0777 << ""
+                                                 << "pdf" << 0 << "pode ser alterada por outros"
+                                                 << "";
+        QTest::newRow("folder its group may write") << 022 << 0 << 0775 << ""
+                                                    << "pdf" << 0 << "chmod go-w"
+                                                    << "";
+        QTest::newRow("broken file beside") << 022 << 0 << 0755 << "FIS012_99.json"
+                                            << "pdf" << 0644 << "FIS012_99.json"
+                                            << "";
+        QTest::newRow("query that writes")
+            << 022 << 0 << 0755 << ""
+            << "pdf" << 0 << "\"DELETE\" não é permitido"
+            << "DELETE FROM DOCFISCAL WHERE DTENTRADA BETWEEN :P_DTENTRINI AND :P_DTENTRFIM";
+        QTest::newRow("broken file, the one asked for not found")
+            << 022 << 0 << 0755 << "FIS012_98.json"
+            << "pdf" << 0 << "FIS012_98.json"
+            << "";
+    }
+
+    void filesAndFolders()
+    {
+        QFETCH(int, umask);
+        QFETCH(int, oldMode);
+        QFETCH(int, folderMode);
+        QFETCH(QString, broken);
+        QFETCH(QString, extension);
+        QFETCH(int, mode);
+        QFETCH(QString, said);
+        QFETCH(QString, query);
+
+        QTemporaryDir work;
+        const QString reports = work.filePath(QStringLiteral("reports"));
+        QVERIFY(QDir().mkpath(reports));
+        for (const QString& f : QDir(reportsDirectory()).entryList({"*.json"}, QDir::Files))
+            QVERIFY(QFile::copy(QDir(reportsDirectory()).filePath(f), reports + u'/' + f));
+        if (!broken.isEmpty()) {
+            QFile file(reports + u'/' + broken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("{ \"name\": \"Quebrado\", ");
+        }
+        for (const QString& f : QDir(reports).entryList({"*.json"}, QDir::Files)) {
+            QFile file(reports + u'/' + f);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+            if (query.isEmpty() || o.value("name").toString() != listagem())
+                continue;
+            o.insert("query", QJsonObject{{"SQL", query}, {"SQL_IB", query}});
+            file.resize(0);
+            file.write(QJsonDocument(o).toJson());
+        }
+        QVERIFY(QFile::setPermissions(reports, QFileDevice::Permissions(0)));
+        QCOMPARE(::chmod(QFile::encodeName(reports).constData(), mode_t(folderMode)), 0);
+
+        const QString output = work.filePath(QStringLiteral("saida.") + extension);
+        if (oldMode) {
+            QFile old(output);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.close();
+            QCOMPARE(::chmod(QFile::encodeName(output).constData(), mode_t(oldMode)), 0);
+        }
+        QStringList args = base(QTest::currentDataTag() == QByteArray("broken file, the one "
+                                                                      "asked for not found")
+                                    ? QStringLiteral("Relatório que não há")
+                                    : listagem(),
+                                output);
+        args[5] = reports;
+        const Outcome r =
+            run(args + params({"P_DTENTRINI=2024-01-01", "P_DTENTRFIM=2024-01-31"}), {}, umask);
+        QVERIFY2(said.isEmpty() ? r.err.isEmpty() : r.err.contains(said), qPrintable(r.err));
+        if (!mode) {
+            QVERIFY(r.exitCode != 0);
+            QVERIFY(!QFile::exists(output));
+            return;
+        }
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        struct stat st
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(output).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
     }
 };
 

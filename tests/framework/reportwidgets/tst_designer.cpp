@@ -277,6 +277,36 @@ private Q_SLOTS:
         QCOMPARE(TUserReports::list("FIS012").size(), 1);
     }
 
+    // Saved only as one statement that reads, whichever dialect's text is wrong.
+    void queryThatDoesNotOnlyReadIsNotSaved_data()
+    {
+        QTest::addColumn<int>("dialect");
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("delete") << 0 << "DELETE FROM DOCFISCAL"
+                                << "\"DELETE\" não é permitido";
+        QTest::newRow("two, Firebird's") << 1 << "SELECT * FROM DOCFISCAL; DROP TABLE DOCFISCAL"
+                                         << "único comando";
+        QTest::newRow("vacuum into") << 0 << "VACUUM INTO '/tmp/copia'"
+                                     << "VACUUM";
+    }
+
+    void queryThatDoesNotOnlyReadIsNotSaved()
+    {
+        QFETCH(int, dialect);
+        QFETCH(QString, sql);
+        QFETCH(QString, told);
+        TReportDesignModel m(shipped(listagem()), reportsDirectory());
+        m.setQuery(TReportDesignModel::Dialect(dialect), sql);
+        try {
+            m.saveAs("Minha Listagem");
+            QFAIL("saved");
+        } catch (const EFrameworkError& e) {
+            QVERIFY2(e.message().contains(told), qPrintable(e.message()));
+        }
+        QCOMPARE(TUserReports::list("FIS012").size(), 0);
+    }
+
     void unknownParameterIsRefusedByName_data()
     {
         QTest::addColumn<int>("dialect");

@@ -2,6 +2,7 @@
 #include "ReportFixture.h"
 #include "TReportDesignerDialog.h"
 #include "TReportPreview.h"
+#include "TSqliteAuthorizer.h"
 #include "WhenShown.h"
 
 #include <QApplication>
@@ -53,6 +54,8 @@ class tst_ReportOutput : public QObject
 
     void addDocuments(int count)
     {
+        // The reports run before made the connection a reader's.
+        TSqliteAuthorizer::uninstall(QSqlDatabase::database(m_db->connectionName()));
         QSqlQuery q(QSqlDatabase::database(m_db->connectionName()));
         QSqlDatabase::database(m_db->connectionName()).transaction();
         q.prepare("INSERT INTO DOCFISCAL (CDEMPRESA, CDINSCESTA, CDINSCMUNI, CDFILIAL, "

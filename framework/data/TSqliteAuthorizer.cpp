@@ -1,0 +1,75 @@
+#include "TSqliteAuthorizer.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QVariant>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace {
+
+bool oneOf(const char* name, std::initializer_list<const char*> names)
+{
+    if (!name)
+        return false;
+    for (const char* n : names)
+        if (sqlite3_stricmp(name, n) == 0)
+            return true;
+    return false;
+}
+
+int readOnly(void*, int action, const char* first, const char* second, const char*, const char*)
+{
+    switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_RECURSIVE:
+        return SQLITE_OK;
+    case SQLITE_FUNCTION:
+        return oneOf(second, {"load_extension", "fts3_tokenizer", "readfile", "writefile", "edit"})
+                   ? SQLITE_DENY
+                   : SQLITE_OK;
+    case SQLITE_PRAGMA:
+        // Questions about the schema, never a setting: a pragma with a value may write.
+        return !second && oneOf(first, {"table_info", "table_xinfo", "index_list", "index_info",
+                                        "index_xinfo", "foreign_key_list", "database_list"})
+                   ? SQLITE_OK
+                   : SQLITE_DENY;
+    default:
+        return SQLITE_DENY;
+    }
+}
+
+sqlite3* handleOf(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || driver->dbmsType() != QSqlDriver::SQLite || !driver->isOpen())
+        return nullptr;
+    const QVariant handle = driver->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+} // namespace
+
+void TSqliteAuthorizer::install(const QSqlDatabase& db)
+{
+    sqlite3* connection = handleOf(db);
+    if (!connection)
+        return;
+    sqlite3_set_authorizer(connection, readOnly, nullptr);
+    // VACUUM INTO attaches its target: with no room for attachments it cannot.
+    sqlite3_limit(connection, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_db_config(connection, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+}
+
+void TSqliteAuthorizer::uninstall(const QSqlDatabase& db)
+{
+    if (sqlite3* connection = handleOf(db)) {
+        sqlite3_set_authorizer(connection, nullptr, nullptr);
+        sqlite3_limit(connection, SQLITE_LIMIT_ATTACHED, 10);
+    }
+}
