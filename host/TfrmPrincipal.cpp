@@ -145,8 +145,8 @@ void TfrmPrincipal::showDatabase(const QSqlDatabase& database, bool demo)
 {
     m_databaseOpen = true;
     updateEntries();
-    setWindowTitle(demo ? QStringLiteral("Sistema Fiscal — %1").arg(TDemoDatabase::label())
-                        : QStringLiteral("Sistema Fiscal"));
+    // The window system appends the application's name: "BANCO DE DEMONSTRAÇÃO — Sistema Fiscal".
+    setWindowTitle(demo ? TDemoDatabase::label() : QStringLiteral("Sistema Fiscal"));
     if (demo)
         m_banner->showDemo();
     else

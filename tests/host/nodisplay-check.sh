@@ -23,4 +23,22 @@ grep -q "^# sistema: $reports$" <<<"$list" || fail "no shipped folder in: $list"
 grep -q "^# usuário: $user$" <<<"$list" || fail "no user folder in: $list"
 grep -q "^FIS012_01.json	FIS012	.*	sistema$" <<<"$list" || fail "shipped report not listed: $list"
 grep -q "^FIS012_90.json	FIS012	Minha listagem	usuário$" <<<"$list" || fail "user report not listed: $list"
-echo "help, version and report list ran without a display"
+
+# A report of the demo database says so at the head of its pages; the same rows in any
+# other file do not.
+mkdir -p "$user/xdg/fis01200"
+FIS_DB_PASSWORD= "$bin/fisdemo" --database "$user/xdg/fis01200/demo.sqlite" 2>/dev/null
+cp "$user/xdg/fis01200/demo.sqlite" "$user/escritorio.sqlite"
+for database in "$user/xdg/fis01200/demo.sqlite" "$user/escritorio.sqlite"; do
+  XDG_DATA_HOME=$user/xdg "${run[@]}" "$bin/fisreport" --reports "$reports" --database "$database" \
+    --code FIS012 --report "Listagem dos Documentos" --param P_DTENTRINI=2024-01-01 \
+    --param P_DTENTRFIM=2024-12-31 --output "$user/listagem.pdf" >/dev/null || fail "fisreport on $database"
+  marks=$(pdftotext "$user/listagem.pdf" - | grep -c 'BANCO DE DEMONSTRAÇÃO' || true)
+  pages=$(pdfinfo "$user/listagem.pdf" | awk '/^Pages:/ {print $2}')
+  if [ "$database" = "$user/escritorio.sqlite" ]; then
+    [ "$marks" -eq 0 ] || fail "a report of another database is marked as the demo"
+  else
+    [ "$marks" -eq "$pages" ] || fail "$marks of $pages pages of the demo's report say so"
+  fi
+done
+echo "help, version and report list ran without a display; the demo's report says what it is"

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void initTestCase();
     void failedStartIsRepairedInPlace_data();
     void failedStartIsRepairedInPlace();
+    void demoIsNamedUntilARealConnection();
     void dialogTabOrderFollowsTheRows();
 
 private:
@@ -176,6 +177,34 @@ void tst_HostStart::failedStartIsRepairedInPlace()
     // Chosen in the dialog, it is the saved connection from now on.
     QCOMPARE(TConnectionSettings::load(settings).database, m_working);
     QCOMPARE(TConnectionSettings::load(settings).driver, QStringLiteral("sqlite"));
+}
+
+void tst_HostStart::demoIsNamedUntilARealConnection()
+{
+    QSettings settings(m_dir.filePath(QStringLiteral("nada.ini")), QSettings::IniFormat);
+    TCommandLine commandLine;
+    QVERIFY(commandLine.parse(
+        {QStringLiteral("fishost"), QStringLiteral("--module"),
+         QCoreApplication::applicationDirPath() + QStringLiteral("/libfis01200.so")},
+        QProcessEnvironment()));
+    THostSession session(commandLine);
+    session.start(settings);
+    TfrmPrincipal* window = session.mainWindow();
+    QTRY_VERIFY(session.connected());
+    QVERIFY(window->windowTitle().contains(QStringLiteral("BANCO DE DEMONSTRAÇÃO")));
+    TConnectionBanner* banner = window->connectionBanner();
+    QVERIFY(banner->isVisible());
+    QVERIFY(banner->lblMensagem->text().startsWith(QStringLiteral("BANCO DE DEMONSTRAÇÃO")));
+    QVERIFY(!banner->btnTentarNovamente->isVisible());
+
+    whenShown<TConnectionDialog>(20, this, [this](TConnectionDialog* dialog) {
+        dialog->edtBanco->setText(m_working);
+        dialog->accept();
+    });
+    banner->btnConfigurarConexao->click();
+    QCOMPARE(dtmDBGeral->adcGeral->database().databaseName(), m_working);
+    QVERIFY(!banner->isVisible());
+    QVERIFY(!window->windowTitle().contains(QStringLiteral("DEMONSTRAÇÃO")));
 }
 
 void tst_HostStart::dialogTabOrderFollowsTheRows()

@@ -49,7 +49,7 @@ done
 for page in fishost fisreport fisdemo; do
   zcat "$usr/share/man/man1/$page.1.gz" | grep -q '^\.TH' || fail "no manual page for $page"
 done
-zcat "$usr/share/man/man1/fishost.1.gz" | grep -q 'etc/xdg/fis01200/fishost.conf' ||
+zcat "$usr/share/man/man1/fishost.1.gz" | man -l - 2>/dev/null | grep -q '/etc/xdg/fis01200/fishost.conf' ||
   fail "the manual page does not document /etc/xdg/fis01200/fishost.conf"
 [ -s "$usr/share/doc/fis01200/copyright" ] && [ -s "$usr/share/doc/fis01200/changelog.gz" ] ||
   fail "no copyright or changelog in /usr/share/doc/fis01200"
