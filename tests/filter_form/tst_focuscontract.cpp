@@ -54,6 +54,26 @@ void clickInto(QWidget* field)
     QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(4, field->height() / 2));
 }
 
+// The server's owner, beside the reader the screen uses.
+QSqlDatabase openPgAdmin(const TConnectionOptions& options, const QString& name)
+{
+    QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    admin.setHostName(options.host);
+    admin.setPort(options.port);
+    admin.setDatabaseName(options.database);
+    admin.setUserName(qEnvironmentVariable("FIS_PG_ADMIN_USER"));
+    admin.setPassword(qEnvironmentVariable("FIS_DB_PASSWORD"));
+    admin.open();
+    return admin;
+}
+
+// The wait dialog's Cancelar, while the dialog is up.
+QPushButton* waitDialogCancel()
+{
+    QWidget* dialog = QApplication::activeModalWidget();
+    return dialog ? dialog->findChild<QPushButton*>(QStringLiteral("btnCancelar")) : nullptr;
+}
+
 // The company table of a copy of the database answers slowly (over the half second
 // after which the wait dialog shows): a view over a slow expression on SQLite,
 // pg_sleep in a view on PostgreSQL, found first on the session's search path.
@@ -82,15 +102,8 @@ QString slowCompanies(const QString& engine, const TConnectionOptions& options,
         QSqlDatabase::removeDatabase(u"lenta"_qs);
         return error;
     }
-    QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), u"lentaadm"_qs);
-    admin.setHostName(options.host);
-    admin.setPort(options.port);
-    admin.setDatabaseName(options.database);
-    admin.setUserName(qEnvironmentVariable("FIS_PG_ADMIN_USER"));
-    admin.setPassword(qEnvironmentVariable("FIS_DB_PASSWORD"));
-    QString error;
-    if (!admin.open())
-        error = admin.lastError().text();
+    QSqlDatabase admin = openPgAdmin(options, u"lentaadm"_qs);
+    QString error = admin.lastError().text();
     QSqlQuery q(admin);
     for (const QString& sql :
          {u"CREATE SCHEMA IF NOT EXISTS lento"_qs,
@@ -269,10 +282,7 @@ private Q_SLOTS:
         QTest::keyClicks(f.medCdEmpresa, QStringLiteral("99"));
         bool waited = false;
         QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] {
-            if (auto* w = QApplication::activeModalWidget())
-                waited |= w->findChild<QPushButton*>(QStringLiteral("btnCancelar")) != nullptr;
-        });
+        connect(&watch, &QTimer::timeout, [&] { waited |= waitDialogCancel() != nullptr; });
         watch.start(50);
         clickInto(f.medCdFilial);
         QTest::qWait(2500);
@@ -289,14 +299,8 @@ private Q_SLOTS:
         FIS_FETCH_DATABASE(m_db, module);
         if (engine != u"postgresql")
             QSKIP("only a server holds a reader back with a lock");
-        const TConnectionOptions o = m_db.options(engine);
-        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), u"trava"_qs);
-        admin.setHostName(o.host);
-        admin.setPort(o.port);
-        admin.setDatabaseName(o.database);
-        admin.setUserName(qEnvironmentVariable("FIS_PG_ADMIN_USER"));
-        admin.setPassword(qEnvironmentVariable("FIS_DB_PASSWORD"));
-        QVERIFY(admin.open());
+        QSqlDatabase admin = openPgAdmin(m_db.options(engine), u"trava"_qs);
+        QVERIFY2(admin.isOpen(), qPrintable(admin.lastError().text()));
         {
             QSqlQuery lock(admin);
             QVERIFY(admin.transaction());
@@ -304,11 +308,7 @@ private Q_SLOTS:
             int cancels = 0;
             QTimer clerk;
             connect(&clerk, &QTimer::timeout, [&] {
-                QWidget* dialog = QApplication::activeModalWidget();
-                auto* cancel = dialog
-                                   ? dialog->findChild<QPushButton*>(QStringLiteral("btnCancelar"))
-                                   : nullptr;
-                if (cancel && cancel->isEnabled()) {
+                if (QPushButton* cancel = waitDialogCancel(); cancel && cancel->isEnabled()) {
                     ++cancels;
                     QTest::mouseClick(cancel, Qt::LeftButton);
                 }
