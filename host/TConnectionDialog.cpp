@@ -54,6 +54,8 @@ TConnectionDialog::TConnectionDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("dlgConexao"));
     setWindowTitle(QStringLiteral("Configurar conexão"));
+    // Wide enough for its title with the application's name, and for a server's path.
+    setMinimumWidth(520);
 
     cbbDriver->addItem(QStringLiteral("SQLite"), QStringLiteral("sqlite"));
     cbbDriver->addItem(QStringLiteral("PostgreSQL"), QStringLiteral("postgresql"));
