@@ -154,6 +154,7 @@ int main(int argc, char** argv)
     TConnectionOptions options;
     options.database = parser.isSet("database") ? parser.value("database")
                                                 : scratch.filePath(QStringLiteral("demo.sqlite"));
+    TDataModuleFactory::makeDemo(options.database);
     const auto dtm = TDataModuleFactory::open(options);
     dtmDBGeral = dtm.get();
     TApplication::instance()->setReportDirectory(parser.value("reports"));

@@ -1,7 +1,9 @@
 #include "TDataModuleFactory.h"
 
 #include "EFrameworkError.h"
+#include "TConnectionError.h"
 #include "TDemoData.h"
+#include "TDemoDatabase.h"
 #include "TDriverHandles.h"
 #include "TSqliteFunctions.h"
 #include "TdtmDBGeral.h"
@@ -60,13 +62,13 @@ QSqlDatabase addConnection(const QString& qtDriver, const QString& name, const Q
 
 // The tables are really there: an empty file or a wrong database fails here, clearly,
 // rather than at the first lookup.
-void checkSchema(const QSqlDatabase& db, const QString& where)
+void checkSchema(const QSqlDatabase& db, const QString& driver, const QString& where,
+                 const QString& user)
 {
     QSqlQuery probe(db);
     if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM EMPRESA WHERE 1 = 0")))
-        throw EFrameworkError(
-            QStringLiteral("O banco de dados %1 não contém as tabelas do sistema: %2")
-                .arg(where, probe.lastError().text()));
+        throw TConnectionError::make(TConnectionError::Kind::NotTheSystem, driver, where, user,
+                                     probe.lastError().text());
 }
 
 void execOrThrow(const QSqlDatabase& db, const QString& sql, const QString& what)
@@ -76,19 +78,15 @@ void execOrThrow(const QSqlDatabase& db, const QString& sql, const QString& what
         throw EFrameworkError(QStringLiteral("%1: %2").arg(what, q.lastError().text()));
 }
 
-QString defaultSqlitePath()
-{
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/fis01200/demo.sqlite");
-}
+} // namespace
 
 // Built under a temporary name and renamed, so an interrupted first run leaves no
 // half-filled database that later runs would take for a good one.
-void createSqliteDemo(const QString& path)
+void TDataModuleFactory::makeDemo(const QString& path)
 {
     const QFileInfo info(path);
+    if (info.exists())
+        return;
     if (!QDir().mkpath(info.absolutePath()))
         throw EFrameworkError(
             QStringLiteral("Não foi possível criar a pasta do banco de demonstração %1.")
@@ -119,29 +117,37 @@ void createSqliteDemo(const QString& path)
         failure = QStringLiteral("não foi possível renomear %1").arg(temporary);
     QFile::remove(temporary);
     if (!failure.isEmpty())
-        throw EFrameworkError(
-            QStringLiteral("Não foi possível criar o banco de demonstração %1: %2")
-                .arg(path, failure));
+        throw EFrameworkError(QStringLiteral("Não foi possível criar o banco de demonstração %1. "
+                                             "Verifique o espaço livre e as permissões da pasta.")
+                                  .arg(path),
+                              failure);
 }
+
+namespace {
 
 using SessionSetup = TDBConnection::SessionSetup;
 
 SessionSetup openSqlite(const QString& name, const TConnectionOptions& options)
 {
-    const QString path = options.database.isEmpty() ? defaultSqlitePath() : options.database;
-    if (!QFileInfo::exists(path))
-        createSqliteDemo(path);
+    const QString path = TDemoDatabase::sqlitePath(options);
+    // Only the demo is ever made: any other missing file is a mistake to report, not to fill.
+    if (!QFileInfo::exists(path)) {
+        if (!TDemoDatabase::isDemo(options))
+            throw TConnectionError::make(TConnectionError::Kind::FileMissing,
+                                         QStringLiteral("sqlite"), path, QString(),
+                                         QStringLiteral("%1: arquivo inexistente").arg(path));
+        TDataModuleFactory::makeDemo(path);
+    }
 
     QSqlDatabase db = addConnection(QStringLiteral("QSQLITE"), name, QStringLiteral("SQLite"));
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!db.open())
-        throw EFrameworkError(
-            QStringLiteral("Não foi possível abrir o banco de dados SQLite %1: %2")
-                .arg(path, db.lastError().text()));
+        throw TConnectionError::fromDriver(QStringLiteral("sqlite"), path, QString(),
+                                           db.lastError().text());
     SessionSetup setup = [path](QSqlDatabase& opened) {
         TSqliteFunctions::install(opened);
-        checkSchema(opened, path);
+        checkSchema(opened, QStringLiteral("sqlite"), path, QString());
     };
     setup(db);
     return setup;
@@ -154,8 +160,11 @@ bool rightsAllowWriting(const QSqlDatabase& db, const QString& sql, const QStrin
     QSqlQuery q(db);
     if (!q.exec(sql) || !q.next())
         throw EFrameworkError(
-            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2: %3")
-                .arg(user, where, q.lastError().text()));
+            QStringLiteral("Não foi possível verificar os direitos do usuário %1 no banco %2. "
+                           "Tente novamente; se o erro continuar, chame o administrador do "
+                           "banco.")
+                .arg(user, where),
+            q.lastError().text());
     return q.value(0).toLongLong() > 0;
 }
 
@@ -194,18 +203,21 @@ void checkPostgresReadOnly(const QSqlDatabase& db, const QString& user, const QS
             "END)"),
         user, where);
     if (mayWrite)
-        throw EFrameworkError(
-            QStringLiteral("O usuário %1 pode gravar no banco PostgreSQL %2; conecte com um "
-                           "usuário só de leitura (como fisleitor, criado por "
-                           "db/postgresql/reader-role.sql).")
-                .arg(user, where));
+        throw TConnectionError::make(
+            TConnectionError::Kind::MayWrite, QStringLiteral("postgresql"), where, user,
+            QStringLiteral("%1 may create, own or change objects of %2").arg(user, where));
     if (mayDisturb)
         throw EFrameworkError(
             QStringLiteral("O usuário %1 ainda pode gravar ou interferir em outras sessões no "
                            "banco PostgreSQL %2 (objetos grandes, tabelas temporárias, "
                            "sequências, pg_notify, bloqueios consultivos ou o fim de outras "
-                           "sessões); aplique db/postgresql/reader-role.sql ao banco.")
-                .arg(user, where));
+                           "sessões). Peça ao administrador do banco que aplique "
+                           "db/postgresql/reader-role.sql, ou escolha outro usuário em "
+                           "Arquivo › Configurar conexão….")
+                .arg(user, where),
+            QStringLiteral("%1 may use large objects, temporary tables, sequences, pg_notify, "
+                           "advisory locks or end other sessions")
+                .arg(user));
 }
 
 SessionSetup openPostgres(const QString& name, const TConnectionOptions& options)
@@ -234,9 +246,8 @@ SessionSetup openPostgres(const QString& name, const TConnectionOptions& options
                  options.host.isEmpty() ? QStringLiteral("localhost") : options.host,
                  options.port > 0 ? QStringLiteral(":%1").arg(options.port) : QString());
     if (!db.open())
-        throw EFrameworkError(
-            QStringLiteral("Não foi possível conectar ao PostgreSQL (banco %1): %2")
-                .arg(where, db.lastError().text()));
+        throw TConnectionError::fromDriver(QStringLiteral("postgresql"), where, options.user,
+                                           db.lastError().text());
     const QString user = options.user;
     const int timeout = options.statementTimeout;
     SessionSetup setup = [where, user, timeout](QSqlDatabase& opened) {
@@ -248,7 +259,7 @@ SessionSetup openPostgres(const QString& name, const TConnectionOptions& options
                                       .arg(refused));
         execOrThrow(opened, QStringLiteral("SET statement_timeout = %1").arg(timeout * 1000),
                     QStringLiteral("Não foi possível limitar o tempo das consultas"));
-        checkSchema(opened, where);
+        checkSchema(opened, QStringLiteral("postgresql"), where, user);
         checkPostgresReadOnly(opened, user, where);
     };
     setup(db);
@@ -270,10 +281,9 @@ void checkFirebirdReadOnly(const QSqlDatabase& db, const QString& user, const QS
             "'PUBLIC') AND P.RDB$PRIVILEGE IN ('I', 'U', 'D')))"),
         user, where);
     if (mayWrite)
-        throw EFrameworkError(
-            QStringLiteral("O usuário %1 pode gravar no banco Firebird %2; conecte com um "
-                           "usuário só de leitura (como FISLEITOR).")
-                .arg(user, where));
+        throw TConnectionError::make(
+            TConnectionError::Kind::MayWrite, QStringLiteral("firebird"), where, user,
+            QStringLiteral("%1 may insert, update or delete in %2").arg(user, where));
 }
 
 SessionSetup openFirebird(const QString& name, const TConnectionOptions& options)
@@ -295,10 +305,10 @@ SessionSetup openFirebird(const QString& name, const TConnectionOptions& options
                               ? options.database
                               : QStringLiteral("%1:%2").arg(options.host, options.database);
     if (!db.open())
-        throw EFrameworkError(QStringLiteral("Não foi possível abrir o banco Firebird %1: %2")
-                                  .arg(where, db.lastError().text()));
+        throw TConnectionError::fromDriver(QStringLiteral("firebird"), where, user,
+                                           db.lastError().text());
     SessionSetup setup = [where, user](QSqlDatabase& opened) {
-        checkSchema(opened, where);
+        checkSchema(opened, QStringLiteral("firebird"), where, user);
         checkFirebirdReadOnly(opened, user, where);
     };
     setup(db);

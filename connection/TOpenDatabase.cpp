@@ -21,11 +21,13 @@ TOpenDatabase::~TOpenDatabase()
     QSqlDatabase::removeDatabase(name);
 }
 
-QString TOpenDatabase::tryOpen(const TConnectionOptions& options)
+QString TOpenDatabase::tryOpen(const TConnectionOptions& options, QString* detail)
 {
     try {
         TOpenDatabase database(options);
     } catch (const EFrameworkError& e) {
+        if (detail)
+            *detail = e.detail();
         return e.message();
     } catch (const std::exception& e) {
         return QString::fromLocal8Bit(e.what());

@@ -19,8 +19,9 @@ public:
 
     TdtmDBGeral* dataModule() const { return m_dataModule.get(); }
 
-    // Empty when the connection opens; otherwise the reason, in Portuguese.
-    static QString tryOpen(const TConnectionOptions& options);
+    // Empty when the connection opens; otherwise the reason, in Portuguese, with the
+    // driver's own text in detail.
+    static QString tryOpen(const TConnectionOptions& options, QString* detail = nullptr);
 
 private:
     std::unique_ptr<TdtmDBGeral> m_dataModule;

@@ -122,11 +122,13 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("fisdemo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FIS_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Cria o esquema e os dados de demonstração. Senha: variável FIS_DB_PASSWORD."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const TDemoData::Scale defaults;
     parser.addOptions({
         {QStringLiteral("driver"), QStringLiteral("sqlite, postgresql ou firebird."),

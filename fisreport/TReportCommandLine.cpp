@@ -74,6 +74,9 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
     parser.setApplicationDescription(
         QStringLiteral("Emite um relatório do Sistema Fiscal em arquivo, sem janela."));
     parser.addOption(help);
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Mostra a versão e encerra."));
+    parser.addOption(version);
     parser.addOptions(options);
     QString parseError;
     const auto outcome = TCommandLineParse::parse(parser, arguments, help, parseError);
@@ -82,6 +85,10 @@ bool TReportCommandLine::parse(const QStringList& arguments, const QProcessEnvir
     if (outcome == TCommandLineParse::Outcome::Help) {
         m_helpRequested = true;
         m_helpText = parser.helpText();
+        return true;
+    }
+    if (parser.isSet(version)) {
+        m_versionRequested = true;
         return true;
     }
 

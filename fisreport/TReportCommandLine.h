@@ -18,6 +18,7 @@ public:
 
     QString errorText() const { return m_errorText; }
     bool helpRequested() const { return m_helpRequested; }
+    bool versionRequested() const { return m_versionRequested; }
     QString helpText() const { return m_helpText; }
 
     const TConnectionOptions& connection() const { return m_connection; }
@@ -35,6 +36,7 @@ private:
 
     QString m_errorText;
     bool m_helpRequested = false;
+    bool m_versionRequested = false;
     QString m_helpText;
     TConnectionOptions m_connection;
     QString m_reportDirectory;

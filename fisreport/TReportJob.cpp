@@ -2,7 +2,9 @@
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
+#include "TDemoDatabase.h"
 #include "TOpenDatabase.h"
+#include "TReportDatabaseNote.h"
 #include "TReportDefinition.h"
 #include "TReportFormats.h"
 #include "TReportParams.h"
@@ -140,6 +142,9 @@ TReportJob::Result TReportJob::run()
     if (connection.driver == QLatin1String("sqlite") && !QFileInfo(connection.database).isFile())
         refuse(QStringLiteral("O banco de dados SQLite %1 não existe.").arg(connection.database));
 
+    // A report of the demo database says so on every page.
+    TReportDatabaseNote::set(TDemoDatabase::isDemo(connection) ? TDemoDatabase::reportNote()
+                                                               : QString());
     TOpenDatabase database(connection);
     struct Current
     {

@@ -48,6 +48,10 @@ int main(int argc, char* argv[])
         std::fputs(qPrintable(commandLine.helpText()), stdout);
         return 0;
     }
+    if (commandLine.versionRequested()) {
+        std::printf("fisreport %s\n", FIS_VERSION);
+        return 0;
+    }
 
     // A scheduler that gives up on the run gets no half-written file.
     std::signal(SIGTERM, stop);
@@ -65,6 +69,9 @@ int main(int argc, char* argv[])
         return 0;
     } catch (const EFrameworkError& e) {
         failure = e.message();
+        // The driver's own words, for whoever reads the scheduler's log.
+        if (!e.detail().isEmpty())
+            failure += QStringLiteral("\n  ") + e.detail();
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }

@@ -83,7 +83,10 @@ bool TCommandLine::parse(const QStringList& arguments, const QProcessEnvironment
                        "(--open MODO): S abre como janela filha, outro valor como diálogo."));
     const QCommandLineOption listReports(
         QStringLiteral("list-reports"),
-        QStringLiteral("Lista os relatórios encontrados no diretório de relatórios e encerra."));
+        QStringLiteral("Lista os relatórios do sistema e os do usuário, com a pasta de cada um, "
+                       "e encerra."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Mostra a versão e encerra."));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Sistema Fiscal"));
@@ -91,6 +94,7 @@ bool TCommandLine::parse(const QStringList& arguments, const QProcessEnvironment
     parser.addOptions(valuedOptions());
     parser.addOption(open);
     parser.addOption(listReports);
+    parser.addOption(version);
 
     QStringList prepared;
     if (!prepare(arguments, valuedOptions(), prepared))
@@ -105,6 +109,7 @@ bool TCommandLine::parse(const QStringList& arguments, const QProcessEnvironment
         return true;
     }
 
+    m_versionRequested = parser.isSet(version);
     m_listReports = parser.isSet(listReports);
     m_modulePath = parser.isSet(QStringLiteral("module")) ? parser.value(QStringLiteral("module"))
                                                           : TInstallPaths::modulePath();

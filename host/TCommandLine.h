@@ -24,6 +24,7 @@ public:
 
     QString errorText() const { return m_errorText; }
     bool helpRequested() const { return m_helpRequested; }
+    bool versionRequested() const { return m_versionRequested; }
     QString helpText() const { return m_helpText; }
 
     QString modulePath() const { return m_modulePath; }
@@ -53,6 +54,7 @@ private:
 
     QString m_errorText;
     bool m_helpRequested = false;
+    bool m_versionRequested = false;
     QString m_helpText;
     QString m_modulePath;
     QString m_reportDirectory;

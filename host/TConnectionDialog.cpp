@@ -54,6 +54,8 @@ TConnectionDialog::TConnectionDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("dlgConexao"));
     setWindowTitle(QStringLiteral("Configurar conexão"));
+    // Wide enough for its title with the application's name, and for a server's path.
+    setMinimumWidth(520);
 
     cbbDriver->addItem(QStringLiteral("SQLite"), QStringLiteral("sqlite"));
     cbbDriver->addItem(QStringLiteral("PostgreSQL"), QStringLiteral("postgresql"));
@@ -94,6 +96,20 @@ TConnectionDialog::TConnectionDialog(QWidget* parent)
     layout->addLayout(form);
     layout->addWidget(buttons);
 
+    // The rows' own widgets were reparented into their rows, which put them last in the chain.
+    QWidget* previous = cbbDriver;
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{edtBanco, btnBanco, edtServidor, spnPorta, edtUsuario,
+                                         cbbSenha, edtArquivoSenha, btnArquivoSenha}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    const QList<QAbstractButton*> boxButtons = buttons->buttons();
+    for (QAbstractButton* button : boxButtons) {
+        setTabOrder(previous, button);
+        previous = button;
+    }
+
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(btnTestar, &QPushButton::clicked, this,
@@ -120,6 +136,14 @@ TConnectionOptions TConnectionDialog::options() const
     options.askPassword = cbbSenha->currentIndex() == AskPassword;
     if (cbbSenha->currentIndex() == PasswordFile)
         options.passwordFile = edtArquivoSenha->text().trimmed();
+    // The server fields are disabled for SQLite; what they still hold is not its choice.
+    if (options.driver == QLatin1String("sqlite")) {
+        options.host.clear();
+        options.port = 0;
+        options.user.clear();
+        options.askPassword = false;
+        options.passwordFile.clear();
+    }
     return options;
 }
 
@@ -177,11 +201,11 @@ void TConnectionDialog::testConnection()
             TMessagePresenter::current().showError(error);
         return;
     }
-    error = TOpenDatabase::tryOpen(choice);
+    QString detail;
+    error = TOpenDatabase::tryOpen(choice, &detail);
     if (error.isEmpty())
         TMessagePresenter::current().showInformation(
             QStringLiteral("Conexão estabelecida com sucesso."));
     else
-        TMessagePresenter::current().showError(
-            QStringLiteral("Não foi possível conectar: %1").arg(error));
+        TMessagePresenter::current().showDetailedError(error, detail);
 }

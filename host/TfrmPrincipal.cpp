@@ -1,10 +1,9 @@
 #include "TfrmPrincipal.h"
 
 #include "TApplication.h"
-#include "TConnectionDialog.h"
-#include "TConnectionSettings.h"
+#include "TConnectionBanner.h"
+#include "TDemoDatabase.h"
 #include "TEventGuard.h"
-#include "TMessagePresenter.h"
 #include "TModuleLoader.h"
 #include "TReportDesignModel.h"
 #include "TReportDesignerWindow.h"
@@ -21,6 +20,7 @@
 #include <QMenuBar>
 #include <QSqlDatabase>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -40,8 +40,8 @@ QString driverTitle(const QString& driverName)
 } // namespace
 
 TfrmPrincipal::TfrmPrincipal(QWidget* parent)
-    : QMainWindow(parent), m_mdiArea(new QMdiArea(this)), m_lblBancoDados(new QLabel(this)),
-      m_lblModulo(new QLabel(this))
+    : QMainWindow(parent), m_mdiArea(new QMdiArea), m_lblBancoDados(new QLabel(this)),
+      m_lblModulo(new QLabel(this)), m_banner(new TConnectionBanner)
 {
     setObjectName(QStringLiteral("frmPrincipal"));
     // The report designer opened from here offers the screen's report parameters.
@@ -52,12 +52,21 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setCentralWidget(m_mdiArea);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_banner);
+    layout->addWidget(m_mdiArea, 1);
+    setCentralWidget(central);
+    connect(m_banner, &TConnectionBanner::retryRequested, this,
+            &TfrmPrincipal::retryConnectionRequested);
+    connect(m_banner, &TConnectionBanner::configureRequested, this,
+            &TfrmPrincipal::configureConnectionRequested);
 
     mnuArquivo = menuBar()->addMenu(QStringLiteral("&Arquivo"));
     actConfigurarConexao = mnuArquivo->addAction(QStringLiteral("&Configurar conexão…"), this,
-                                                 &TfrmPrincipal::actConfigurarConexaoTriggered);
-    actConfigurarConexao->setEnabled(false);
+                                                 &TfrmPrincipal::configureConnectionRequested);
     mnuArquivo->addSeparator();
     actSair = mnuArquivo->addAction(QStringLiteral("&Sair"), this, &QWidget::close);
     actSair->setShortcut(QKeySequence::Quit);
@@ -105,15 +114,14 @@ TfrmPrincipal::~TfrmPrincipal() = default;
 void TfrmPrincipal::setModule(TModuleLoader* module)
 {
     m_module = module;
-    actListagemDocumentos->setEnabled(module && module->isLoaded());
-    if (actListagemDocumentos->isEnabled())
+    if (module && module->isLoaded())
         m_lblModulo->hide();
+    updateEntries();
 }
 
-void TfrmPrincipal::setSettings(QSettings* settings)
+void TfrmPrincipal::updateEntries()
 {
-    m_settings = settings;
-    actConfigurarConexao->setEnabled(settings != nullptr);
+    actListagemDocumentos->setEnabled(m_databaseOpen && m_module && m_module->isLoaded());
 }
 
 void TfrmPrincipal::showModuleMissing(const QString& path, const QString& reason)
@@ -124,8 +132,25 @@ void TfrmPrincipal::showModuleMissing(const QString& path, const QString& reason
     m_lblModulo->show();
 }
 
-void TfrmPrincipal::showDatabase(const QSqlDatabase& database)
+void TfrmPrincipal::showConnectionFailure(const QString& message, const QString& detail)
 {
+    m_databaseOpen = false;
+    updateEntries();
+    setWindowTitle(QStringLiteral("Sistema Fiscal"));
+    m_lblBancoDados->setText(QStringLiteral("Sem conexão com o banco de dados"));
+    m_banner->showFailure(message, detail);
+}
+
+void TfrmPrincipal::showDatabase(const QSqlDatabase& database, bool demo)
+{
+    m_databaseOpen = true;
+    updateEntries();
+    // The window system appends the application's name: "BANCO DE DEMONSTRAÇÃO — Sistema Fiscal".
+    setWindowTitle(demo ? TDemoDatabase::label() : QStringLiteral("Sistema Fiscal"));
+    if (demo)
+        m_banner->showDemo();
+    else
+        m_banner->hide();
     QString where = database.databaseName();
     if (!database.hostName().isEmpty()) {
         where += QStringLiteral(" em ") + database.hostName();
@@ -150,21 +175,6 @@ void TfrmPrincipal::actListagemDocumentosTriggered()
     TEventGuard::run([this] {
         if (m_module)
             m_module->callIniProc(QVariant());
-    });
-}
-
-void TfrmPrincipal::actConfigurarConexaoTriggered()
-{
-    TEventGuard::run([this] {
-        if (!m_settings)
-            return;
-        TConnectionDialog dialog(this);
-        dialog.setOptions(TConnectionSettings::load(*m_settings));
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        TConnectionSettings::save(*m_settings, dialog.options());
-        TMessagePresenter::current().showInformation(
-            QStringLiteral("A nova conexão será usada no próximo início do sistema."));
     });
 }
 

@@ -6,8 +6,8 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMenu;
-class QSettings;
 class QSqlDatabase;
+class TConnectionBanner;
 class TModuleLoader;
 class TReportDefinition;
 class TReportDesignerWindow;
@@ -28,10 +28,11 @@ public:
     // module the entry is disabled.
     void setModule(TModuleLoader* module);
     void showModuleMissing(const QString& path, const QString& reason);
-    void showDatabase(const QSqlDatabase& database);
-
-    // Where "Configurar conexão" keeps its choice (not owned); without it the entry is disabled.
-    void setSettings(QSettings* settings);
+    // The database the screens use; the demo is named in the title and the banner.
+    void showDatabase(const QSqlDatabase& database, bool demo = false);
+    // No database: the screen's entry is disabled and the banner says why, with its remedies.
+    void showConnectionFailure(const QString& message, const QString& detail);
+    TConnectionBanner* connectionBanner() const { return m_banner; }
 
     // Closes every MDI child; false when one of them refused.
     bool closeMdiChildren();
@@ -52,8 +53,10 @@ public:
     // Opens the report designer without the screen: the parameters take their "all" values.
     void actEditorRelatoriosTriggered();
     TReportDesignerWindow* openReportDesigner(const TReportDefinition& definition);
-    // Edits the saved connection; it is used from the next start on.
-    void actConfigurarConexaoTriggered();
+Q_SIGNALS:
+    // "Configurar conexão…", from the menu or the banner; the session answers.
+    void configureConnectionRequested();
+    void retryConnectionRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,6 +65,9 @@ private:
     QMdiArea* m_mdiArea;
     QLabel* m_lblBancoDados;
     QLabel* m_lblModulo;
+    TConnectionBanner* m_banner;
     TModuleLoader* m_module = nullptr;
-    QSettings* m_settings = nullptr;
+    bool m_databaseOpen = true;
+
+    void updateEntries();
 };

@@ -1,3 +1,4 @@
+#include "TAppIcon.h"
 #include "TCommandLine.h"
 #include "THostSession.h"
 #include "TQtTranslations.h"
@@ -8,27 +9,49 @@
 
 #include <cstdio>
 
+namespace {
+
+void setNames()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("fis01200"));
+    QCoreApplication::setApplicationName(QStringLiteral("fishost"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FIS_VERSION));
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    TCommandLine commandLine;
+    {
+        // Help, the version, the report list and a refused command line need no display:
+        // they are answered before any window system is loaded.
+        QCoreApplication console(argc, argv);
+        setNames();
+        if (!commandLine.parse(QCoreApplication::arguments())) {
+            std::fprintf(stderr, "fishost: %s\n", qPrintable(commandLine.errorText()));
+            return 2;
+        }
+        if (commandLine.helpRequested()) {
+            std::fputs(qPrintable(commandLine.helpText()), stdout);
+            return 0;
+        }
+        if (commandLine.versionRequested()) {
+            std::printf("fishost %s\n", FIS_VERSION);
+            return 0;
+        }
+        if (commandLine.listReportsRequested())
+            return THostSession::listReports(commandLine.reportDirectory()) ? 0 : 1;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("fis01200"));
-    QApplication::setApplicationName(QStringLiteral("fishost"));
+    setNames();
     QApplication::setApplicationDisplayName(QStringLiteral("Sistema Fiscal"));
+    QApplication::setWindowIcon(TAppIcon::icon());
+    QApplication::setDesktopFileName(QStringLiteral("fishost"));
     TQtTranslations::install(app);
     // A lookup that takes long shows a dialog the clerk may cancel it from.
     TStatementWaitDialog::install();
-
-    TCommandLine commandLine;
-    if (!commandLine.parse(QApplication::arguments())) {
-        std::fprintf(stderr, "fishost: %s\n", qPrintable(commandLine.errorText()));
-        return 2;
-    }
-    if (commandLine.helpRequested()) {
-        std::fputs(qPrintable(commandLine.helpText()), stdout);
-        return 0;
-    }
-    if (commandLine.listReportsRequested())
-        return THostSession::listReports(commandLine.reportDirectory()) ? 0 : 1;
 
     QSettings settings;
     THostSession session(commandLine);

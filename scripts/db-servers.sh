@@ -16,7 +16,8 @@
 # passwords (random, in files only root reads).
 #
 # "env" prints FIS_PG_HOST, FIS_PG_PORT, FIS_PG_DATABASE, FIS_PG_USER (fisleitor, SELECT
-# only), FIS_FB_DATABASE, FIS_FB_USER (FISLEITOR), the server's FIS_FB_HOST, FIS_FB_PORT,
+# only), FIS_PG_PASSWORD_USER (a reader that must give the password in FIS_PG_PASSWORD_FILE),
+# FIS_FB_DATABASE, FIS_FB_USER (FISLEITOR), the server's FIS_FB_HOST, FIS_FB_PORT,
 # FIS_FB_SERVER_DATABASE, FIS_FB_PASSWORD_FILE (FISLEITOR's) and FIS_FB_ADMIN_PASSWORD_FILE,
 # and the owners FIS_PG_ADMIN_USER and FIS_FB_ADMIN_USER. FIS_DB_STATE (default
 # /tmp/fis-db-servers), FIS_PG_PORT (default: the first free port from 54329) and
@@ -115,6 +116,14 @@ start_postgresql() {
   fisdemo --driver postgresql --host 127.0.0.1 --port "$port" --user postgres --database "$PG_DB"
   # The reader can only read, even before the data module makes its session read-only.
   "${psql[@]}" -d "$PG_DB" -f "$ROOT/db/postgresql/reader-role.sql"
+  # A reader that must give its password, as an office's server asks: the host's start
+  # with a wrong one is tested against it.
+  (umask 077 && head -c 18 /dev/urandom | base64 | tr -d '/+=' >"$STATE/pg/fissenha.password")
+  "${psql[@]}" -d "$PG_DB" -c "CREATE ROLE fissenha LOGIN INHERIT IN ROLE $PG_READER \
+    PASSWORD '$(cat "$STATE/pg/fissenha.password")'; \
+    ALTER ROLE fissenha SET default_transaction_read_only = on"
+  sed -i '1i host all fissenha 127.0.0.1/32 scram-sha-256' "$STATE/pg/data/pg_hba.conf"
+  as_postgres "$PG_BIN/pg_ctl" -D "$STATE/pg/data" reload >/dev/null
   PG_PORT=$port
 }
 
@@ -212,6 +221,8 @@ export FIS_FB_PORT=$FB_PORT
 export FIS_FB_SERVER_DATABASE=$FB_SERVER_DATABASE
 export FIS_FB_PASSWORD_FILE=$STATE/fbs/reader.password
 export FIS_FB_ADMIN_PASSWORD_FILE=$STATE/fbs/sysdba.password
+export FIS_PG_PASSWORD_USER=fissenha
+export FIS_PG_PASSWORD_FILE=$STATE/pg/fissenha.password
 ENV
   trap - EXIT
   echo "db-servers: PostgreSQL on 127.0.0.1:$PG_PORT, Firebird at $FB_DATABASE and on 127.0.0.1:$FB_PORT" >&2

@@ -13,6 +13,7 @@ packages=(
   xvfb xauth xdotool openbox x11-utils imagemagick poppler-utils fonts-dejavu-core
   fonts-urw-base35 python3-reportlab
   libxlsxwriter-dev python3-xlsxwriter python3-openpyxl zlib1g-dev
+  scdoc lintian
 )
 
 # scripts/screenshots.sh opens an exported XLSX in LibreOffice for its picture; only it asks.

@@ -1,6 +1,7 @@
 #include "TReportLayout_p.h"
 
 #include "TReportCanvas_p.h"
+#include "TReportDatabaseNote.h"
 #include "TReportSpool_p.h"
 #include "TReportText.h"
 
@@ -178,6 +179,13 @@ TReportLayout::TReportLayout(const TReportDefinition& definition, const QString&
                 m_sumColumns.push_back(i);
 
     m_filterLines = wrap(TReportText::encode(filterText), width);
+    // Printed on every page, so no sheet of the demo passes for the office's own.
+    const QString note = TReportDatabaseNote::text();
+    if (!note.isEmpty()) {
+        std::vector<QByteArray> lines = wrap(TReportText::encode(note), width);
+        lines.insert(lines.end(), m_filterLines.begin(), m_filterLines.end());
+        m_filterLines = std::move(lines);
+    }
     m_filterTop = margin + titleHeight + 1.0 * mm;
     m_ruleY = m_filterTop + double(m_filterLines.size()) * lineHeight(smallSize) + 1.0 * mm;
     m_headTop = m_ruleY + 1.0 * mm;

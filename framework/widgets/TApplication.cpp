@@ -35,7 +35,11 @@ void TApplication::setMainForm(QMainWindow* mainForm)
 
 QMdiArea* TApplication::mdiArea() const
 {
-    return m_mainForm ? qobject_cast<QMdiArea*>(m_mainForm->centralWidget()) : nullptr;
+    QWidget* central = m_mainForm ? m_mainForm->centralWidget() : nullptr;
+    if (auto* area = qobject_cast<QMdiArea*>(central))
+        return area;
+    // A frame may keep a banner above its MDI area, both inside the central widget.
+    return central ? central->findChild<QMdiArea*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 void TApplication::own(QWidget* form)

@@ -25,14 +25,23 @@ TConnectionOptions sqliteAt(const QString& path)
 }
 
 // The message of the error the factory throws, or an empty text when it opened.
-QString openError(const TConnectionOptions& options)
+QString openError(const TConnectionOptions& options, QString* detail = nullptr)
 {
     try {
         TDataModuleFactory::open(options);
     } catch (const EFrameworkError& e) {
+        if (detail)
+            *detail = e.detail();
         return e.message();
     }
     return {};
+}
+
+// A made demo at path: only the demo's default path is ever made by open().
+TConnectionOptions demoAt(const QString& path)
+{
+    TDataModuleFactory::makeDemo(path);
+    return sqliteAt(path);
 }
 
 int companies(const TdtmDBGeral& module)
@@ -74,6 +83,8 @@ class tst_DataModuleFactory : public QObject
 
 private Q_SLOTS:
     void sqliteDemoIsMadeOnFirstRunOnly();
+    void missingFileIsNeverMade_data();
+    void missingFileIsNeverMade();
     void sqliteDefaultPathFollowsXdg();
     void dataModuleSharesOneReadOnlyConnection();
     void destroyingTheModuleDropsItsConnection();
@@ -82,7 +93,6 @@ private Q_SLOTS:
     void sqlitePathThatCannotBeMadeIsReported();
     void unknownDriverIsRefused();
     void missingPostgresServerIsReportedQuickly();
-    void missingFirebirdFileIsReported();
     void postgresLoginThatCanWriteIsRefused();
     void firebirdUserThatCanWriteIsRefused();
 };
@@ -90,14 +100,16 @@ private Q_SLOTS:
 void tst_DataModuleFactory::sqliteDemoIsMadeOnFirstRunOnly()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("dados/demo.sqlite"));
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("dados")).toLocal8Bit());
+    const QString path = dir.filePath(QStringLiteral("dados/fis01200/demo.sqlite"));
     {
         const auto module = TDataModuleFactory::open(sqliteAt(path));
         QCOMPARE(companies(*module), 6);
     }
     QVERIFY(QFileInfo::exists(path));
     // Only the finished file is left: no temporary sibling of an interrupted build.
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("dados"))).entryList(QDir::Files),
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files),
              QStringList{"demo.sqlite"});
 
     const QDateTime made = QFileInfo(path).lastModified();
@@ -108,6 +120,40 @@ void tst_DataModuleFactory::sqliteDemoIsMadeOnFirstRunOnly()
     }
     QCOMPARE(QFileInfo(path).lastModified(), made);
     QCOMPARE(QFileInfo(path).size(), size);
+}
+
+void tst_DataModuleFactory::missingFileIsNeverMade_data()
+{
+    QTest::addColumn<QString>("driver");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("sqlite beside the demo") << "sqlite"
+                                            << "xdg/fis01200/fiscl.sqlite";
+    QTest::newRow("sqlite named demo elsewhere") << "sqlite"
+                                                 << "outro/demo.sqlite";
+    QTest::newRow("firebird") << "firebird"
+                              << "nao-existe/FISCAL.FDB";
+}
+
+void tst_DataModuleFactory::missingFileIsNeverMade()
+{
+    QFETCH(QString, driver);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("xdg")).toLocal8Bit());
+    TConnectionOptions o = sqliteAt(dir.filePath(name));
+    o.driver = driver;
+    const QStringList before = QSqlDatabase::connectionNames();
+    QString detail;
+    const QString error = openError(o, &detail);
+    QCOMPARE(error, QStringLiteral("O arquivo do banco de dados %1 não foi encontrado; nenhum "
+                                   "banco foi criado. Confira o caminho em Arquivo › Configurar "
+                                   "conexão….")
+                        .arg(o.database));
+    QVERIFY(!detail.isEmpty());
+    QVERIFY(!QFileInfo::exists(o.database));
+    QVERIFY(!QFileInfo::exists(QFileInfo(o.database).absolutePath()));
+    QCOMPARE(QSqlDatabase::connectionNames(), before);
 }
 
 void tst_DataModuleFactory::sqliteDefaultPathFollowsXdg()
@@ -130,7 +176,7 @@ void tst_DataModuleFactory::sqliteDefaultPathFollowsXdg()
 void tst_DataModuleFactory::dataModuleSharesOneReadOnlyConnection()
 {
     QTemporaryDir dir;
-    const auto module = TDataModuleFactory::open(sqliteAt(dir.filePath("demo.sqlite")));
+    const auto module = TDataModuleFactory::open(demoAt(dir.filePath("demo.sqlite")));
     QCOMPARE(module->objectName(), QStringLiteral("dtmDBGeral"));
     const QString name = module->adcGeral->connectionName();
     QCOMPARE(module->dtbGeral->connectionName(), name);
@@ -149,7 +195,7 @@ void tst_DataModuleFactory::destroyingTheModuleDropsItsConnection()
 {
     QTemporaryDir dir;
     const QStringList before = QSqlDatabase::connectionNames();
-    auto module = TDataModuleFactory::open(sqliteAt(dir.filePath("demo.sqlite")));
+    auto module = TDataModuleFactory::open(demoAt(dir.filePath("demo.sqlite")));
     const QString name = module->adcGeral->connectionName();
     QVERIFY(QSqlDatabase::contains(name));
     auto second = TDataModuleFactory::open(sqliteAt(dir.filePath("demo.sqlite")));
@@ -196,12 +242,13 @@ void tst_DataModuleFactory::sqlitePathThatCannotBeMadeIsReported()
     QFile file(blocker);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    const QString path = blocker + QStringLiteral("/demo.sqlite");
+    EnvironmentGuard xdg("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", blocker.toLocal8Bit());
 
     const QStringList before = QSqlDatabase::connectionNames();
-    const QString error = openError(sqliteAt(path));
+    const QString error = openError(TConnectionOptions());
     QVERIFY2(error.startsWith(QStringLiteral("Não foi possível criar")), qPrintable(error));
-    QVERIFY2(error.contains(QFileInfo(path).absolutePath()), qPrintable(error));
+    QVERIFY2(error.contains(blocker + QStringLiteral("/fis01200")), qPrintable(error));
     QCOMPARE(QSqlDatabase::connectionNames(), before);
 }
 
@@ -225,28 +272,16 @@ void tst_DataModuleFactory::missingPostgresServerIsReportedQuickly()
     QElapsedTimer timer;
     timer.start();
     const QStringList before = QSqlDatabase::connectionNames();
-    const QString error = openError(o);
-    QVERIFY2(error.startsWith(QStringLiteral("Não foi possível conectar ao PostgreSQL (banco fis "
-                                             "em 127.0.0.1:1): ")),
+    QString detail;
+    const QString error = openError(o, &detail);
+    QVERIFY2(error.startsWith(QStringLiteral("O servidor do banco de dados fis em 127.0.0.1:1 não "
+                                             "respondeu")),
              qPrintable(error));
-    // The driver's own words follow, so the user can tell a refusal from a bad password.
-    QVERIFY2(error.contains(QLatin1String("refused")) || error.contains(QLatin1String("recusad")),
-             qPrintable(error));
+    // The driver's own words are kept behind, so the user can tell a refusal from a bad password.
+    QVERIFY2(detail.contains(QLatin1String("refused")) || detail.contains(QLatin1String("recusad")),
+             qPrintable(detail));
     QVERIFY(timer.elapsed() < 10000);
     QCOMPARE(QSqlDatabase::connectionNames(), before);
-}
-
-void tst_DataModuleFactory::missingFirebirdFileIsReported()
-{
-    QTemporaryDir dir;
-    TConnectionOptions o;
-    o.driver = QStringLiteral("firebird");
-    o.database = dir.filePath(QStringLiteral("nao-existe/fis.fdb"));
-    const QString error = openError(o);
-    QVERIFY2(error.startsWith(
-                 QStringLiteral("Não foi possível abrir o banco Firebird %1: ").arg(o.database)),
-             qPrintable(error));
-    QVERIFY(error.size() > o.database.size() + 45); // the driver's text is there
 }
 
 void tst_DataModuleFactory::postgresLoginThatCanWriteIsRefused()

@@ -55,6 +55,7 @@ void DatabaseFixture::open()
     TConnectionOptions sqlite;
     sqlite.driver = QStringLiteral("sqlite");
     sqlite.database = m_dir.filePath(QStringLiteral("demo.sqlite"));
+    TDataModuleFactory::makeDemo(sqlite.database);
     openEngine(QStringLiteral("sqlite"), sqlite);
 
     const QString pgDatabase = qEnvironmentVariable("FIS_PG_DATABASE");

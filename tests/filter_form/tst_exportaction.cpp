@@ -73,6 +73,7 @@ private Q_SLOTS:
     {
         TConnectionOptions options;
         options.database = m_dir.filePath(u"demo.sqlite"_qs);
+        TDataModuleFactory::makeDemo(options.database);
         m_dm = TDataModuleFactory::open(options);
     }
 

@@ -60,6 +60,7 @@ void TstFilter::initTestCase()
 {
     TConnectionOptions options;
     options.database = m_dir.filePath(u"demo.sqlite"_qs);
+    TDataModuleFactory::makeDemo(options.database);
     m_dm = TDataModuleFactory::open(options);
     m_first = TDemoData::company(0);
     m_noBranches = TDemoData::company(5);

@@ -64,6 +64,7 @@ void TstKeyboard::initTestCase()
 {
     TConnectionOptions options;
     options.database = m_dir.filePath(u"demo.sqlite"_qs);
+    TDataModuleFactory::makeDemo(options.database);
     m_dm = TDataModuleFactory::open(options);
 }
 

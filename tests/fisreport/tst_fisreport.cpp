@@ -186,7 +186,7 @@ private Q_SLOTS:
         server[1] = QStringLiteral("postgresql");
         server << QStringLiteral("--host") << QStringLiteral("127.0.0.1")
                << QStringLiteral("--port") << QStringLiteral("1");
-        QTest::newRow("server down") << server << 1 << "PostgreSQL";
+        QTest::newRow("server down") << server << 1 << "não respondeu";
         QStringList report = ok + january;
         report[9] = QStringLiteral("Listagem Inexistente");
         QTest::newRow("unknown report") << report << 1 << "\"Listagem dos Documentos\"";
