@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QMdiSubWindow>
 #include <QWidget>
 
 namespace TControlFocus {
@@ -13,6 +14,9 @@ namespace TControlFocus {
 // The form a widget belongs to: its window, or the widget an MDI child window holds.
 inline const QWidget* formOf(const QWidget* widget)
 {
+    // Tab past a form's last control stops on its MDI frame on the way back to the first.
+    if (const auto* frame = qobject_cast<const QMdiSubWindow*>(widget))
+        return frame->widget();
     while (widget && !widget->isWindow()) {
         const QWidget* parent = widget->parentWidget();
         if (parent && parent->inherits("QMdiSubWindow"))

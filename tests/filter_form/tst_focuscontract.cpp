@@ -212,6 +212,11 @@ private Q_SLOTS:
             << "medCdFilial"
             << "ZZZZ"
             << "sbtPrint" << QStringLiteral("Empresa deve ser informada.") << "medCdEmpresa";
+        QTest::newRow("end date, Tab")
+            << "depDtFinal"
+            << "31/02/24"
+            << "Tab" << QStringLiteral("Data Final: '31/02/24' não é uma data válida.")
+            << "depDtFinal";
         QTest::newRow("end date, Editar relatório")
             << "depDtFinal"
             << "99/99/9999"
@@ -228,14 +233,18 @@ private Q_SLOTS:
         QFETCH(QString, focus);
         openForm(module);
         TfrmListDocumentos& f = *m_form;
-        f.cbbReportNames->setCurrentText(TfrmListDocumentos::WithholdingReport);
-        f.cbbReportNamesChange(nullptr);
+        if (act == u"rdbLista") {
+            f.cbbReportNames->setCurrentText(TfrmListDocumentos::WithholdingReport);
+            f.cbbReportNamesChange(nullptr);
+        }
         auto* edit = f.findChild<QWidget*>(field);
         clickInto(edit);
         QTest::keyClicks(QApplication::focusWidget(), typed);
         QCOMPARE(textOf(edit), typed);
         if (act == u"Alt+1")
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::AltModifier);
+        else if (act == u"Tab")
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         else if (auto* target = f.findChild<QWidget*>(act); qobject_cast<QLineEdit*>(target))
             clickInto(target);
         else
