@@ -21,7 +21,7 @@ drive() {
   "$build/bin/fishost" --open &
   host=$!
   for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name 'Sistema Fiscal' 2>/dev/null | head -1) && [ -n "$window" ] && break
+    window=$(xdotool search --onlyvisible --class fishost 2>/dev/null | head -1) && [ -n "$window" ] && break
     sleep 0.2
   done
   [ -n "${window:-}" ] || { echo "o host não abriu a tela" >&2; kill "$host"; return 1; }
