@@ -2,6 +2,7 @@
 
 #include "EFrameworkError.h"
 #include "TApplication.h"
+#include "TReportParameters.h"
 #include "TReportParams.h"
 #include "TScreen.h"
 #include "TfrmListDocumentos.h"
@@ -9,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScopeGuard>
+#include <utility>
 
 TfrmListDocumentos* frmListDocumentos = nullptr;
 bool boStCriado = false;
@@ -18,6 +20,9 @@ QString stListaMod;
 namespace {
 
 int initializations = 0;
+// Set when the screen installed the report parameters itself (no host had): what it
+// installed points into this library, so it goes before the library does.
+bool installedParameters = false;
 
 bool isNull(const QVariant& value)
 {
@@ -58,8 +63,12 @@ void IniProc(QVariant Param)
 
 void CriaListDocumentos(QChar Mode)
 {
-    // The report designer the screen opens offers the screen's report parameters.
-    TReportParams::install();
+    // The report designer the screen opens offers the screen's report parameters; a
+    // host's own set is kept, since this library's copy goes when it is unloaded.
+    if (TReportParameters::installed().names.isEmpty()) {
+        TReportParams::install();
+        installedParameters = true;
+    }
     TScreen::setCursor(TScreen::crHourGlass);
     // The hourglass must not outlive a failed creation or show.
     const auto restoreCursor = qScopeGuard([] { TScreen::setCursor(TScreen::crDefault); });
@@ -116,4 +125,6 @@ void Finalize()
     boStCriado = false;
     stListaTp.clear();
     stListaMod.clear();
+    if (std::exchange(installedParameters, false))
+        TReportParameters::install({});
 }
