@@ -15,6 +15,14 @@
 
 namespace {
 
+// A column value as the client library left it, at any alignment.
+template <typename T> T load(const char* data)
+{
+    T value{};
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
+
 constexpr short charsetOctets = 1;
 constexpr short charsetUtf8 = 4;
 constexpr int firstJulianDay = 2400001; // Firebird's day 0 is 1858-11-17
@@ -301,53 +309,35 @@ TRowSource::Row TFbRowSource::currentRow()
             row.push_back(null ? QVariant(QMetaType::fromType<QByteArray>())
                                : QVariant(QByteArray(data, v.sqllen)));
             break;
-        case SQL_SHORT: {
-            short n = 0;
-            std::memcpy(&n, data, sizeof n);
-            row.push_back(integer(n));
+        case SQL_SHORT:
+            row.push_back(integer(load<short>(data)));
             break;
-        }
-        case SQL_LONG: {
-            ISC_LONG n = 0;
-            std::memcpy(&n, data, sizeof n);
-            row.push_back(integer(n));
+        case SQL_LONG:
+            row.push_back(integer(load<ISC_LONG>(data)));
             break;
-        }
-        case SQL_INT64: {
-            ISC_INT64 n = 0;
-            std::memcpy(&n, data, sizeof n);
-            row.push_back(integer(n));
+        case SQL_INT64:
+            row.push_back(integer(load<ISC_INT64>(data)));
             break;
-        }
-        case SQL_FLOAT: {
-            float f = 0;
-            std::memcpy(&f, data, sizeof f);
-            row.push_back(null ? QVariant(QMetaType::fromType<double>()) : QVariant(double(f)));
+        case SQL_FLOAT:
+            row.push_back(null ? QVariant(QMetaType::fromType<double>())
+                               : QVariant(double(load<float>(data))));
             break;
-        }
-        case SQL_DOUBLE: {
-            double d = 0;
-            std::memcpy(&d, data, sizeof d);
-            row.push_back(null ? QVariant(QMetaType::fromType<double>()) : QVariant(d));
+        case SQL_DOUBLE:
+            row.push_back(null ? QVariant(QMetaType::fromType<double>())
+                               : QVariant(load<double>(data)));
             break;
-        }
-        case SQL_TYPE_DATE: {
-            ISC_DATE d = 0;
-            std::memcpy(&d, data, sizeof d);
-            row.push_back(null ? QVariant(QMetaType::fromType<QDate>())
-                               : QVariant(QDate::fromJulianDay(d + firstJulianDay)));
+        case SQL_TYPE_DATE:
+            row.push_back(
+                null ? QVariant(QMetaType::fromType<QDate>())
+                     : QVariant(QDate::fromJulianDay(load<ISC_DATE>(data) + firstJulianDay)));
             break;
-        }
-        case SQL_TYPE_TIME: {
-            ISC_TIME t = 0;
-            std::memcpy(&t, data, sizeof t);
-            row.push_back(null ? QVariant(QMetaType::fromType<QTime>())
-                               : QVariant(QTime::fromMSecsSinceStartOfDay(int(t / 10))));
+        case SQL_TYPE_TIME:
+            row.push_back(
+                null ? QVariant(QMetaType::fromType<QTime>())
+                     : QVariant(QTime::fromMSecsSinceStartOfDay(int(load<ISC_TIME>(data) / 10))));
             break;
-        }
         case SQL_TIMESTAMP: {
-            ISC_TIMESTAMP ts{};
-            std::memcpy(&ts, data, sizeof ts);
+            const auto ts = load<ISC_TIMESTAMP>(data);
             row.push_back(null
                               ? QVariant(QMetaType::fromType<QDateTime>())
                               : QVariant(QDateTime(
