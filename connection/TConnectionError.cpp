@@ -19,6 +19,14 @@ const QString configure = QStringLiteral("Arquivo › Configurar conexão…");
 
 TConnectionError::Kind TConnectionError::classify(const QString& driver, const QString& text)
 {
+    // Told apart from a database without the tables: the cure is another.
+    if (driver == QLatin1String("sqlite") &&
+        containsAny(text, {QStringLiteral("database is locked"),
+                           QStringLiteral("database table is locked")}))
+        return Kind::FileLocked;
+    if (containsAny(text,
+                    {QStringLiteral("no permission for"), QStringLiteral("permission denied for")}))
+        return Kind::NoReadRights;
     if (driver == QLatin1String("firebird")) {
         // Firebird tells a wrong password and an unknown user apart to nobody.
         if (containsAny(text, {QStringLiteral("user name and password are not defined")}))
@@ -110,6 +118,19 @@ EFrameworkError TConnectionError::make(Kind kind, const QString& driver, const Q
         text = QStringLiteral("O banco de dados %1 não contém as tabelas do sistema, ou o "
                               "usuário %2 não pode lê-las. Confira o banco e o usuário em %3.")
                    .arg(where, user, configure);
+        break;
+    case Kind::FileLocked:
+        text = QStringLiteral("O arquivo do banco de dados %1 está bloqueado por outro programa "
+                              "que grava nele (uma importação, uma cópia, outro sistema). "
+                              "Espere ele terminar, ou feche-o, e tente novamente.")
+                   .arg(where);
+        break;
+    case Kind::NoReadRights:
+        text = QStringLiteral("O usuário %1 não tem permissão de leitura nas tabelas do banco "
+                              "%2. Peça ao administrador do banco que lhe dê SELECT nelas "
+                              "(como ao grupo de leitores), ou escolha em %3 um usuário de "
+                              "leitura.")
+                   .arg(user, where, configure);
         break;
     case Kind::MayWrite:
         text = QStringLiteral("O usuário %1 pode gravar no banco %2, e o sistema só se conecta "

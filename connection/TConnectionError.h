@@ -19,6 +19,8 @@ public:
         FileMissing,
         HostRefused,
         NotTheSystem,
+        FileLocked,
+        NoReadRights,
         MayWrite,
         Other
     };

@@ -66,9 +66,15 @@ void checkSchema(const QSqlDatabase& db, const QString& driver, const QString& w
                  const QString& user)
 {
     QSqlQuery probe(db);
-    if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM EMPRESA WHERE 1 = 0")))
-        throw TConnectionError::make(TConnectionError::Kind::NotTheSystem, driver, where, user,
-                                     probe.lastError().text());
+    if (probe.exec(QStringLiteral("SELECT COUNT(*) FROM EMPRESA WHERE 1 = 0")))
+        return;
+    const QString text = probe.lastError().text();
+    const TConnectionError::Kind kind = TConnectionError::classify(driver, text);
+    throw TConnectionError::make(kind == TConnectionError::Kind::FileLocked ||
+                                         kind == TConnectionError::Kind::NoReadRights
+                                     ? kind
+                                     : TConnectionError::Kind::NotTheSystem,
+                                 driver, where, user, text);
 }
 
 void execOrThrow(const QSqlDatabase& db, const QString& sql, const QString& what)

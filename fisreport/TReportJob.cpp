@@ -1,7 +1,9 @@
 #include "TReportJob.h"
 
+#include "EAbort.h"
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
+#include "TCancelToken.h"
 #include "TDemoDatabase.h"
 #include "TOpenDatabase.h"
 #include "TReportDatabaseNote.h"
@@ -21,8 +23,6 @@
 #include <cstdio>
 
 namespace {
-
-volatile std::sig_atomic_t stopRequested = 0;
 
 // The run's progress as one line on standard error that updates in place, a few times a
 // second; cleared once the run ends, so the summary on standard output stands alone.
@@ -70,7 +70,7 @@ private:
 
 void TReportJob::requestStop()
 {
-    stopRequested = 1;
+    TCancelToken::process().cancel();
 }
 
 void TReportJob::checkOutput() const
@@ -175,13 +175,19 @@ TReportJob::Result TReportJob::run()
     ProgressLine line(m_progressLine);
     run.setProgress([&line](const QString& text, qint64 done, qint64 total) {
         line.show(text, done, total);
-        return !stopRequested;
+        return !TCancelToken::process().isCancelled();
     });
     int pages = 0;
-    bool written = run.start(bind);
-    if (written) {
-        run.checkColumns();
-        written = TReportFormats::write(run, m_commandLine.outputPath(), pages);
+    bool written = false;
+    try {
+        written = run.start(bind);
+        if (written) {
+            run.checkColumns();
+            written = TReportFormats::write(run, m_commandLine.outputPath(), pages);
+        }
+    } catch (const EAbort&) {
+        // A statement or a read stopped by the signal.
+        written = false;
     }
     line.clear();
     if (!written)

@@ -1,4 +1,5 @@
 #include "EFrameworkError.h"
+#include "TCancelToken.h"
 #include "TQtTranslations.h"
 #include "TReportCommandLine.h"
 #include "TReportJob.h"
@@ -23,7 +24,7 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 
 void stop(int)
 {
-    TReportJob::requestStop();
+    TCancelToken::process().cancel();
 }
 
 } // namespace
@@ -53,9 +54,15 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // A scheduler that gives up on the run gets no half-written file.
-    std::signal(SIGTERM, stop);
-    std::signal(SIGINT, stop);
+    // A scheduler that gives up on the run gets no half-written file. Not restarted: a
+    // read waiting on the database wakes at once.
+    struct sigaction action
+    {
+    };
+    action.sa_handler = stop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
     QString failure;
     try {
         TReportJob job(commandLine);
@@ -69,9 +76,11 @@ int main(int argc, char* argv[])
         return 0;
     } catch (const EFrameworkError& e) {
         failure = e.message();
-        // The driver's own words, for whoever reads the scheduler's log.
-        if (!e.detail().isEmpty())
-            failure += QStringLiteral("\n  ") + e.detail();
+        // The database's own words, for whoever reads the scheduler's log, on a line of
+        // their own; a text of several lines stays indented under it.
+        if (!e.detail().isEmpty() && e.detail() != e.message())
+            failure += QStringLiteral("\n  ") +
+                       e.detail().trimmed().replace(u'\n', QStringLiteral("\n  "));
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }

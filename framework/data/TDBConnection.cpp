@@ -159,5 +159,12 @@ EFrameworkError TDBConnection::diagnose(const EFrameworkError& failure,
         return failure;
     if (gone)
         return EFrameworkError(isSqlite(db) ? sqliteFileText(db) : lostText, detail);
+    if (isSqlite(db) && detail.contains(u"database is locked"))
+        return EFrameworkError(
+            QStringLiteral("O arquivo do banco de dados SQLite '%1' está bloqueado por outro "
+                           "programa que grava nele (uma importação, uma cópia, outro sistema). "
+                           "Espere ele terminar, ou feche-o, e repita a operação.")
+                .arg(db.databaseName()),
+            detail);
     return EFrameworkError(message, detail);
 }

@@ -9,6 +9,7 @@
 #include <libpq-fe.h>
 #include <memory>
 #include <sqlite3.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -65,6 +66,39 @@ std::function<void()> TDriverHandles::cancelOf(const QSqlDatabase& db)
     }
     default:
         return {};
+    }
+}
+
+std::function<void()> TDriverHandles::abortOf(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || !driver->isOpen())
+        return {};
+    const QVariant handle = driver->handle();
+    switch (driver->dbmsType()) {
+    case QSqlDriver::PostgreSQL: {
+        PGconn* connection = nullptr;
+        if (!handleAs(handle, "PGconn*", &connection) && !handleAs(handle, "pg_conn*", &connection))
+            return {};
+        const int socket = connection ? PQsocket(connection) : -1;
+        if (socket < 0)
+            return {};
+        // Shut, not closed: libpq still owns the descriptor and closes it itself.
+        return [socket] { ::shutdown(socket, SHUT_RDWR); };
+    }
+    case QSqlDriver::Interbase: {
+        if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
+            return {};
+        isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
+        if (!connection)
+            return {};
+        return [connection]() mutable {
+            ISC_STATUS_ARRAY status;
+            fb_cancel_operation(status, &connection, fb_cancel_abort);
+        };
+    }
+    default:
+        return cancelOf(db);
     }
 }
 

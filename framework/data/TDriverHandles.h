@@ -17,6 +17,10 @@ public:
     // request (it connects to the server and waits for its answer), Firebird's
     // fb_cancel_operation. Empty for a closed connection or another driver.
     static std::function<void()> cancelOf(const QSqlDatabase& db);
+    // The last resort when a cancel goes unanswered (a frozen server): the session is
+    // given up at once, so whatever waits on it fails now. PostgreSQL's socket is shut,
+    // Firebird's fb_cancel_abort; SQLite's interrupt, which never goes unanswered.
+    static std::function<void()> abortOf(const QSqlDatabase& db);
 
     // Makes every later transaction of the session read-only where that is a session
     // setting (PostgreSQL's default_transaction_read_only); elsewhere the connection's

@@ -1,6 +1,8 @@
 #include "TPgRowSource_p.h"
 
+#include "EAbort.h"
 #include "EFrameworkError.h"
+#include "TCancelToken.h"
 #include "TRunningStatement.h"
 #include "TWindows1252.h"
 
@@ -339,6 +341,11 @@ void TPgRowSource::receive(bool wait, bool keepAll)
 
 void TPgRowSource::raise()
 {
+    if (std::exchange(m_cancelled, false)) {
+        m_error.clear();
+        m_clerkError.clear();
+        throw EAbort();
+    }
     const QString error = std::exchange(m_error, QString());
     const QString clerk = std::exchange(m_clerkError, QString());
     if (clerk.isEmpty())
@@ -349,14 +356,25 @@ void TPgRowSource::raise()
 // Waits, up to the timeout, until a result can be read without blocking. A server
 // that does not answer in time (frozen, unreachable) loses the session: its socket is
 // shut, so that libpq fails at once instead of waiting, and the connection reads as lost.
+// The process's cancel token (a signal) ends the wait at once the same way: a cancel
+// request to a frozen server could itself wait without end.
 bool TPgRowSource::awaitAnswer()
 {
-    if (m_timeout <= 0)
-        return true;
-    const QDeadlineTimer deadline(m_timeout);
+    const TCancelToken& token = TCancelToken::process();
+    const QDeadlineTimer deadline =
+        m_timeout > 0 ? QDeadlineTimer(m_timeout) : QDeadlineTimer(QDeadlineTimer::Forever);
     while (PQisBusy(m_connection)) {
-        pollfd fd{PQsocket(m_connection), POLLIN, 0};
-        const int ready = poll(&fd, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        pollfd fds[2]{{PQsocket(m_connection), POLLIN, 0}, {token.fd(), POLLIN, 0}};
+        const int ready =
+            poll(fds, token.fd() >= 0 ? 2 : 1,
+                 deadline.isForever() ? -1 : int(std::max<qint64>(0, deadline.remainingTime())));
+        if (token.isCancelled()) {
+            ::shutdown(PQsocket(m_connection), SHUT_RDWR);
+            endStream();
+            m_error = QStringLiteral("interrompida");
+            m_cancelled = true;
+            return false;
+        }
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready == 0) {
@@ -414,6 +432,7 @@ void TPgRowSource::cancel()
     m_frontRow = 0;
     m_error.clear();
     m_clerkError.clear();
+    m_cancelled = false;
 }
 
 // Ends a pending stream: what has already arrived is read (and kept, or dropped) without

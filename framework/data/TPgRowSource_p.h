@@ -78,5 +78,7 @@ private:
     QString m_error;
     // A message for the clerk replaces the server's, which is kept as the detail.
     QString m_clerkError;
+    // Stopped by the process's cancel token: raise() is the silent abort.
+    bool m_cancelled = false;
     int m_timeout = 0;
 };

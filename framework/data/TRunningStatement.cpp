@@ -2,6 +2,7 @@
 
 #include "EAbort.h"
 #include "EFrameworkError.h"
+#include "TCancelToken.h"
 #include "TDriverHandles.h"
 
 #include <QCoreApplication>
@@ -33,7 +34,10 @@ struct TRunningStatement::State
     bool timedOut = false;
     std::exception_ptr error;
     std::function<void()> driverCancel;
+    std::function<void()> driverAbort;
     QDeadlineTimer deadline{QDeadlineTimer::Forever};
+    // Set by a cancel: past it, the session is given up.
+    QDeadlineTimer abortAt{QDeadlineTimer::Forever};
     int timeout = 0;
 };
 
@@ -66,6 +70,12 @@ struct Worker
     bool quit = false;
     std::thread thread;
 };
+
+// A cancel the database has not acted on by then is taken as undeliverable (a frozen
+// server answers nothing): the stop must be seen within a second.
+constexpr int abortAfterMilliseconds = 600;
+// How often a waiting thread looks at the process's cancel token, which a signal sets.
+constexpr int tokenPollMilliseconds = 100;
 
 // Both sides spin this long before they sleep: a fast lookup is then handed over and back
 // without the scheduler's wake-up latency, which costs more than the lookup itself.
@@ -243,6 +253,7 @@ void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::func
     const QSqlDriver* driver = db.driver();
     awaitIdle(driver);
     TRunningStatement statement(driverCancelOf(db), timeout);
+    statement.m_state->driverAbort = TDriverHandles::abortOf(db);
     running()[driver] = &statement;
     struct Unregister
     {
@@ -306,13 +317,23 @@ bool TRunningStatement::waitFor(int milliseconds)
     std::unique_lock lock(m_state->mutex);
     const QDeadlineTimer until =
         milliseconds < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(milliseconds);
+    const TCancelToken& token = TCancelToken::process();
     for (;;) {
         if (m_state->done)
             return true;
-        const QDeadlineTimer next = std::min(until, m_state->deadline);
-        if (next.hasExpired()) {
-            if (!m_state->deadline.hasExpired())
-                return false;
+        if (token.isCancelled() && !m_state->cancelled) {
+            lock.unlock();
+            stop(true);
+            lock.lock();
+            continue;
+        }
+        if (m_state->abortAt.hasExpired()) {
+            m_state->abortAt = QDeadlineTimer(QDeadlineTimer::Forever);
+            if (m_state->driverAbort)
+                m_state->driverAbort();
+            continue;
+        }
+        if (m_state->deadline.hasExpired()) {
             // Past the time limit: cancelled once, then waited for as the caller asked.
             m_state->deadline = QDeadlineTimer(QDeadlineTimer::Forever);
             lock.unlock();
@@ -320,10 +341,11 @@ bool TRunningStatement::waitFor(int milliseconds)
             lock.lock();
             continue;
         }
-        if (next.isForever())
-            m_state->ended.wait(lock);
-        else
-            m_state->ended.wait_for(lock, std::chrono::nanoseconds(next.remainingTimeNSecs()));
+        if (until.hasExpired())
+            return false;
+        const QDeadlineTimer next = std::min(
+            {until, m_state->deadline, m_state->abortAt, QDeadlineTimer(tokenPollMilliseconds)});
+        m_state->ended.wait_for(lock, std::chrono::nanoseconds(next.remainingTimeNSecs()));
     }
 }
 
@@ -337,9 +359,14 @@ void TRunningStatement::cancel()
 void TRunningStatement::stop(bool byClerk)
 {
     const std::lock_guard lock(m_state->mutex);
-    if (m_state->done || m_state->cancelled || m_state->timedOut)
+    if (m_state->done || m_state->cancelled)
         return;
+    // A clerk's cancel after the time limit's still counts as the clerk's: it ends quietly.
+    const bool again = m_state->timedOut;
     (byClerk ? m_state->cancelled : m_state->timedOut) = true;
+    if (again)
+        return;
     if (m_state->driverCancel)
         m_state->driverCancel();
+    m_state->abortAt = QDeadlineTimer(abortAfterMilliseconds);
 }

@@ -19,4 +19,7 @@ public:
                                 const std::function<bool(const QString& file)>& write);
     // "Não foi possível gravar o arquivo 'path': reason."
     static QString errorText(const QString& path, const QString& reason);
+    // What keeps a file from being written at path, in the clerk's words, when its folder
+    // tells: read-only (or not the user's to write) or a full disk; empty otherwise.
+    static QString folderFault(const QString& path);
 };

@@ -2,6 +2,8 @@
 
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
+#include "TCancelToken.h"
+#include "TDBConnection.h"
 #include "TReadStatement.h"
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
@@ -82,10 +84,17 @@ void TReportRun::checkColumns() const
 
 const TRowSource::Row* TReportRun::next()
 {
+    // Seen at every row: a signal stops the run within one, whatever the output.
+    if (!m_cancelled && TCancelToken::process().isCancelled())
+        cancel();
     if (m_cancelled || (m_rowLimit >= 0 && m_rowsRead >= m_rowLimit))
         return nullptr;
     if (m_next >= m_batch.size()) {
-        m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+        try {
+            m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+        } catch (const EFrameworkError& e) {
+            readFailed(e);
+        }
         m_next = 0;
         if (m_batch.empty())
             return nullptr;
@@ -94,9 +103,30 @@ const TRowSource::Row* TReportRun::next()
     return &m_batch[m_next++];
 }
 
+// A failure past the first row is told as one before it: what happened, in the clerk's
+// words (the connection lost, the file damaged), the database's text as the detail.
+void TReportRun::readFailed(const EFrameworkError& failure) const
+{
+    const TDBConnection* connection = m_query->DataBase() && m_query->DataBase()->isInterBase()
+                                          ? m_query->DataBase()
+                                      : m_query->ADOConnection() ? m_query->ADOConnection()
+                                                                 : m_query->DataBase();
+    const QString message =
+        QStringLiteral("A leitura do relatório '%1' parou na linha %2: o banco de dados "
+                       "recusou o resto das linhas. Repita a emissão; se o erro continuar, "
+                       "avise o suporte.")
+            .arg(m_definition.Name())
+            .arg(m_rowsRead + 1);
+    if (!connection)
+        throw EFrameworkError(message,
+                              failure.detail().isEmpty() ? failure.message() : failure.detail());
+    throw connection->diagnose(failure, message);
+}
+
 bool TReportRun::progress(const QString& text, qint64 done, qint64 total)
 {
-    if (!m_cancelled && m_progress && !m_progress(text, done, total))
+    if (!m_cancelled &&
+        ((m_progress && !m_progress(text, done, total)) || TCancelToken::process().isCancelled()))
         cancel();
     return !m_cancelled;
 }

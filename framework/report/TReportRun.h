@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class EFrameworkError;
 class TADOIBQuery;
 
 // One run of a report's query: asks BeforeGetQueryParams for the values, opens the query
@@ -49,6 +50,8 @@ public:
     bool cancelled() const { return m_cancelled; }
 
 private:
+    [[noreturn]] void readFailed(const EFrameworkError& failure) const;
+
     TReportDefinition m_definition;
     TADOIBQuery* m_query;
     TParams m_params;

@@ -1,11 +1,92 @@
 #include "TXlsxExporter.h"
 
+#include "EAbort.h"
 #include "EFrameworkError.h"
+#include "TCancelToken.h"
 #include "TValueFormat.h"
 
+#include <QFile>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
 #include <xlsxwriter.h>
 
 namespace {
+
+// libxlsxwriter prints its errors on stderr itself ("[ERROR] workbook_close(): ..."):
+// caught while it works, they become the error's detail instead of lines no one formatted.
+class LibraryErrors
+{
+public:
+    LibraryErrors()
+    {
+        std::fflush(stderr);
+        m_capture = ::memfd_create("fis-xlsx-errors", MFD_CLOEXEC);
+        m_saved = m_capture >= 0 ? ::dup(STDERR_FILENO) : -1;
+        if (m_saved < 0 || ::dup2(m_capture, STDERR_FILENO) < 0)
+            release();
+    }
+    ~LibraryErrors() { take(); }
+    LibraryErrors(const LibraryErrors&) = delete;
+    LibraryErrors& operator=(const LibraryErrors&) = delete;
+
+    // What was printed, the library's marks taken out; stderr is its own again.
+    QString take()
+    {
+        if (m_saved < 0) {
+            release();
+            return {};
+        }
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        QByteArray printed;
+        char chunk[4096];
+        ssize_t got = 0;
+        ::lseek(m_capture, 0, SEEK_SET);
+        while (printed.size() < 65536 && (got = ::read(m_capture, chunk, sizeof chunk)) > 0)
+            printed.append(chunk, got);
+        release();
+        QStringList lines;
+        for (QString line : QString::fromLocal8Bit(printed).split(u'\n', Qt::SkipEmptyParts)) {
+            for (const char* mark : {"[ERROR] ", "[WARNING] "})
+                if (line.startsWith(QLatin1String(mark)))
+                    line.remove(0, qsizetype(qstrlen(mark)));
+            lines << line.trimmed();
+        }
+        return lines.join(u'\n');
+    }
+
+private:
+    void release()
+    {
+        if (m_saved >= 0)
+            ::close(m_saved);
+        if (m_capture >= 0)
+            ::close(m_capture);
+        m_saved = m_capture = -1;
+    }
+
+    int m_capture = -1;
+    int m_saved = -1;
+};
+
+// The workbook's close, which zips every sheet: seconds for a million rows.
+struct Closing
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    bool abandoned = false;
+    lxw_error error = LXW_NO_ERROR;
+};
 
 // Definition widths are shares of a printed line; a character or so each on a sheet.
 // A date or amount too wide for its cell shows as "####", so those get room for theirs
@@ -56,10 +137,13 @@ QString sheetName(const QString& report, int sheet)
 
 } // namespace
 
-void TXlsxExporter::check(int error) const
+void TXlsxExporter::check(int error, const QString& printed) const
 {
-    if (error != LXW_NO_ERROR)
-        throw EFrameworkError(fileError(m_file, QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+    if (error == LXW_NO_ERROR)
+        return;
+    const QString reason = QString::fromUtf8(lxw_strerror(lxw_error(error)));
+    throw EFrameworkError(fileError(m_file, reason),
+                          printed.isEmpty() ? reason : reason + u'\n' + printed);
 }
 
 lxw_format* TXlsxExporter::formatOf(TReportDefinition::Format format, bool bold) const
@@ -79,9 +163,11 @@ void TXlsxExporter::begin(const QString& file, const std::vector<Column>& column
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
+    LibraryErrors errors;
     m_book = workbook_new_opt(file.toUtf8().constData(), &options);
     if (!m_book)
-        throw EFrameworkError(fileError(file, QStringLiteral("falha ao criar a planilha")));
+        throw EFrameworkError(fileError(file, QStringLiteral("falha ao criar a planilha")),
+                              errors.take());
     m_header = numberFormat(m_book, nullptr, true);
     format_set_bottom(m_header, LXW_BORDER_THIN);
     format_set_bg_color(m_header, 0xE1E1E1);
@@ -192,9 +278,30 @@ void TXlsxExporter::totals(const QString& caption, const std::vector<qint64>& su
 void TXlsxExporter::end()
 {
     closeSheet();
-    const lxw_error error = workbook_close(m_book);
-    m_book = nullptr;
-    check(error);
+    // Closed aside, so that a stop is seen meanwhile: given up, the close goes on to its
+    // end and its file is removed then, for the library has no way to stop it.
+    const std::shared_ptr<Closing> closing = std::make_shared<Closing>();
+    LibraryErrors errors;
+    std::thread([closing, book = std::exchange(m_book, nullptr), file = QFile::encodeName(m_file)] {
+        const lxw_error error = workbook_close(book);
+        const std::lock_guard lock(closing->mutex);
+        closing->error = error;
+        closing->done = true;
+        if (closing->abandoned)
+            ::unlink(file.constData());
+        closing->ended.notify_all();
+    }).detach();
+    std::unique_lock lock(closing->mutex);
+    while (!closing->ended.wait_for(lock, std::chrono::milliseconds(100),
+                                    [&] { return closing->done; })) {
+        if (TCancelToken::process().isCancelled()) {
+            closing->abandoned = true;
+            throw EAbort();
+        }
+    }
+    const lxw_error error = closing->error;
+    lock.unlock();
+    check(error, errors.take());
 }
 
 void TXlsxExporter::discard()

@@ -28,7 +28,8 @@ private:
     void closeSheet();
     // The next row, on a new sheet when this one is full.
     unsigned nextRow();
-    void check(int error) const;
+    // An error of the library as the file's; printed: what it wrote on stderr meanwhile.
+    void check(int error, const QString& printed = {}) const;
     lxw_format* formatOf(TReportDefinition::Format format, bool bold) const;
 
     lxw_workbook* m_book = nullptr;
