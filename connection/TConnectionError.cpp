@@ -24,6 +24,10 @@ TConnectionError::Kind TConnectionError::classify(const QString& driver, const Q
         containsAny(text, {QStringLiteral("database is locked"),
                            QStringLiteral("database table is locked")}))
         return Kind::FileLocked;
+    if (driver == QLatin1String("sqlite") &&
+        containsAny(text, {QStringLiteral("database disk image is malformed"),
+                           QStringLiteral("file is not a database")}))
+        return Kind::FileDamaged;
     if (containsAny(text,
                     {QStringLiteral("no permission for"), QStringLiteral("permission denied for")}))
         return Kind::NoReadRights;
@@ -123,6 +127,12 @@ EFrameworkError TConnectionError::make(Kind kind, const QString& driver, const Q
         text = QStringLiteral("O arquivo do banco de dados %1 está bloqueado por outro programa "
                               "que grava nele (uma importação, uma cópia, outro sistema). "
                               "Espere ele terminar, ou feche-o, e tente novamente.")
+                   .arg(where);
+        break;
+    case Kind::FileDamaged:
+        text = QStringLiteral("O arquivo do banco de dados %1 está danificado ou incompleto "
+                              "(cortado por uma restauração ou uma cópia que não terminou). "
+                              "Restaure-o de uma cópia boa e tente novamente.")
                    .arg(where);
         break;
     case Kind::NoReadRights:

@@ -20,6 +20,7 @@ public:
         HostRefused,
         NotTheSystem,
         FileLocked,
+        FileDamaged,
         NoReadRights,
         MayWrite,
         Other

@@ -71,6 +71,7 @@ void checkSchema(const QSqlDatabase& db, const QString& driver, const QString& w
     const QString text = probe.lastError().text();
     const TConnectionError::Kind kind = TConnectionError::classify(driver, text);
     throw TConnectionError::make(kind == TConnectionError::Kind::FileLocked ||
+                                         kind == TConnectionError::Kind::FileDamaged ||
                                          kind == TConnectionError::Kind::NoReadRights
                                      ? kind
                                      : TConnectionError::Kind::NotTheSystem,
