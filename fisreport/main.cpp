@@ -6,11 +6,13 @@
 
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QList>
 
 #include <csignal>
 #include <cstdio>
 #include <exception>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -20,6 +22,20 @@ void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "fisreport: %s\n", qPrintable(message));
+}
+
+// The screen's texts point to "Mostrar detalhes"; here the database's text is the line
+// under the message, or there is none.
+QString forTerminal(QString message, bool detailFollows)
+{
+    static const QList<std::pair<QString, QString>> pointers{
+        {QStringLiteral(" (o texto do banco de dados está nos detalhes)"),
+         QStringLiteral(" (o texto do banco de dados vem na linha abaixo)")},
+        {QStringLiteral("; os detalhes trazem a resposta do banco"),
+         QStringLiteral("; a linha abaixo traz a resposta do banco")}};
+    for (const auto& [screen, terminal] : pointers)
+        message.replace(screen, detailFollows ? terminal : QString());
+    return message;
 }
 
 void stop(int)
@@ -75,12 +91,14 @@ int main(int argc, char* argv[])
         std::printf("Linhas: %lld\n", static_cast<long long>(result.rows));
         return 0;
     } catch (const EFrameworkError& e) {
-        failure = e.message();
         // The database's own words, for whoever reads the scheduler's log, on a line of
         // their own; a text of several lines stays indented under it.
-        if (!e.detail().isEmpty() && e.detail() != e.message())
-            failure += QStringLiteral("\n  ") +
-                       e.detail().trimmed().replace(u'\n', QStringLiteral("\n  "));
+        const QString detail = e.detail().trimmed();
+        const bool detailFollows = !detail.isEmpty() && detail != e.message();
+        failure = forTerminal(e.message(), detailFollows);
+        if (detailFollows)
+            failure +=
+                QStringLiteral("\n  ") + QString(detail).replace(u'\n', QStringLiteral("\n  "));
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }

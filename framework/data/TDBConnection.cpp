@@ -114,7 +114,9 @@ QSqlDatabase TDBConnection::openDatabase()
     QSqlDatabase db = database();
     if (!db.isValid())
         throw EFrameworkError(QStringLiteral("Não há conexão com o banco de dados."));
-    if (db.isOpen() && !m_session->lost && !(isSqlite(db) && sqliteFileGone(db)))
+    // A PostgreSQL session given up under a cancel (its socket shut) reopens unseen.
+    if (db.isOpen() && !m_session->lost && !(isSqlite(db) && sqliteFileGone(db)) &&
+        !(db.driverName() == QLatin1String("QPSQL") && TPgRowSource::broken(db)))
         return db;
 
     qCInfo(fisData) << "reopening the connection" << m_connectionName;

@@ -3,6 +3,8 @@
 #include "EFrameworkError.h"
 #include "TValueFormat.h"
 
+#include <cerrno>
+
 namespace {
 
 constexpr qsizetype kFlushAt = 1 << 20;
@@ -210,8 +212,12 @@ void TCsvExporter::appendDate(const QVariant& v)
 
 void TCsvExporter::flush()
 {
-    if (m_file.write(m_buffer) != m_buffer.size())
-        throw EFrameworkError(fileError(m_file.fileName(), m_file.errorString()));
+    errno = 0;
+    if (m_file.write(m_buffer) != m_buffer.size()) {
+        // The system's reason (a full disk), where Qt's would be "unknown".
+        const QString reason = errno != 0 ? qt_error_string(errno) : m_file.errorString();
+        throw EFrameworkError(fileError(m_file.fileName(), reason), reason);
+    }
     m_buffer.resize(0); // keeps the capacity
 }
 

@@ -69,8 +69,10 @@ bool TReportFile::writeThenRename(const QString& path,
         QString message = e.message();
         message.replace(temporary, path);
         const QString fault = folderFault(path);
+        QString detail = e.detail();
+        detail.replace(temporary, path);
         throw EFrameworkError(fault.isEmpty() ? message : fault,
-                              e.detail().isEmpty() ? message : e.detail());
+                              detail.isEmpty() ? message : detail);
     }
     // Stopped while the file was being closed: the old one stays.
     if (TCancelToken::process().isCancelled())

@@ -6,6 +6,7 @@
 #include "TValueFormat.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <chrono>
@@ -55,12 +56,11 @@ public:
             printed.append(chunk, got);
         release();
         QStringList lines;
-        for (QString line : QString::fromLocal8Bit(printed).split(u'\n', Qt::SkipEmptyParts)) {
-            for (const char* mark : {"[ERROR] ", "[WARNING] "})
-                if (line.startsWith(QLatin1String(mark)))
-                    line.remove(0, qsizetype(qstrlen(mark)));
-            lines << line.trimmed();
-        }
+        // "[ERROR] text", "[ERROR][src/packager.c:1532]: text".
+        static const QRegularExpression mark(
+            QStringLiteral("^\\[(ERROR|WARNING)\\](\\[[^\\]]*\\])?:?\\s*"));
+        for (QString line : QString::fromLocal8Bit(printed).split(u'\n', Qt::SkipEmptyParts))
+            lines << line.remove(mark).trimmed();
         return lines.join(u'\n');
     }
 

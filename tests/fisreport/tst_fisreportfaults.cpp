@@ -191,10 +191,11 @@ private Q_SLOTS:
             << "database is locked";
         QTest::newRow("firebird file missing") << "firebird" << listagem << "saida.csv" << int(None)
                                                << "não foi encontrado" << QString();
-        QTest::newRow("disk full") << "sqlite"
-                                   << "Sem Fim"
-                                   << "cheio/saida.csv" << int(FullDisk)
-                                   << "/cheio/saida.csv': o disco da pasta" << QString();
+        for (const char* format : {"csv", "xlsx"})
+            QTest::addRow("disk full, %s", format)
+                << "sqlite" << listagem << QStringLiteral("cheio/saida.%1").arg(format)
+                << int(FullDisk) << QStringLiteral("/cheio/saida.%1': o disco da pasta").arg(format)
+                << QString();
         QTest::newRow("read-only folder")
             << "sqlite" << listagem << "leitura/saida.xlsx" << int(ReadOnlyFolder)
             << "/leitura/saida.xlsx': a pasta" << QString();
@@ -256,7 +257,7 @@ private Q_SLOTS:
                 QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
             } else {
                 QVERIFY2(::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
-                                 fault == ReadOnlyFolder ? MS_RDONLY : 0, "size=1m") == 0,
+                                 fault == ReadOnlyFolder ? MS_RDONLY : 0, "size=256k") == 0,
                          "mount tmpfs");
             }
         }

@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+
 namespace {
 
 // Far longer than any test waits; each one only stops when cancelled.
@@ -103,6 +105,34 @@ private Q_SLOTS:
         QVERIFY(after.toInt() > 0);
         if (nested)
             QCOMPARE(nestedValue, after);
+    }
+
+    // The server frozen (its backend stopped): the cancel request goes unanswered, so the
+    // session is given up and Cancelar ends the wait within a second; the next lookup runs
+    // on a new session without a word.
+    void clerkCancelOnAFrozenServer()
+    {
+        FIS_FETCH_DATABASE(m_db, module);
+        if (engine != u"postgresql")
+            QSKIP("PostgreSQL only: a backend of its own to freeze");
+        const int backend =
+            LookupRows::firstValue(module, QStringLiteral("SELECT pg_backend_pid()")).toInt();
+        qint64 cancelled = -1;
+        QElapsedTimer clock;
+        TRunningStatement::setWaitHandler([&](TRunningStatement& statement) {
+            QVERIFY(::kill(backend, SIGSTOP) == 0);
+            statement.cancel();
+            clock.start();
+            while (!statement.waitFor(50)) {
+            }
+            cancelled = clock.elapsed();
+        });
+        const QString told = outcome(module, slowStatement(engine));
+        ::kill(backend, SIGCONT);
+        QCOMPARE(told, QStringLiteral("abort"));
+        QVERIFY2(cancelled >= 0 && cancelled < 1000, qPrintable(QString::number(cancelled)));
+        QVERIFY(m_presenter.errors.isEmpty());
+        QVERIFY(LookupRows::firstValue(module, companies).toInt() > 0);
     }
 
     void timeLimitEndsTheStatement()
