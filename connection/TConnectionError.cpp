@@ -25,8 +25,7 @@ TConnectionError::Kind TConnectionError::classify(const QString& driver, const Q
                            QStringLiteral("database table is locked")}))
         return Kind::FileLocked;
     if (driver == QLatin1String("sqlite") &&
-        containsAny(text, {QStringLiteral("database disk image is malformed"),
-                           QStringLiteral("file is not a database")}))
+        text.contains(QLatin1String("database disk image is malformed")))
         return Kind::FileDamaged;
     if (containsAny(text,
                     {QStringLiteral("no permission for"), QStringLiteral("permission denied for")}))
