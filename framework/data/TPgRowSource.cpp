@@ -116,6 +116,9 @@ QString timeoutText(int timeout)
         .arg((timeout + 999) / 1000);
 }
 
+// How long a cancelled statement may take to end before its session is given up.
+constexpr int unansweredCancelMilliseconds = 600;
+
 enum class Answer
 {
     Done,
@@ -451,13 +454,43 @@ void TPgRowSource::stop(bool keepReceived)
     }
     if (!m_pending)
         return;
-    if (PGcancel* request = PQgetCancel(m_connection)) {
-        char error[256];
-        PQcancel(request, error, int(sizeof error));
-        PQfreeCancel(request);
+    // The process stopping (a signal) waits for no server: the session is given up.
+    const bool stopping = TCancelToken::process().isCancelled();
+    if (!stopping) {
+        if (PGcancel* request = PQgetCancel(m_connection)) {
+            char error[256];
+            PQcancel(request, error, int(sizeof error));
+            PQfreeCancel(request);
+        }
     }
+    // A server that does not act on the cancel at once (frozen, out of reach) loses the
+    // session too, rather than keep the clerk waiting; it is reopened on the next action.
+    if (stopping || !drained(unansweredCancelMilliseconds))
+        ::shutdown(PQsocket(m_connection), SHUT_RDWR);
     // The cancelled statement's error is read and dropped with the rest.
     endStream();
+}
+
+bool TPgRowSource::drained(int milliseconds)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    for (;;) {
+        while (PQisBusy(m_connection)) {
+            pollfd fd{PQsocket(m_connection), POLLIN, 0};
+            const int ready = poll(&fd, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0)
+                return false;
+            // A failed connection ends its results without waiting.
+            if (ready < 0 || !PQconsumeInput(m_connection))
+                return true;
+        }
+        PGresult* result = PQgetResult(m_connection);
+        if (!result)
+            return true;
+        PQclear(result);
+    }
 }
 
 // Reads whatever is left of the statement's results (nothing more is kept) and lets the

@@ -53,6 +53,9 @@ private:
 
     bool alive() const;
     bool awaitAnswer();
+    // Reads and drops the statement's results up to its end, for at most milliseconds;
+    // false when the end did not come in time.
+    bool drained(int milliseconds);
     [[noreturn]] void raise();
     void receive(bool wait, bool keepAll);
     void take(PGresult* result);

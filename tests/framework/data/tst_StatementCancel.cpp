@@ -7,6 +7,7 @@
 #include "EFrameworkError.h"
 #include "LookupRows.h"
 #include "RecordingPresenter.h"
+#include "TADOIBDataSet.h"
 #include "TADOIBQuery.h"
 #include "TApplication.h"
 #include "TDataModuleFactory.h"
@@ -132,6 +133,34 @@ private Q_SLOTS:
         QCOMPARE(told, QStringLiteral("abort"));
         QVERIFY2(cancelled >= 0 && cancelled < 1000, qPrintable(QString::number(cancelled)));
         QVERIFY(m_presenter.errors.isEmpty());
+        QVERIFY(LookupRows::firstValue(module, companies).toInt() > 0);
+    }
+
+    // Frozen between two rows of a stream: giving up the rest (a report cancelled) does not
+    // wait for the server either.
+    void closeOnAFrozenServerBetweenRows()
+    {
+        FIS_FETCH_DATABASE(m_db, module);
+        if (engine != u"postgresql")
+            QSKIP("PostgreSQL only: a backend of its own to freeze");
+        const int backend =
+            LookupRows::firstValue(module, QStringLiteral("SELECT pg_backend_pid()")).toInt();
+        TADOIBQuery query;
+        query.setADOConnection(module->adcGeral);
+        query.setDataBase(module->dtbGeral);
+        query.setSQL({QStringLiteral("SELECT G FROM generate_series(1, 100000) G, "
+                                     "LATERAL pg_sleep(0.01 + 0 * G)")});
+        query.Open();
+        std::vector<TRowSource::Row> rows;
+        query.Query()->readForward(2, rows);
+        QCOMPARE(rows.size(), size_t(2));
+        QVERIFY(::kill(backend, SIGSTOP) == 0);
+        QElapsedTimer clock;
+        clock.start();
+        query.Close();
+        const qint64 closed = clock.elapsed();
+        ::kill(backend, SIGCONT);
+        QVERIFY2(closed < 1000, qPrintable(QString::number(closed)));
         QVERIFY(LookupRows::firstValue(module, companies).toInt() > 0);
     }
 
