@@ -125,7 +125,10 @@ void stopWorkers()
     {
         std::unique_lock lock(p.mutex);
         p.stopped = true;
-        p.sent.wait_for(lock, std::chrono::seconds(2), [&] { return p.sending == 0; });
+        // A process stopped by a signal does not wait on a server that may not answer.
+        const auto grace = TCancelToken::process().isCancelled() ? std::chrono::seconds(0)
+                                                                 : std::chrono::seconds(2);
+        p.sent.wait_for(lock, grace, [&] { return p.sending == 0; });
         parked = p.idle;
         for (const std::shared_ptr<Worker>& w : p.all)
             if (std::find(parked.begin(), parked.end(), w) == parked.end())
