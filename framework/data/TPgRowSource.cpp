@@ -465,7 +465,8 @@ void TPgRowSource::stop(bool keepReceived)
     }
     // A server that does not act on the cancel at once (frozen, out of reach) loses the
     // session too, rather than keep the clerk waiting; it is reopened on the next action.
-    if (stopping || !drained(unansweredCancelMilliseconds))
+    // Ended for another statement on the connection, it is waited for as before.
+    if (stopping || (!keepReceived && !drained(unansweredCancelMilliseconds)))
         ::shutdown(PQsocket(m_connection), SHUT_RDWR);
     // The cancelled statement's error is read and dropped with the rest.
     endStream();
