@@ -114,7 +114,7 @@ void TReportCellFormat::format(const QVariant& value, QByteArray& out) const
         const QString text = TValueFormat::text(value, m_format);
         if ((m_format == Format::Money || m_format == Format::Integer) &&
             text == TValueFormat::invalidText())
-            refused(value);
+            refused(value, true);
         out = TReportText::encode(text);
     }
     for (const auto& [from, to] : m_values)
@@ -128,7 +128,7 @@ bool TReportCellFormat::cents(const QVariant& value, qint64& cents) const
 {
     if (TValueFormat::toCents(value, cents))
         return true;
-    refused(value);
+    refused(value, m_format == Format::Money);
     return false;
 }
 
@@ -136,22 +136,25 @@ bool TReportCellFormat::integer(const QVariant& value, qint64& integer) const
 {
     if (TValueFormat::toInteger(value, integer))
         return true;
-    refused(value);
+    refused(value, true);
     return false;
 }
 
-void TReportCellFormat::refused(const QVariant& value) const
+void TReportCellFormat::refused(const QVariant& value, bool shown) const
 {
     if (m_warned)
         return;
     m_warned = true;
-    QString shown = value.toString().simplified();
-    if (shown.size() > 40)
-        shown = shown.left(39) + QChar(0x2026);
+    QString text = value.toString().simplified();
+    if (text.size() > 40)
+        text = text.left(39) + QChar(0x2026);
+    // A whole number may show and still be past what a sum takes.
+    const QString where = shown ? QStringLiteral("ele e os totais que o incluem aparecem")
+                                : QStringLiteral("os totais que o incluem aparecem");
     qCWarning(fisReport).noquote()
         << QStringLiteral("Coluna \"%1\" (%2): o valor %3 está fora do que a coluna comporta; "
-                          "aparece como \"%4\", assim como os totais que o incluem.")
-               .arg(m_title, m_field, shown.isEmpty() ? QStringLiteral("vazio") : shown,
+                          "%4 como \"%5\".")
+               .arg(m_title, m_field, text.isEmpty() ? QStringLiteral("vazio") : text, where,
                     TValueFormat::invalidText());
 }
 

@@ -29,7 +29,8 @@ public:
 
 private:
     bool fast(const QVariant& value, QByteArray& out) const;
-    void refused(const QVariant& value) const;
+    // Warns once per column; shown: the cell itself reads as the mark.
+    void refused(const QVariant& value, bool shown) const;
 
     TReportDefinition::Format m_format;
     QString m_title;

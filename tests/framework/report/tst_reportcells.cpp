@@ -79,8 +79,8 @@ private Q_SLOTS:
             QTest::ignoreMessage(QtWarningMsg,
                                  QByteArray("Coluna \"Valor\" (VL): o valor " +
                                             value.toString().toUtf8() +
-                                            " está fora do que a coluna comporta; aparece como "
-                                            "\"inválido\", assim como os totais que o incluem.")
+                                            " está fora do que a coluna comporta; ele e os "
+                                            "totais que o incluem aparecem como \"inválido\".")
                                      .constData());
         column.title = QStringLiteral("Valor");
         column.field = QStringLiteral("VL");
