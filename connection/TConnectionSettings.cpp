@@ -79,7 +79,9 @@ private:
         if (!m_error || !m_error->isEmpty())
             return;
         *m_error = QStringLiteral("A configuração %1 em %2 tem um valor inválido, \"%3\" (%4). "
-                                  "Corrija-a no arquivo ou em \"Configurar conexão…\".")
+                                  "Corrija o arquivo, use \"Tentar novamente\" para conectar "
+                                  "com o valor padrão ou \"Configurar conexão…\" para escolher "
+                                  "outra conexão.")
                        .arg(key(name), m_settings.fileName(), value, hint);
     }
 

@@ -245,7 +245,8 @@ void tst_ConnectionSettings::badSettingIsNamed()
     }
     QCOMPARE(error,
              u"A configuração conexao/%1 em %2 tem um valor inválido, \"%3\" (%4). "
-             "Corrija-a no arquivo ou em \"Configurar conexão…\"."_qs.arg(key, path, value, hint));
+             "Corrija o arquivo, use \"Tentar novamente\" para conectar com o valor padrão ou "
+             "\"Configurar conexão…\" para escolher outra conexão."_qs.arg(key, path, value, hint));
     // The default stays: no port 0 from "abc", no negative time.
     QVERIFY2(same(loaded, TConnectionOptions()), qPrintable(describe(loaded)));
     QCOMPARE(loaded.statementTimeout, TConnectionOptions().statementTimeout);
