@@ -217,9 +217,10 @@ void TXlsxExporter::writeText(unsigned row, int column, const QString& text, lxw
     if (cut && !m_cutWarned) {
         m_cutWarned = true;
         qCWarning(fisReport).noquote()
-            << QStringLiteral("Planilha '%1', coluna \"%2\": um texto de %3 caracteres passa do "
-                              "limite de %4 de uma célula e foi cortado (termina em \"…\").")
-                   .arg(m_file,
+            << QStringLiteral("Relatório \"%1\", coluna \"%2\": um texto de %3 caracteres passa "
+                              "do limite de %4 de uma célula da planilha e foi cortado (termina "
+                              "em \"…\").")
+                   .arg(reportName(),
                         size_t(column) < m_columns.size()
                             ? m_columns[size_t(column)].definition.title
                             : QString(),

@@ -335,8 +335,8 @@ print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
         r[0][5] = QString(40000, u'a');
         VectorRows source(kNames, r);
         QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression("coluna \"Nome\": um texto de 40.000 caracteres "
-                                                "passa do limite de 32.767"));
+                             QRegularExpression("^Relatório \"Teste\", coluna \"Nome\": um texto "
+                                                "de 40.000 caracteres passa do limite de 32.767"));
         QVERIFY(TXlsxExporter().write(definition(), source, path));
         const QString name = xlsxRows(path).value(1).split(u'|').value(2);
         QCOMPARE(name.size(), 32767);
