@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <unistd.h>
 #include <utility>
@@ -18,10 +19,14 @@ namespace {
 
 // A scheduler mails whatever reaches stderr: only the tool's own message and Qt's
 // critical ones go there, not the platform's chatter.
-void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "fisreport: %s\n", qPrintable(message));
+    // The engine's own warnings (a value a column cannot hold, a cell cut) are the report's.
+    else if (type == QtWarningMsg && context.category &&
+             std::strcmp(context.category, "fis.report") == 0)
+        std::fprintf(stderr, "fisreport: aviso: %s\n", qPrintable(message));
 }
 
 // The screen's texts point to "Mostrar detalhes"; here the database's text is the line

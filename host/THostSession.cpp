@@ -100,7 +100,7 @@ void THostSession::start(QSettings& settings)
     armQuit();
     m_settings = &settings;
     TApplication::instance()->setReportDirectory(m_commandLine.reportDirectory());
-    m_options = m_commandLine.connection(TConnectionSettings::load(settings));
+    m_options = m_commandLine.connection(TConnectionSettings::load(settings, &m_settingsError));
     m_openPending = m_commandLine.openRequested();
 
     m_frmPrincipal = std::make_unique<TfrmPrincipal>();
@@ -256,6 +256,13 @@ void THostSession::startActions()
             m_openPending = false;
         }
         TEventGuard::run([this] {
+            // Connecting with a default in place of what was meant could reach the wrong
+            // server; "Tentar novamente" goes on with the default once it has been read.
+            if (!m_settingsError.isEmpty()) {
+                std::fprintf(stderr, "fishost: %s\n", qPrintable(m_settingsError));
+                m_frmPrincipal->showConnectionFailure(m_settingsError, {});
+                return;
+            }
             auto database = connect(m_options, m_frmPrincipal.get());
             if (database)
                 install(std::move(database), m_options);

@@ -63,6 +63,8 @@ private:
     std::unique_ptr<THelpWindow> m_helpWindow;
     TModuleLoader m_module;
     QString m_moduleError;
+    // A bad value in the saved connection, told at start instead of connecting.
+    QString m_settingsError;
     // --open waits for a database.
     bool m_openPending = false;
     bool m_actionFailed = false;

@@ -130,9 +130,11 @@ void TADOIBQuery::Open()
 
     // A character the database cannot hold is refused here, not mangled by the driver.
     // Firebird passes a text through PARAM and NVLSTR, 255 characters wide: a longer
-    // one would end in a truncation error.
+    // one would end in a truncation error, unless the query casts every use of it to a
+    // width of its own (a list of operation types to VARCHAR(4000)).
     constexpr qsizetype maxInterBaseText = 255;
     const bool interBase = dialect() == Dialect::InterBase;
+    const QString active = interBase ? activeText() : QString();
     for (int i = 0; i < m_params.Count(); ++i) {
         const TParam& p = m_params[i];
         const QString label = m_paramLabels.value(p.Name());
@@ -143,12 +145,16 @@ void TADOIBQuery::Open()
                                                  "banco de dados não aceita. Use letras, "
                                                  "algarismos e sinais comuns.")
                                       .arg(field));
-        if (interBase && p.DataType() == TFieldType::ftString &&
-            p.AsString().size() > maxInterBaseText)
+        if (!interBase || p.DataType() != TFieldType::ftString ||
+            p.AsString().size() <= maxInterBaseText)
+            continue;
+        const int cast = TSqlText::castWidth(active, p.Name());
+        const qsizetype most = cast > 0 ? cast : maxInterBaseText;
+        if (p.AsString().size() > most)
             throw EFrameworkError(QStringLiteral("O valor informado %1 é longo demais para o "
                                                  "banco de dados (mais de %2 caracteres).")
                                       .arg(field)
-                                      .arg(maxInterBaseText));
+                                      .arg(most));
     }
 
     try {

@@ -1,5 +1,7 @@
 #include "TSqlText.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -77,6 +79,34 @@ QStringList TSqlText::markers(const QString& sql)
     QStringList names;
     scan(sql, [&](qsizetype, qsizetype, const QString& name) { names << name; });
     return names;
+}
+
+int TSqlText::castWidth(const QString& sql, const QString& name)
+{
+    static const QRegularExpression before(QStringLiteral("\\bCAST\\s*\\(\\s*$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression after(
+        QStringLiteral(
+            "\\s+AS\\s+(?:VARCHAR|CHAR(?:ACTER)?(?:\\s+VARYING)?)\\s*\\(\\s*(\\d{1,9})\\s*\\)"),
+        QRegularExpression::CaseInsensitiveOption);
+    int width = -1;
+    bool bare = false;
+    scan(sql, [&](qsizetype at, qsizetype length, const QString& marker) {
+        if (bare || marker.compare(name, Qt::CaseInsensitive) != 0)
+            return;
+        const QRegularExpressionMatch cast =
+            after.match(sql, at + length, QRegularExpression::NormalMatch,
+                        QRegularExpression::AnchorAtOffsetMatchOption);
+        // A short stretch of text before the marker holds its "CAST(", if any.
+        const qsizetype from = std::max<qsizetype>(0, at - 64);
+        if (!cast.hasMatch() || !before.match(sql.mid(from, at - from)).hasMatch()) {
+            bare = true;
+            return;
+        }
+        const int n = cast.captured(1).toInt();
+        width = width < 0 ? n : std::min(width, n);
+    });
+    return bare ? -1 : width;
 }
 
 QStringList TSqlText::parameterNames(const QString& sql)

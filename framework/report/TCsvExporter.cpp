@@ -1,6 +1,7 @@
 #include "TCsvExporter.h"
 
 #include "EFrameworkError.h"
+#include "TReportCellFormat_p.h"
 #include "TValueFormat.h"
 
 #include <cerrno>
@@ -24,10 +25,12 @@ bool formulaLike(QStringView text)
     return !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front());
 }
 
-// UTF-8 straight into the buffer, quoted (RFC 4180) when the text needs it; marked, the
-// text opens with an apostrophe. A lone surrogate becomes U+FFFD.
-void appendField(QByteArray& out, QStringView text, bool marked = false)
+// UTF-8 straight into the buffer, quoted (RFC 4180) when the text needs it; one a
+// spreadsheet would take for a formula opens with an apostrophe. A lone surrogate becomes
+// U+FFFD.
+void appendField(QByteArray& out, QStringView text)
 {
+    const bool marked = formulaLike(text);
     const bool quoted = needsQuotes(text);
     const qsizetype start = out.size();
     // Three bytes a UTF-16 unit covers every case, a doubled quote included.
@@ -158,12 +161,22 @@ void TCsvExporter::row(const TRowSource::Row& values)
         if (v.isNull())
             continue;
         switch (column.definition.format) {
-        case TReportDefinition::Format::Money:
-            appendCents(m_buffer, TValueFormat::toCents(v));
+        case TReportDefinition::Format::Money: {
+            qint64 cents = 0;
+            if (column.cell->cents(v, cents))
+                appendCents(m_buffer, cents);
+            else
+                appendField(m_buffer, TValueFormat::invalidText());
             break;
-        case TReportDefinition::Format::Integer:
-            m_buffer += QByteArray::number(v.toLongLong());
+        }
+        case TReportDefinition::Format::Integer: {
+            qint64 n = 0;
+            if (column.cell->integer(v, n))
+                m_buffer += QByteArray::number(n);
+            else
+                appendField(m_buffer, TValueFormat::invalidText());
             break;
+        }
         case TReportDefinition::Format::Date:
             appendDate(v);
             break;
@@ -182,7 +195,7 @@ void TCsvExporter::row(const TRowSource::Row& values)
                 if (it != shown.constEnd())
                     text = it.value();
             }
-            appendField(m_buffer, text, formulaLike(text));
+            appendField(m_buffer, text);
         }
         }
     }

@@ -7,7 +7,8 @@
 #include <QFile>
 
 // CSV as a Brazilian spreadsheet opens it: UTF-8 with BOM, ";" between fields, decimal
-// comma, RFC 4180 quoting and line ends. Only the rows: sums would spoil the data.
+// comma, RFC 4180 quoting and line ends. Only the rows: sums would spoil the data. Every
+// text written, titles and cells of any format, is made inert against formulas.
 class FIS_REPORT_EXPORT TCsvExporter : public TReportExporter
 {
 public:

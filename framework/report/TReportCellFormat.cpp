@@ -1,5 +1,6 @@
 #include "TReportCellFormat_p.h"
 
+#include "FisLog.h"
 #include "TReportText.h"
 #include "TValueFormat.h"
 
@@ -76,7 +77,7 @@ void appendCents(QByteArray& out, qint64 cents)
     char buffer[40];
     char* end = buffer + sizeof buffer;
     char* at = end;
-    quint64 v = quint64(cents < 0 ? -cents : cents);
+    quint64 v = cents < 0 ? 0 - quint64(cents) : quint64(cents);
     const int fraction = int(v % 100);
     v /= 100;
     *--at = char('0' + fraction % 10);
@@ -98,7 +99,7 @@ void appendCents(QByteArray& out, qint64 cents)
 } // namespace
 
 TReportCellFormat::TReportCellFormat(const TReportDefinition::Column& column)
-    : m_format(column.format)
+    : m_format(column.format), m_title(column.title), m_field(column.field)
 {
     for (auto it = column.values.cbegin(); it != column.values.cend(); ++it)
         m_values.emplace_back(TReportText::encode(it.key()), TReportText::encode(it.value()));
@@ -109,8 +110,13 @@ void TReportCellFormat::format(const QVariant& value, QByteArray& out) const
     out.resize(0);
     if (value.isNull())
         return;
-    if (!fast(value, out))
-        out = TReportText::encode(TValueFormat::text(value, m_format));
+    if (!fast(value, out)) {
+        const QString text = TValueFormat::text(value, m_format);
+        if ((m_format == Format::Money || m_format == Format::Integer) &&
+            text == TValueFormat::invalidText())
+            refused(value, true);
+        out = TReportText::encode(text);
+    }
     for (const auto& [from, to] : m_values)
         if (out == from) {
             out = to;
@@ -118,13 +124,51 @@ void TReportCellFormat::format(const QVariant& value, QByteArray& out) const
         }
 }
 
+bool TReportCellFormat::cents(const QVariant& value, qint64& cents) const
+{
+    if (TValueFormat::toCents(value, cents))
+        return true;
+    refused(value, m_format == Format::Money);
+    return false;
+}
+
+bool TReportCellFormat::integer(const QVariant& value, qint64& integer) const
+{
+    if (TValueFormat::toInteger(value, integer))
+        return true;
+    refused(value, true);
+    return false;
+}
+
+void TReportCellFormat::refused(const QVariant& value, bool shown) const
+{
+    if (m_warned)
+        return;
+    m_warned = true;
+    QString text = value.toString().simplified();
+    if (text.size() > 40)
+        text = text.left(39) + QChar(0x2026);
+    // A whole number may show and still be past what a sum takes.
+    const QString where = shown ? QStringLiteral("ele e os totais que o incluem aparecem")
+                                : QStringLiteral("os totais que o incluem aparecem");
+    qCWarning(fisReport).noquote()
+        << QStringLiteral("Coluna \"%1\" (%2): o valor %3 está fora do que a coluna comporta; "
+                          "%4 como \"%5\".")
+               .arg(m_title, m_field, text.isEmpty() ? QStringLiteral("vazio") : text, where,
+                    TValueFormat::invalidText());
+}
+
 bool TReportCellFormat::fast(const QVariant& value, QByteArray& out) const
 {
     const int type = value.typeId();
     switch (m_format) {
-    case Format::Money:
-        appendCents(out, TValueFormat::toCents(value));
+    case Format::Money: {
+        qint64 c = 0;
+        if (!cents(value, c))
+            return false;
+        appendCents(out, c);
         return true;
+    }
     case Format::Integer:
         if (type != QMetaType::LongLong && type != QMetaType::Int)
             return false;

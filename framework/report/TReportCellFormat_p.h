@@ -18,12 +18,23 @@ class FIS_REPORT_EXPORT TReportCellFormat
 public:
     explicit TReportCellFormat(const TReportDefinition::Column& column);
 
-    // Replaces out's contents with the value's text.
+    // Replaces out's contents with the value's text; a value the column cannot hold reads
+    // as TValueFormat::invalidText().
     void format(const QVariant& value, QByteArray& out) const;
+    // The value in hundredths, for a sum; false for a value no amount column holds. The
+    // first such value of the column is logged as a warning that names the column.
+    bool cents(const QVariant& value, qint64& cents) const;
+    // The same for a whole number.
+    bool integer(const QVariant& value, qint64& integer) const;
 
 private:
     bool fast(const QVariant& value, QByteArray& out) const;
+    // Warns once per column; shown: the cell itself reads as the mark.
+    void refused(const QVariant& value, bool shown) const;
 
     TReportDefinition::Format m_format;
+    QString m_title;
+    QString m_field;
+    mutable bool m_warned = false;
     std::vector<std::pair<QByteArray, QByteArray>> m_values;
 };

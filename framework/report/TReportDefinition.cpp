@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -162,9 +163,13 @@ Column column(const QJsonObject& co, const QString& where)
     c.title = optionalText(co, QStringLiteral("title"), where);
     const QJsonValue width = co.value(QStringLiteral("width"));
     if (!width.isUndefined()) {
-        if (!width.isDouble() || width.toDouble() <= 0)
-            fault(QStringLiteral("a largura%1 deve ser um número positivo").arg(where));
-        c.width = width.toDouble();
+        // Shares of the line: past these bounds one column squeezes the others to nothing.
+        constexpr double least = 0.1, most = 1000;
+        const double w = width.toDouble();
+        if (!width.isDouble() || !std::isfinite(w) || w < least || w > most)
+            fault(QStringLiteral("a largura%1 (%2) deve ser um número entre 0,1 e 1.000")
+                      .arg(where, c.field));
+        c.width = w;
     }
     const QString align = optionalText(co, QStringLiteral("alignment"), where);
     if (align.isEmpty() || align == u"left")

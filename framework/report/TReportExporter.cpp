@@ -1,10 +1,10 @@
 #include "TReportExporter.h"
 
 #include "EFrameworkError.h"
+#include "TReportCellFormat_p.h"
 #include "TReportFile.h"
 #include "TReportFormats.h"
 #include "TReportRun.h"
-#include "TValueFormat.h"
 
 #include <QLocale>
 
@@ -45,7 +45,7 @@ QStringList TReportExporter::fileFilters()
     return TReportFormats::exporterFilters();
 }
 
-void TReportExporter::totals(const QString&, const std::vector<qint64>&, bool)
+void TReportExporter::totals(const QString&, const std::vector<TReportSum>&, bool)
 {
 }
 
@@ -106,12 +106,13 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
                                 const QString& file, const std::function<bool(qint64)>& progress)
 {
     std::vector<Column> columns;
-    std::vector<int> summed;
+    std::vector<size_t> summed;
     auto add = [&](const TReportDefinition::Column& c, bool canSum) {
         const bool sum = canSum && d.TotalsBy().fields.contains(c.field, Qt::CaseInsensitive);
-        columns.push_back({c, columnOf(c.field), sum});
+        columns.push_back(
+            {c, columnOf(c.field), sum, std::make_shared<const TReportCellFormat>(c)});
         if (sum)
-            summed.push_back(columns.back().source);
+            summed.push_back(columns.size() - 1);
     };
     if (d.HasGroup())
         for (const TReportDefinition::Column& c : d.GroupBy().textColumns)
@@ -120,7 +121,7 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
         add(c, true);
     const int groupIndex = d.HasGroup() ? columnOf(d.GroupBy().field) : -1;
 
-    std::vector<qint64> groupSums(summed.size(), 0), reportSums(summed.size(), 0);
+    std::vector<TReportSum> groupSums(summed.size()), reportSums(summed.size());
     qint64 groupCount = 0, count = 0;
     QString groupKey;
     const TReportDefinition::Totals totals = d.TotalsBy();
@@ -128,7 +129,8 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
         if (groupCount > 0 && d.HasTotals())
             this->totals(caption(d.GroupBy().footer, totals.countLabel, groupCount), groupSums,
                          false);
-        std::fill(groupSums.begin(), groupSums.end(), 0);
+        for (TReportSum& sum : groupSums)
+            sum.clear();
         groupCount = 0;
     };
 
@@ -149,9 +151,15 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
             }
             row(*r);
             for (size_t s = 0; s < summed.size(); ++s) {
-                const qint64 cents = TValueFormat::toCents((*r)[size_t(summed[s])]);
-                groupSums[s] += cents;
-                reportSums[s] += cents;
+                const Column& c = columns[summed[s]];
+                qint64 cents = 0;
+                if (c.cell->cents((*r)[size_t(c.source)], cents)) {
+                    groupSums[s].add(cents);
+                    reportSums[s].add(cents);
+                } else {
+                    groupSums[s].spoil();
+                    reportSums[s].spoil();
+                }
             }
             ++groupCount;
             if (++count % kBatch == 0 && !progress(count)) {

@@ -2,6 +2,7 @@
 
 #include "FisReportExport.h"
 #include "TReportDefinition.h"
+#include "TReportSum.h"
 #include "TRowSource.h"
 
 #include <QString>
@@ -13,6 +14,7 @@
 // Writes a report's rows to a file as they are read, so memory stays flat at any size.
 // The group's text fields lead as columns; the file appears only once it is complete.
 class TReportRun;
+class TReportCellFormat;
 
 class FIS_REPORT_EXPORT TReportExporter
 {
@@ -42,12 +44,15 @@ protected:
         TReportDefinition::Column definition;
         int source = -1;
         bool summed = false;
+        // The column's amounts read as the pages read them; shared by the cells and the
+        // sums, so a value the column cannot hold is told once.
+        std::shared_ptr<const TReportCellFormat> cell;
     };
 
     virtual void begin(const QString& file, const std::vector<Column>& columns) = 0;
     virtual void row(const TRowSource::Row& values) = 0;
-    // A group's or the report's sums, in hundredths, one per summed column, in order.
-    virtual void totals(const QString& caption, const std::vector<qint64>& sums, bool grand);
+    // A group's or the report's sums, one per summed column, in order.
+    virtual void totals(const QString& caption, const std::vector<TReportSum>& sums, bool grand);
     // Completes the file; an error throws.
     virtual void end() = 0;
     // Gives up a file begun, after a cancel or an error.

@@ -4,6 +4,7 @@
 #include "TReportText.h"
 
 #include <QIODevice>
+#include <algorithm>
 #include <cmath>
 #include <zlib.h>
 
@@ -31,9 +32,13 @@ QByteArray pdfString(const QString& text)
     return out + ')';
 }
 
+// A coordinate past any page (a NaN, a width gone wild) is kept to a number a PDF reader
+// takes, not rounded into an integer it does not fit.
 qint64 hundredths(double value)
 {
-    return std::llround(value * 100.0);
+    if (!std::isfinite(value))
+        return 0;
+    return std::llround(std::clamp(value, -1e7, 1e7) * 100.0);
 }
 
 // Two decimals at most, without trailing zeros: a point is 0.35 mm.

@@ -105,13 +105,13 @@ struct TReportRenderer::Pass
         std::vector<int> textIndex;
         // Which of the summed columns this level's footer shows.
         std::vector<bool> shows;
-        std::vector<qint64> sums;
+        std::vector<TReportSum> sums;
         qint64 count = 0;
         QVariant key;
         bool open = false;
     };
     std::vector<Level> levels;
-    std::vector<qint64> reportSums;
+    std::vector<TReportSum> reportSums;
     std::vector<QByteArray> cells;
     bool over = false;
 };
@@ -119,7 +119,7 @@ struct TReportRenderer::Pass
 TReportRenderer::~TReportRenderer() = default;
 
 void TReportRenderer::sumsBand(const QString& caption, qint64 count,
-                               const std::vector<qint64>& sums, bool grand,
+                               const std::vector<TReportSum>& sums, bool grand,
                                const std::vector<bool>& shows)
 {
     const Pass& p = *m_pass;
@@ -131,10 +131,10 @@ void TReportRenderer::sumsBand(const QString& caption, qint64 count,
     std::vector<QByteArray> texts;
     const std::vector<int>& sumColumns = m_layout->sumColumns();
     for (size_t t = 0; t < sums.size(); ++t)
-        texts.push_back(t < shows.size() && !shows[t]
-                            ? QByteArray("")
-                            : TReportText::encode(TValueFormat::sum(
-                                  sums[t], p.columns[qsizetype(sumColumns[t])].format)));
+        texts.push_back(
+            t < shows.size() && !shows[t]
+                ? QByteArray("")
+                : TReportText::encode(sums[t].text(p.columns[qsizetype(sumColumns[t])].format)));
     m_layout->sums(TReportText::encode(parts.join(QStringLiteral(" - "))), texts, grand);
 }
 
@@ -170,10 +170,10 @@ void TReportRenderer::beginPass(const std::function<int(const QString&)>& column
         for (const int c : m_layout->sumColumns())
             level.shows.push_back(g.sums.isEmpty() ||
                                   g.sums.contains(p.columns[c].field, Qt::CaseInsensitive));
-        level.sums.assign(m_layout->sumColumns().size(), 0);
+        level.sums.assign(m_layout->sumColumns().size(), TReportSum());
         p.levels.push_back(std::move(level));
     }
-    p.reportSums.assign(m_layout->sumColumns().size(), 0);
+    p.reportSums.assign(m_layout->sumColumns().size(), TReportSum());
     p.cells.resize(size_t(p.columns.size()));
 }
 
@@ -184,7 +184,8 @@ void TReportRenderer::closeLevels(size_t first)
         Pass::Level& level = p.levels[l];
         if (level.open && m_definition.HasTotals())
             sumsBand(level.group.footer, level.count, level.sums, false, level.shows);
-        std::fill(level.sums.begin(), level.sums.end(), 0);
+        for (TReportSum& sum : level.sums)
+            sum.clear();
         level.count = 0;
         level.open = false;
     }
@@ -259,10 +260,18 @@ bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
         }
         layRow(*row);
         for (size_t t = 0; t < sumColumns.size(); ++t) {
-            const qint64 cents = toCents((*row)[size_t(p.index[size_t(sumColumns[t])])]);
+            const size_t c = size_t(sumColumns[t]);
+            qint64 cents = 0;
+            const bool valid = p.formats[c].cents((*row)[size_t(p.index[c])], cents);
+            const auto take = [&](TReportSum& sum) {
+                if (valid)
+                    sum.add(cents);
+                else
+                    sum.spoil();
+            };
             for (Pass::Level& level : p.levels)
-                level.sums[t] += cents;
-            p.reportSums[t] += cents;
+                take(level.sums[t]);
+            take(p.reportSums[t]);
         }
         for (Pass::Level& level : p.levels)
             ++level.count;
@@ -350,8 +359,8 @@ qint64 TReportRenderer::layOutSpans(const std::vector<Span>& spans, qint64 total
         }
         for (size_t t = 0; t < p.reportSums.size() && t < span.sums.size(); ++t) {
             for (Pass::Level& level : p.levels)
-                level.sums[t] += span.sums[t];
-            p.reportSums[t] += span.sums[t];
+                level.sums[t].add(span.sums[t]);
+            p.reportSums[t].add(span.sums[t]);
         }
         for (Pass::Level& level : p.levels)
             level.count += span.rows;

@@ -3,6 +3,7 @@
 #include "FisReportExport.h"
 #include "TParams.h"
 #include "TReportDefinition.h"
+#include "TReportSum.h"
 #include "TRowSource.h"
 
 #include <QDateTime>
@@ -98,8 +99,8 @@ private:
     // Returns the rows laid out before the last page began.
     qint64 layOutSpans(const std::vector<Span>& spans, qint64 total,
                        const std::vector<TRowSource::Row>* lastRows);
-    void sumsBand(const QString& caption, qint64 count, const std::vector<qint64>& sums, bool grand,
-                  const std::vector<bool>& shows = {});
+    void sumsBand(const QString& caption, qint64 count, const std::vector<TReportSum>& sums,
+                  bool grand, const std::vector<bool>& shows = {});
     // Closes the group levels from the innermost up to first, with their footers.
     void closeLevels(size_t first);
 

@@ -30,10 +30,14 @@ QString TValueFormat::text(const QVariant& value, TReportDefinition::Format form
         const QDate d = date(value);
         return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : value.toString().trimmed();
     }
-    case TReportDefinition::Format::Money:
-        return cents(toCents(value));
-    case TReportDefinition::Format::Integer:
-        return QString::number(value.toLongLong());
+    case TReportDefinition::Format::Money: {
+        qint64 c = 0;
+        return toCents(value, c) ? cents(c) : invalidText();
+    }
+    case TReportDefinition::Format::Integer: {
+        qint64 n = 0;
+        return toInteger(value, n) ? QString::number(n) : invalidText();
+    }
     case TReportDefinition::Format::CnpjCpf:
         return cnpjCpf(value.toString().trimmed());
     case TReportDefinition::Format::Text:
@@ -43,11 +47,9 @@ QString TValueFormat::text(const QVariant& value, TReportDefinition::Format form
     return value.toString().trimmed();
 }
 
-QString TValueFormat::sum(qint64 hundredths, TReportDefinition::Format format)
+QString TValueFormat::invalidText()
 {
-    if (format == TReportDefinition::Format::Integer)
-        return brazil().toString(hundredths / 100);
-    return cents(hundredths);
+    return QStringLiteral("inválido");
 }
 
 bool TValueFormat::dateParts(const QVariant& value, int& year, int& month, int& day)
@@ -133,31 +135,86 @@ bool parseCents(QStringView text, qint64& cents)
 
 } // namespace
 
-qint64 TValueFormat::toCents(const QVariant& value)
+bool TValueFormat::toCents(const QVariant& value, qint64& cents)
 {
+    cents = 0;
     if (value.isNull())
-        return 0;
+        return true;
     double amount = 0;
-    if (value.typeId() == QMetaType::QString) {
+    bool ok = true;
+    switch (value.typeId()) {
+    case QMetaType::QString: {
         // PostgreSQL hands NUMERIC over as text.
         const QString& text = *static_cast<const QString*>(value.constData());
-        qint64 cents = 0;
         if (parseCents(text, cents))
-            return cents;
-        amount = QLocale::c().toDouble(text.trimmed());
-    } else {
-        amount = value.toDouble();
+            return cents >= -maxCents && cents <= maxCents;
+        const QString trimmed = text.trimmed();
+        if (trimmed.isEmpty())
+            return true;
+        amount = QLocale::c().toDouble(trimmed, &ok);
+        break;
     }
-    return std::llround(amount * 100.0);
+    case QMetaType::LongLong:
+    case QMetaType::Int: {
+        const qint64 units = value.toLongLong();
+        if (units < -maxCents / 100 || units > maxCents / 100)
+            return false;
+        cents = units * 100;
+        return true;
+    }
+    default:
+        amount = value.toDouble(&ok);
+    }
+    // Compared before any conversion: a double past 64 bits has no integer to round to.
+    if (!ok || !std::isfinite(amount) || std::fabs(amount * 100.0) >= double(maxCents) + 1.0)
+        return false;
+    cents = std::llround(amount * 100.0);
+    return true;
+}
+
+qint64 TValueFormat::toCents(const QVariant& value)
+{
+    qint64 cents = 0;
+    return toCents(value, cents) ? cents : 0;
+}
+
+bool TValueFormat::toInteger(const QVariant& value, qint64& integer)
+{
+    integer = 0;
+    bool ok = true;
+    double number = 0;
+    switch (value.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        integer = value.toLongLong();
+        return true;
+    case QMetaType::QString: {
+        const QString trimmed = value.toString().trimmed();
+        integer = trimmed.toLongLong(&ok);
+        if (ok || trimmed.isEmpty())
+            return true;
+        number = QLocale::c().toDouble(trimmed, &ok);
+        break;
+    }
+    default:
+        number = value.toDouble(&ok);
+    }
+    // 2^63 is the first double past qint64.
+    if (!ok || !std::isfinite(number) || std::fabs(number) >= 9223372036854775808.0)
+        return false;
+    integer = std::llround(number);
+    return true;
 }
 
 QString TValueFormat::cents(qint64 cents)
 {
-    const qint64 units = (cents < 0 ? -cents : cents) / 100;
-    const qint64 fraction = (cents < 0 ? -cents : cents) % 100;
+    // Unsigned, so the most negative value has a magnitude too.
+    const quint64 magnitude = cents < 0 ? 0 - quint64(cents) : quint64(cents);
     return QStringLiteral("%1%2,%3")
-        .arg(cents < 0 ? QStringLiteral("-") : QString(), brazil().toString(units))
-        .arg(int(fraction), 2, 10, QChar(u'0'));
+        .arg(cents < 0 ? QStringLiteral("-") : QString(), brazil().toString(magnitude / 100))
+        .arg(int(magnitude % 100), 2, 10, QChar(u'0'));
 }
 
 QString TValueFormat::cnpjCpf(const QString& digits)

@@ -2,10 +2,13 @@
 
 #include "EAbort.h"
 #include "EFrameworkError.h"
+#include "FisLog.h"
 #include "TCancelToken.h"
+#include "TReportCellFormat_p.h"
 #include "TValueFormat.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -18,6 +21,7 @@
 #include <thread>
 #include <unistd.h>
 #include <utility>
+
 #include <xlsxwriter.h>
 
 namespace {
@@ -87,6 +91,22 @@ struct Closing
     bool abandoned = false;
     lxw_error error = LXW_NO_ERROR;
 };
+// Excel's own limits: what goes past them makes a file Excel refuses or repairs.
+constexpr qsizetype kCellText = 32767;
+constexpr size_t kSheetColumns = 16384;
+
+// The text within a cell's limit, counted in UTF-16 units as Excel counts; a cut one ends
+// in "…". A pair of surrogates is never split.
+QString withinCell(const QString& text, bool& cut)
+{
+    cut = text.size() > kCellText;
+    if (!cut)
+        return text;
+    qsizetype keep = kCellText - 1;
+    if (text[keep - 1].isHighSurrogate())
+        --keep;
+    return text.left(keep) + QChar(0x2026);
+}
 
 // Definition widths are shares of a printed line; a character or so each on a sheet.
 // A date or amount too wide for its cell shows as "####", so those get room for theirs
@@ -157,8 +177,17 @@ lxw_format* TXlsxExporter::formatOf(TReportDefinition::Format format, bool bold)
 
 void TXlsxExporter::begin(const QString& file, const std::vector<Column>& columns)
 {
+    if (columns.size() > kSheetColumns) {
+        const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+        throw EFrameworkError(
+            fileError(file, QStringLiteral("o relatório tem %1 colunas e uma planilha comporta "
+                                           "no máximo %2")
+                                .arg(brazil.toString(qulonglong(columns.size())),
+                                     brazil.toString(qulonglong(kSheetColumns)))));
+    }
     m_file = file;
     m_columns = columns;
+    m_cutWarned = false;
     m_sheets = 0;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -192,8 +221,7 @@ void TXlsxExporter::newSheet()
         const TReportDefinition::Column& d = m_columns[c].definition;
         check(worksheet_set_column(m_sheet, lxw_col_t(c), lxw_col_t(c), sheetWidth(d),
                                    d.format == TReportDefinition::Format::Date ? m_date : nullptr));
-        check(worksheet_write_string(m_sheet, 0, lxw_col_t(c), d.title.toUtf8().constData(),
-                                     m_header));
+        writeText(0, int(c), d.title, m_header);
     }
     worksheet_freeze_panes(m_sheet, 1, 0);
     // Printed from the spreadsheet, every column fits the page's width under its header.
@@ -229,13 +257,23 @@ void TXlsxExporter::row(const TRowSource::Row& values)
             continue;
         const lxw_col_t col = lxw_col_t(c);
         switch (column.definition.format) {
-        case TReportDefinition::Format::Money:
-            check(worksheet_write_number(m_sheet, r, col, double(TValueFormat::toCents(v)) / 100.0,
-                                         m_money));
+        case TReportDefinition::Format::Money: {
+            qint64 cents = 0;
+            if (column.cell->cents(v, cents))
+                check(worksheet_write_number(m_sheet, r, col, double(cents) / 100.0, m_money));
+            else
+                writeInvalid(r, int(c));
             break;
-        case TReportDefinition::Format::Integer:
-            check(worksheet_write_number(m_sheet, r, col, v.toDouble(), m_integer));
+        }
+        case TReportDefinition::Format::Integer: {
+            // Infinity or NaN written as a number makes a file Excel cannot open.
+            qint64 n = 0;
+            if (column.cell->integer(v, n))
+                check(worksheet_write_number(m_sheet, r, col, double(n), m_integer));
+            else
+                writeInvalid(r, int(c));
             break;
+        }
         case TReportDefinition::Format::Date: {
             const QDate d = TValueFormat::date(v);
             if (d.isValid()) {
@@ -250,28 +288,58 @@ void TXlsxExporter::row(const TRowSource::Row& values)
             if (text.isEmpty())
                 break;
             const auto it = column.definition.values.constFind(text);
-            const QByteArray utf8 =
-                (it == column.definition.values.constEnd() ? text : it.value()).toUtf8();
-            check(worksheet_write_string(m_sheet, r, col, utf8.constData(), nullptr));
+            writeText(r, int(c), it == column.definition.values.constEnd() ? text : it.value(),
+                      nullptr);
         }
         }
     }
 }
 
-void TXlsxExporter::totals(const QString& caption, const std::vector<qint64>& sums, bool grand)
+void TXlsxExporter::writeText(unsigned row, int column, const QString& text, lxw_format* format)
+{
+    bool cut = false;
+    const QByteArray utf8 = withinCell(text, cut).toUtf8();
+    if (cut && !m_cutWarned) {
+        m_cutWarned = true;
+        qCWarning(fisReport).noquote()
+            << QStringLiteral("Relatório \"%1\", coluna \"%2\": um texto de %3 caracteres passa "
+                              "do limite de %4 de uma célula da planilha e foi cortado (termina "
+                              "em \"…\").")
+                   .arg(reportName(),
+                        size_t(column) < m_columns.size()
+                            ? m_columns[size_t(column)].definition.title
+                            : QString(),
+                        QLocale(QLocale::Portuguese, QLocale::Brazil).toString(text.size()),
+                        QLocale(QLocale::Portuguese, QLocale::Brazil).toString(kCellText));
+    }
+    check(worksheet_write_string(m_sheet, row, lxw_col_t(column), utf8.constData(), format));
+}
+
+void TXlsxExporter::writeInvalid(unsigned row, int column)
+{
+    check(worksheet_write_string(m_sheet, row, lxw_col_t(column),
+                                 TValueFormat::invalidText().toUtf8().constData(), nullptr));
+}
+
+void TXlsxExporter::totals(const QString& caption, const std::vector<TReportSum>& sums, bool grand)
 {
     // The grand total stands apart from the last group's.
     if (grand)
         nextRow();
     const lxw_row_t r = nextRow();
-    check(worksheet_write_string(m_sheet, r, 0, caption.toUtf8().constData(), m_bold));
+    writeText(r, 0, caption, m_bold);
     size_t s = 0;
     for (size_t c = 0; c < m_columns.size(); ++c) {
         if (!m_columns[c].summed)
             continue;
+        const TReportSum& sum = sums[s++];
+        if (!sum.valid()) {
+            writeInvalid(r, int(c));
+            continue;
+        }
         const auto format = m_columns[c].definition.format;
-        check(worksheet_write_number(m_sheet, r, lxw_col_t(c), double(sums[s++]) / 100.0,
-                                     formatOf(format, true)));
+        check(
+            worksheet_write_number(m_sheet, r, lxw_col_t(c), sum.value(), formatOf(format, true)));
     }
 }
 

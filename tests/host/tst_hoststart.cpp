@@ -58,19 +58,28 @@ void tst_HostStart::failedStartIsRepairedInPlace_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("detail");
     QTest::addColumn<bool>("cancelQuestion");
+    // A value written by hand over the saved ones, "key=value".
+    QTest::addColumn<QString>("written");
 
     TConnectionOptions missing;
     missing.database = m_dir.filePath(QStringLiteral("fiscl.sqlite"));
     QTest::newRow("missing sqlite file")
         << missing << QStringLiteral("O arquivo do banco de dados %1 não foi encontrado")
-        << QString() << false;
+        << QString() << false << QString();
 
     TConnectionOptions firebird;
     firebird.driver = QStringLiteral("firebird");
     firebird.database = m_dir.filePath(QStringLiteral("sumiu/FISCAL.FDB"));
     QTest::newRow("missing firebird file")
         << firebird << QStringLiteral("O arquivo do banco de dados %1 não foi encontrado")
-        << QString() << false;
+        << QString() << false << QString();
+
+    // Told before anything is tried; "Tentar novamente" then goes on with the default.
+    QTest::newRow("bad setting")
+        << missing
+        << QStringLiteral("A configuração conexao/statementTimeout em %1 tem um valor "
+                          "inválido, \"3000000\"")
+        << QString() << false << QStringLiteral("statementTimeout=3000000");
 
     TConnectionOptions stopped;
     stopped.driver = QStringLiteral("postgresql");
@@ -81,13 +90,13 @@ void tst_HostStart::failedStartIsRepairedInPlace_data()
     QTest::newRow("server stopped")
         << stopped
         << QStringLiteral("O servidor do banco de dados fis em 127.0.0.1:1 não respondeu")
-        << QStringLiteral("refused") << false;
+        << QStringLiteral("refused") << false << QString();
 
     TConnectionOptions asked = stopped;
     asked.askPassword = true;
     QTest::newRow("question cancelled")
         << asked << QStringLiteral("Conexão cancelada: a senha do banco de dados não foi informada")
-        << QString() << true;
+        << QString() << true << QString();
 
     const QString passwordUser = qEnvironmentVariable("FIS_PG_PASSWORD_USER");
     if (!passwordUser.isEmpty()) {
@@ -108,7 +117,7 @@ void tst_HostStart::failedStartIsRepairedInPlace_data()
                    .arg(wrong.database, wrong.host)
                    .arg(wrong.port)
                    .arg(wrong.user)
-            << QStringLiteral("password authentication failed") << false;
+            << QStringLiteral("password authentication failed") << false << QString();
     } else if (qEnvironmentVariable("FIS_REQUIRE_SERVERS") == QLatin1String("1")) {
         QFAIL("PostgreSQL login with a password not configured (scripts/db-servers.sh)");
     }
@@ -120,12 +129,15 @@ void tst_HostStart::failedStartIsRepairedInPlace()
     QFETCH(QString, message);
     QFETCH(QString, detail);
     QFETCH(bool, cancelQuestion);
-    if (message.contains(QLatin1String("%1")))
-        message = message.arg(saved.database);
-
+    QFETCH(QString, written);
     const QString ini = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".ini"_qs);
+    if (message.contains(QLatin1String("%1")))
+        message = message.arg(written.isEmpty() ? saved.database : ini);
+
     QSettings settings(ini, QSettings::IniFormat);
     TConnectionSettings::save(settings, saved);
+    if (!written.isEmpty())
+        settings.setValue(u"conexao/"_qs + written.section(u'=', 0, 0), written.section(u'=', 1));
     TCommandLine commandLine;
     QVERIFY(commandLine.parse(
         {QStringLiteral("fishost"), QStringLiteral("--module"),
@@ -160,6 +172,9 @@ void tst_HostStart::failedStartIsRepairedInPlace()
         whenShown<QInputDialog>(20, this, [](QInputDialog* question) { question->reject(); });
     banner->btnTentarNovamente->click();
     QVERIFY(!session.connected());
+    if (!written.isEmpty())
+        message =
+            QStringLiteral("O arquivo do banco de dados %1 não foi encontrado").arg(saved.database);
     QVERIFY(banner->lblMensagem->text().startsWith(message));
 
     whenShown<TConnectionDialog>(20, this, [this](TConnectionDialog* dialog) {

@@ -20,6 +20,8 @@ private Q_SLOTS:
 
     void markersSkipLiteralsCommentsAndCasts();
     void positionalKeepsEveryOccurrence();
+    void castWidthIsTheQuerysOwn_data();
+    void castWidthIsTheQuerysOwn();
     void dialectTextFallsBackToDefault();
     void paramCheckFollowsMarkersAndKeepsValues();
     void clearedParameterIsNullNotEmpty();
@@ -88,6 +90,29 @@ void tst_Data::positionalKeepsEveryOccurrence()
         TSqlText::toPositional(QStringLiteral("a = :X OR :Y = 'T' OR b = :X"), &names);
     QCOMPARE(out, u"a = ? OR ? = 'T' OR b = ?"_qs);
     QCOMPARE(names, (QStringList{u"X"_qs, u"Y"_qs, u"X"_qs}));
+}
+
+void tst_Data::castWidthIsTheQuerysOwn_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("width");
+    QTest::newRow("report's list") << u"CAST(:P_L AS VARCHAR(4000)) LIKE '%x%'"_qs << 4000;
+    QTest::newRow("spaced, lower case") << u"cast ( :p_l as varchar ( 300 ) )"_qs << 300;
+    QTest::newRow("char varying") << u"CAST(:P_L AS CHARACTER VARYING(500))"_qs << 500;
+    QTest::newRow("least of two") << u"CAST(:P_L AS VARCHAR(900)) || CAST(:P_L AS CHAR(400))"_qs
+                                  << 400;
+    QTest::newRow("one bare") << u"CAST(:P_L AS VARCHAR(4000)) OR PARAM(:P_L)"_qs << -1;
+    QTest::newRow("other type") << u"CAST(:P_L AS INTEGER)"_qs << -1;
+    QTest::newRow("cast of another") << u"CAST(:P_X AS VARCHAR(10)) = :P_L"_qs << -1;
+    QTest::newRow("commented out") << u"PARAM(:P_L) -- CAST(:P_L AS VARCHAR(9))"_qs << -1;
+    QTest::newRow("absent") << u"SELECT 1"_qs << -1;
+}
+
+void tst_Data::castWidthIsTheQuerysOwn()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, width);
+    QCOMPARE(TSqlText::castWidth(sql, u"P_L"_qs), width);
 }
 
 void tst_Data::dialectTextFallsBackToDefault()

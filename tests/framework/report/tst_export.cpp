@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -245,6 +247,117 @@ print(ws['A1'].font.b, ws["A9"].font.b, ws["A9"].value)
         QVERIFY(body.contains("Total do participante - Documentos: 3||||15|3715.5"));
         QCOMPARE(body.last(), QString("Total geral - Documentos: 6||||21|7422"));
         QCOMPARE(body.size(), 6 + 2 + 1 + 1);
+    }
+
+    // A value its column cannot hold is marked in the cell and in the totals it is in,
+    // and told once per column; the largest NUMERIC(15,2) adds up exactly.
+    void extremeValuesAreMarked_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<QString>("total");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("1e300") << 3 << QVariant(1e300) << "inválido"
+                               << "inválido";
+        QTest::newRow("infinity") << 3 << QVariant(inf) << "inválido"
+                                  << "inválido";
+        QTest::newRow("nan") << 3 << QVariant(std::nan("")) << "inválido"
+                             << "inválido";
+        QTest::newRow("int64 max")
+            << 3 << QVariant(std::numeric_limits<qlonglong>::max()) << "inválido"
+            << "inválido";
+        QTest::newRow("NUMERIC(15,2) max")
+            << 3 << QVariant("9999999999999.99") << "9999999999999,99"
+            << "10000000001235.49";
+        QTest::newRow("quantity 1e300") << 2 << QVariant(1e300) << "inválido"
+                                        << "inválido";
+    }
+    void extremeValuesAreMarked()
+    {
+        QFETCH(int, source);
+        QFETCH(QVariant, value);
+        QFETCH(QString, cell);
+        QFETCH(QString, total);
+        auto r = rows(2);
+        r[0][size_t(source)] = value;
+        // Exported columns: the group's two texts lead.
+        const qsizetype column = source + 2;
+        const QString csv = m_dir.filePath("x.csv"), xlsx = m_dir.filePath("x.xlsx");
+        const QRegularExpression told(source == 3 ? R"(^Coluna "Valor" \(VL\): o valor )"
+                                                  : R"(^Coluna "Qtd." \(QT\): o valor )");
+        if (total == u"inválido") {
+            QTest::ignoreMessage(QtWarningMsg, told);
+            QTest::ignoreMessage(QtWarningMsg, told);
+        }
+        VectorRows forCsv(kNames, r), forXlsx(kNames, r);
+        QVERIFY(TCsvExporter().write(definition(), forCsv, csv));
+        QVERIFY(TXlsxExporter().write(definition(), forXlsx, xlsx));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll()).split("\r\n").value(1).split(u';').value(column),
+                 cell);
+        const QStringList sheet = xlsxRows(xlsx);
+        QCOMPARE(sheet.value(1).split(u'|').value(column + 1), cell.replace(u',', u'.'));
+        QCOMPARE(sheet.last().split(u'|').value(column + 1), total);
+    }
+
+    // Any text of a CSV that a spreadsheet would run is inert, whatever its column's
+    // format; a title too.
+    void csvTextIsNeverAFormula()
+    {
+        const QString formula = QStringLiteral("=cmd|' /C calc'!A0");
+        TReportDefinition d = definition();
+        QList<TReportDefinition::Column> columns = d.Columns();
+        columns[1].title = QStringLiteral("@SUM(A1)");
+        d.setColumns(columns);
+        auto r = rows(1);
+        for (const size_t c : {0, 1, 4, 5}) // date, mapped text, CNPJ/CPF, name
+            r[0][c] = formula;
+        const QString path = m_dir.filePath("f.csv");
+        VectorRows source(kNames, r);
+        QVERIFY(TCsvExporter().write(d, source, path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n");
+        QCOMPARE(lines.value(0).split(u';').value(3), QStringLiteral("'@SUM(A1)"));
+        const QString inert = QStringLiteral("'=cmd|' /C calc'!A0");
+        QCOMPARE(lines.value(1),
+                 QStringList({inert, inert, inert, inert, "1", "1234,50"}).join(u';'));
+    }
+
+    // Excel's limits are met, not failed on: a cell's text is cut with a mark and a
+    // warning, too many columns are refused before any file is made.
+    void xlsxLimits()
+    {
+        const QString path = m_dir.filePath("l.xlsx");
+        auto r = rows(1);
+        r[0][5] = QString(40000, u'a');
+        VectorRows source(kNames, r);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Relatório \"Teste\", coluna \"Nome\": um texto "
+                                                "de 40.000 caracteres passa do limite de 32.767"));
+        QVERIFY(TXlsxExporter().write(definition(), source, path));
+        const QString name = xlsxRows(path).value(1).split(u'|').value(2);
+        QCOMPARE(name.size(), 32767);
+        QVERIFY(name.endsWith(u"a…"));
+
+        TReportDefinition wide = definition();
+        QList<TReportDefinition::Column> columns;
+        for (int c = 0; c < 16384 - 1; ++c) // with the group's two, one too many
+            columns << wide.Columns().first();
+        wide.setColumns(columns);
+        const QString refused = m_dir.filePath("w.xlsx");
+        VectorRows none(kNames, {});
+        try {
+            TXlsxExporter().write(wide, none, refused);
+            QFAIL("16.385 columns were written");
+        } catch (const EFrameworkError& e) {
+            QVERIFY2(e.message().contains("o relatório tem 16.385 colunas e uma planilha comporta "
+                                          "no máximo 16.384"),
+                     qPrintable(e.message()));
+        }
+        QVERIFY(!QFile::exists(refused));
     }
 
     void nothingIsLeftOnCancelOrError_data()

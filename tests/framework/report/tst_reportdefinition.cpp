@@ -105,6 +105,20 @@ private Q_SLOTS:
             "query": {"SQL": "SELECT 1"}, "columns": [{"field": "A"}],
             "totals": {"fields": ["A"]}})")
                                << "o total 'A' não é uma coluna de valor";
+        // A width past these squeezes every other column to nothing, or to NaN.
+        const QByteArray widths = R"({"name": "X", "reportCode": "FIS012",
+            "query": {"SQL": "SELECT 1"}, "columns": [{"field": "A"}, {"field": "VL",
+            "width": %1}], "group": {"field": "A", "text": [{"field": "A", "width": %2}]}})";
+        for (const char* width : {"1e300", "1.7976931348623157e308", "0", "-1", "0.05", "1000.5"})
+            QTest::addRow("width %s", width)
+                << QString::fromLatin1(widths).arg(QLatin1String(width), "1").toUtf8()
+                << "a largura da coluna 2 (VL) deve ser um número entre 0,1 e 1.000";
+        QTest::newRow("width past a double")
+            << QString::fromLatin1(widths).arg("1e999", "1").toUtf8()
+            << "o texto não é JSON válido";
+        QTest::newRow("group text width")
+            << QString::fromLatin1(widths).arg("1000", "1e300").toUtf8()
+            << "a largura do texto 1 do grupo (A) deve ser um número entre 0,1 e 1.000";
     }
 
     void brokenFileIsNamedInTheMessage()
