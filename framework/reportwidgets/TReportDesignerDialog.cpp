@@ -6,7 +6,7 @@
 #include "TReportDesignerWindow.h"
 #include "TReportFormats.h"
 #include "TReportPreview.h"
-#include "TReportProgress_p.h"
+#include "TReportProgress.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
 

@@ -3,7 +3,7 @@
 #include "TDrawnIcons.h"
 #include "TEventGuard.h"
 #include "TReportLastPage.h"
-#include "TReportProgress_p.h"
+#include "TReportProgress.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
 #include "TWindowPlacement.h"

@@ -3,6 +3,7 @@
 #include "RecordingPresenter.h"
 #include "TDataModuleFactory.h"
 #include "TDateEditPlus.h"
+#include "TDemoData.h"
 #include "TReportDesignerDialog.h"
 #include "TReportExporter.h"
 #include "TReportPreview.h"
@@ -19,7 +20,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -56,6 +62,15 @@ void answerSaveDialog(QObject* owner, const QString& filter, const QString& file
     });
 }
 
+// A name-filter entry of the export dialog by its suffix.
+QString exportFilter(const QString& suffix)
+{
+    for (const QString& f : TReportExporter::fileFilters())
+        if (f.contains(u"*." + suffix))
+            return f;
+    return {};
+}
+
 } // namespace
 
 // The export action beside print on the report form.
@@ -65,6 +80,7 @@ class TstExportAction : public QObject
 
     QTemporaryDir m_dir;
     std::unique_ptr<TdtmDBGeral> m_dm;
+    std::unique_ptr<TdtmDBGeral> m_bigDm;
     std::unique_ptr<HostFixture> m_host;
     std::unique_ptr<TfrmListDocumentos> m_form;
 
@@ -75,13 +91,29 @@ private Q_SLOTS:
         options.database = m_dir.filePath(u"demo.sqlite"_qs);
         TDataModuleFactory::makeDemo(options.database);
         m_dm = TDataModuleFactory::open(options);
+
+        // Rows enough for an export to outlast the half second before its progress shows.
+        options.database = m_dir.filePath(u"grande.sqlite"_qs);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"grande"_qs);
+            db.setDatabaseName(options.database);
+            QVERIFY(db.open());
+            TDemoData::Scale scale;
+            scale.documents = 150000;
+            TDemoData::create(db, scale, {});
+        }
+        QSqlDatabase::removeDatabase(u"grande"_qs);
+        m_bigDm = TDataModuleFactory::open(options);
     }
 
-    void init()
+    void init() { openForm(m_dm.get()); }
+
+    void openForm(TdtmDBGeral* dm)
     {
+        m_form.reset();
         m_host = std::make_unique<HostFixture>();
         m_host->useProjectReports();
-        dtmDBGeral = m_dm.get();
+        dtmDBGeral = dm;
         m_form = std::make_unique<TfrmListDocumentos>();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
@@ -127,13 +159,9 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, written);
         QTemporaryDir out;
-        QString nameFilter;
-        for (const QString& f : TReportExporter::fileFilters())
-            if (f.contains(u"*." + filter))
-                nameFilter = f;
         bool shown = false;
-        answerSaveDialog(this, nameFilter, typed.isEmpty() ? QString() : out.filePath(typed),
-                         &shown);
+        answerSaveDialog(this, exportFilter(filter),
+                         typed.isEmpty() ? QString() : out.filePath(typed), &shown);
         QWidget* focused = m_form->focusWidget();
         m_form->sbtExport->click();
         QVERIFY(shown);
@@ -177,6 +205,67 @@ private Q_SLOTS:
         m_form->sbtExport->click();
         QCOMPARE(shown, error.isEmpty());
         QCOMPARE(m_host->presenter().errors, error.isEmpty() ? QStringList() : QStringList{error});
+    }
+
+    // A long export shows its progress; the screen takes no other input meanwhile, and
+    // Cancelar or closing the window (asked first) stops it with no file left.
+    void longExportStops_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("Cancelar") << "cancel" << false << true;
+        QTest::newRow("closed, Sim") << "yes" << false << false;
+        QTest::newRow("closed, Não") << "no" << true << true;
+    }
+    void longExportStops()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, written);
+        QFETCH(bool, open);
+        openForm(m_bigDm.get());
+        QTemporaryDir out;
+        const QString path = out.filePath(u"grande.csv"_qs);
+        bool shown = false, previewed = false, asked = false;
+        answerSaveDialog(this, exportFilter(u"csv"_qs), path, &shown);
+        whenShown<TReportPreview>(20, this, [&](TReportPreview* p) {
+            previewed = true;
+            p->reject();
+        });
+        auto* watch = new QTimer(this);
+        watch->setInterval(20);
+        connect(watch, &QTimer::timeout, this, [&, watch] {
+            auto* progress = m_form->findChild<QProgressDialog*>();
+            if (!progress || !progress->isVisible())
+                return;
+            watch->stop();
+            QTest::mouseClick(m_form->sbtPreview, Qt::LeftButton);
+            if (how == u"cancel") {
+                QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+                return;
+            }
+            whenShown<QMessageBox>(20, this, [&](QMessageBox* box) {
+                asked = true;
+                box->button(how == u"yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+            });
+            m_form->close();
+        });
+        watch->start();
+        m_form->sbtExport->click();
+        QVERIFY(shown);
+        QTRY_VERIFY(!watch->isActive());
+        QCOMPARE(asked, how != u"cancel");
+        if (!open) {
+            // A closed screen releases itself.
+            const QPointer<QWidget> form = m_form.get();
+            QTRY_VERIFY(form.isNull());
+            (void)m_form.release();
+        }
+        QCOMPARE(m_form && m_form->isVisible(), open);
+        QVERIFY(!previewed);
+        QVERIFY(m_host->presenter().errors.isEmpty());
+        const QStringList files = QDir(out.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(files, written ? QStringList{u"grande.csv"_qs} : QStringList());
     }
 
     void buttonKeepsTheFocus()

@@ -40,6 +40,8 @@ private Q_SLOTS:
     void tabVisitsTheFilterInOrder();
     void todasKeysToggleTheirBox_data();
     void todasKeysToggleTheirBox();
+    void arrowKeysChooseTheRadio_data();
+    void arrowKeysChooseTheRadio();
     void outputKeysRunTheirAction_data();
     void outputKeysRunTheirAction();
     void wholeFilterToPreview();
@@ -261,6 +263,33 @@ void TstKeyboard::todasKeysToggleTheirBox()
     press(key, Qt::AltModifier);
     QTRY_VERIFY(!check->isChecked());
     QVERIFY(edit->isEnabled());
+}
+
+void TstKeyboard::arrowKeysChooseTheRadio_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::newRow("Down to Lista") << int(Qt::Key_Down) << u"rdbTodos"_qs << u"rdbLista"_qs;
+    QTest::newRow("Right to Lista") << int(Qt::Key_Right) << u"rdbTodos"_qs << u"rdbLista"_qs;
+    QTest::newRow("Up to Todos") << int(Qt::Key_Up) << u"rdbLista"_qs << u"rdbTodos"_qs;
+    QTest::newRow("Left to Todos") << int(Qt::Key_Left) << u"rdbLista"_qs << u"rdbTodos"_qs;
+}
+
+void TstKeyboard::arrowKeysChooseTheRadio()
+{
+    QFETCH(int, key);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    selectWithholdingReport();
+    auto* start = m_form->findChild<QRadioButton*>(from);
+    start->click();
+    start->setFocus();
+    press(key);
+    QCOMPARE(focusName(), to);
+    QVERIFY(m_form->findChild<QRadioButton*>(to)->isChecked());
+    QCOMPARE(m_form->btnTpOperacao->isEnabled(), to == u"rdbLista");
+    QVERIFY(m_host->presenter().errors.isEmpty());
 }
 
 void TstKeyboard::outputKeysRunTheirAction_data()
