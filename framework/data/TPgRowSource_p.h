@@ -53,6 +53,8 @@ private:
 
     bool alive() const;
     bool awaitAnswer();
+    // True when the first answer is in within that time, waited for on this thread.
+    bool answeredWithin(int milliseconds);
     [[noreturn]] void raise();
     void receive(bool wait, bool keepAll);
     void take(PGresult* result);
