@@ -10,6 +10,7 @@
 #include "TRunningStatement.h"
 #include "TSqlText.h"
 #include "TSqliteAuthorizer.h"
+#include "TSqliteRowSource_p.h"
 #include "TStatementRewriter.h"
 
 #include <QElapsedTimer>
@@ -245,8 +246,13 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
     for (const QVariant& v : std::as_const(values))
         query.addBindValue(v);
     bool onRow = false;
+    const auto rows = [&db, &query, &onRow]() -> std::unique_ptr<TRowSource> {
+        if (db.driver()->dbmsType() == QSqlDriver::SQLite)
+            return std::make_unique<TSqliteRowSource>(std::move(query), onRow);
+        return std::make_unique<TQtRowSource>(std::move(query), onRow);
+    };
     if (runsBriefly(db, query, onRow)) {
-        openRows(std::make_unique<TQtRowSource>(std::move(query), onRow));
+        openRows(rows());
         return;
     }
     TRunningStatement::run(db, timeout, [&query, &onRow] {
@@ -256,7 +262,7 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         if (!onRow && query.lastError().isValid())
             throw EFrameworkError(query.lastError().text());
     });
-    openRows(std::make_unique<TQtRowSource>(std::move(query), onRow));
+    openRows(rows());
 }
 
 void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)
