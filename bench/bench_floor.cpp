@@ -1,7 +1,7 @@
 // The floor a report's run is measured against: the statement the shipped listing sends,
 // with the values it binds, read to its last row straight through the database's client
-// library (libsqlite3, libpq) and every value touched; nothing formatted or laid out.
-// Firebird's floor is Qt's QIBASE driver, a thin layer over fbclient.
+// library (libsqlite3, libpq, fbclient) and every value touched; nothing formatted or laid
+// out.
 //
 //   bench_floor --driver D --database DB [--host H --port P --user U] --reports DIR
 //
@@ -9,7 +9,6 @@
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TDataModuleFactory.h"
-#include "TRawQuery.h"
 #include "TReportDefinition.h"
 #include "TReportRun.h"
 #include "TSqlText.h"
@@ -19,7 +18,10 @@
 #include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSqlDriver>
 #include <cstdio>
+#include <cstdlib>
+#include <ibase.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -127,16 +129,75 @@ qint64 postgresRows(const QCommandLineParser& parser, const QString& sql, const 
     return touched >= 0 ? rows : 0;
 }
 
-qint64 qtRows(const QSqlDatabase& db, const QString& sql, const TParams& params)
+void check(const ISC_STATUS* status)
 {
-    QSqlQuery q = TRawQuery::run(db, sql, params);
-    const int columns = q.record().count();
-    qint64 rows = 0;
-    while (q.next()) {
-        ++rows;
-        for (int c = 0; c < columns; ++c)
-            q.value(c);
+    if (status[0] == 1 && status[1]) {
+        char text[512];
+        const ISC_STATUS* at = status;
+        fb_interpret(text, sizeof text, &at);
+        throw EFrameworkError(QString::fromLocal8Bit(text));
     }
+}
+
+// On the connection's own attachment, in a read-only transaction; values bound as text
+// (the server converts the dates), columns fetched in their own types.
+qint64 firebirdRows(const QSqlDatabase& connection, const QString& sql, const TParams& params)
+{
+    QStringList names;
+    const QByteArray statementText = TSqlText::toPositional(sql, &names).toUtf8();
+    const QVariant handle = connection.driver()->handle();
+    isc_db_handle db = *static_cast<const isc_db_handle*>(handle.constData());
+    ISC_STATUS_ARRAY status;
+    isc_tr_handle transaction = 0;
+    static const char tpb[] = {isc_tpb_version3, isc_tpb_read, isc_tpb_read_committed,
+                               isc_tpb_rec_version, isc_tpb_nowait};
+    isc_start_transaction(status, &transaction, 1, &db, short(sizeof tpb), tpb);
+    check(status);
+    isc_stmt_handle statement = 0;
+    isc_dsql_allocate_statement(status, &db, &statement);
+    check(status);
+    auto sqlda = [](short n) {
+        auto* d = static_cast<XSQLDA*>(calloc(1, XSQLDA_LENGTH(n)));
+        d->version = SQLDA_VERSION1;
+        d->sqln = n;
+        return d;
+    };
+    XSQLDA* out = sqlda(64);
+    isc_dsql_prepare(status, &transaction, &statement, 0, statementText.constData(), SQL_DIALECT_V6,
+                     out);
+    check(status);
+    XSQLDA* in = sqlda(short(std::max<qsizetype>(1, names.size())));
+    isc_dsql_describe_bind(status, &statement, SQL_DIALECT_V6, in);
+    check(status);
+    std::vector<QByteArray> values;
+    for (const QString& name : names)
+        values.push_back(text(params.ParamByName(name).Value()));
+    for (int i = 0; i < in->sqld; ++i) {
+        XSQLVAR& v = in->sqlvar[i];
+        v.sqltype = SQL_TEXT;
+        v.sqlsubtype = 0;
+        v.sqllen = short(values[size_t(i)].size());
+        v.sqldata = values[size_t(i)].data();
+        v.sqlind = nullptr;
+    }
+    std::vector<std::vector<char>> buffers(size_t(out->sqld));
+    std::vector<short> nulls(size_t(out->sqld));
+    for (int i = 0; i < out->sqld; ++i) {
+        XSQLVAR& v = out->sqlvar[i];
+        buffers[size_t(i)].resize(size_t(v.sqllen) + 2);
+        v.sqldata = buffers[size_t(i)].data();
+        v.sqlind = &nulls[size_t(i)];
+    }
+    isc_dsql_execute(status, &transaction, &statement, SQL_DIALECT_V6, in->sqld ? in : nullptr);
+    check(status);
+    qint64 rows = 0;
+    while (isc_dsql_fetch(status, &statement, SQL_DIALECT_V6, out) == 0)
+        ++rows;
+    check(status);
+    isc_dsql_free_statement(status, &statement, DSQL_drop);
+    isc_commit_transaction(status, &transaction);
+    free(in);
+    free(out);
     return rows;
 }
 
@@ -191,8 +252,8 @@ int main(int argc, char** argv)
             how = "libpq";
             rows = postgresRows(parser, sql, params);
         } else {
-            how = "QIBASE";
-            rows = qtRows(dtm->dtbGeral->database(), sql, params);
+            how = "fbclient";
+            rows = firebirdRows(dtm->dtbGeral->database(), sql, params);
         }
         std::printf("floor: %.2f s, %lld rows (%s)\n", timer.elapsed() / 1000.0,
                     static_cast<long long>(rows), how);
