@@ -8,6 +8,7 @@
 #include "XlsxRows.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -108,6 +109,30 @@ private Q_SLOTS:
         // Every demo document: more pages and row batches than either queue holds.
         QVERIFY(one.size() > 20000);
         QVERIFY(one == two);
+    }
+
+    // Stopped at its first progress, with the reader still ahead: no file, and the
+    // connection answers again.
+    void cancelLeavesNoFile_data() { sameOutputOnOneThreadAndTwo_data(); }
+    void cancelLeavesNoFile()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(QString, suffix);
+        dtmDBGeral = module;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cancelado.") + suffix);
+        {
+            TADOIBQuery query;
+            const auto run = start(query);
+            QVERIFY(run);
+            run->setProgress([](const QString&, qint64, qint64) { return false; });
+            int pages = 0;
+            QVERIFY(!TReportFormats::write(*run, path, pages));
+            QVERIFY(run->cancelled());
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY(!output(suffix, true).isEmpty());
     }
 
     // A write that fails on the writer's thread fails the run, on the caller's.
