@@ -107,7 +107,7 @@ TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, co
     }
     m_content.reserve(64 * 1024);
     if (TReportPipeline<QByteArray>::threaded()) {
-        m_writer = std::make_unique<TReportPipeline<QByteArray>>(4);
+        m_writer = std::make_unique<TReportPipeline<QByteArray>>(16);
         TReportPipeline<QByteArray>* writer = m_writer.get();
         writer->start([this, writer] {
             QByteArray page;

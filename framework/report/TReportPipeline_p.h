@@ -58,8 +58,12 @@ public:
         if (m_stopped || m_finished)
             return false;
         m_items.push_back(std::move(item));
+        // Only an empty queue has a reader waiting: each wake-up costs a scheduler's delay
+        // on a busy machine.
+        const bool wake = m_items.size() == 1;
         lock.unlock();
-        m_changed.notify_all();
+        if (wake)
+            m_changed.notify_all();
         return true;
     }
 
@@ -71,9 +75,11 @@ public:
         if (m_stopped || m_items.empty())
             return false;
         item = std::move(m_items.front());
+        const bool wake = m_items.size() == m_capacity;
         m_items.pop_front();
         lock.unlock();
-        m_changed.notify_all();
+        if (wake)
+            m_changed.notify_all();
         return true;
     }
 

@@ -99,7 +99,7 @@ void TReportRun::readAhead()
         if (m_batch.empty())
             return;
     }
-    m_ahead = std::make_unique<Pipeline>(4);
+    m_ahead = std::make_unique<Pipeline>(16);
     TADOIBDataSet* data = m_query->Query();
     Pipeline* ahead = m_ahead.get();
     ahead->start([data, ahead] {

@@ -106,7 +106,7 @@ private Q_SLOTS:
         dtmDBGeral = module;
         const QByteArray one = output(suffix, false);
         const QByteArray two = output(suffix, true);
-        // Every demo document: more pages and row batches than either queue holds.
+        // Every demo document: several pages and row batches.
         QVERIFY(one.size() > 20000);
         QVERIFY(one == two);
     }
