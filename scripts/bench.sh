@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release and runs them: the lookups on SQLite and PostgreSQL,
-# the report engine and the exporters on SQLite, the load of twenty clients on
-# PostgreSQL, and the screen's memory per open/close cycle.
+# the report engine and the exporters on SQLite, each database at 1,000,000 rows against
+# its floor (and the lookups on Firebird), the load of twenty clients on PostgreSQL, and
+# the screen's memory per open/close cycle.
 #
 #   scripts/bench.sh [bench_lookups options, e.g. --runs 1000 --engines sqlite]
 #   scripts/bench.sh report     (the report engine only)
 #   scripts/bench.sh export     (the CSV and XLSX exporters only)
 #   scripts/bench.sh load       (20 clients on PostgreSQL for 60 s, then again with a restart)
 #   scripts/bench.sh cycles     (memory per open/close cycle of the screen)
+#   scripts/bench.sh databases  (each database at 1,000,000 rows against its floor)
 #
 # The million-row databases are made on the first run and reused: SQLite files in
 # $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
@@ -22,7 +24,7 @@ export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
 
 section=all
 case "${1:-}" in
-report | export | load | cycles)
+report | export | load | cycles | databases)
   section=$1
   shift
   ;;
@@ -136,6 +138,75 @@ load() {
   "$BUILD/bin/bench_load" --database "$db" --clients 20 --seconds 60 --restart-at 30
 }
 
+# Each database at 1,000,000 documents: the listing to PDF and to CSV through fisreport,
+# on two threads and then on one (FIS_REPORT_THREADS=1), against the floor measured in
+# the same run, its statement read straight through the client library (bench_floor);
+# then the lookups on Firebird at 1,000,000 branches against their raw statements.
+databases() {
+  cmake --build "$BUILD" --target bench_floor bench_lookups fisreport fisdemo -j2
+  postgresql
+  local n=1000000 pgdb=docs1m
+  local sqlite_db="$DATA/docs-$n.db" fdb="$DATA/docs-$n.fdb"
+  [ -f "$sqlite_db" ] || "$BUILD/bin/fisdemo" --driver sqlite --database "$sqlite_db" --documents $n >/dev/null
+  local psql=(/usr/lib/postgresql/15/bin/psql -X -q -tA -v ON_ERROR_STOP=1 -h "$FIS_PG_HOST"
+    -p "$FIS_PG_PORT" -U "$FIS_PG_ADMIN_USER")
+  if [ "$("${psql[@]}" -d "$pgdb" -c "SELECT COUNT(*) = $n FROM DOCFISCAL" 2>/dev/null)" != t ]; then
+    echo "== creating PostgreSQL database $pgdb"
+    "${psql[@]}" -d postgres -c "DROP DATABASE IF EXISTS $pgdb"
+    "${psql[@]}" -d postgres -c \
+      "CREATE DATABASE $pgdb ENCODING 'WIN1252' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0"
+    "$BUILD/bin/fisdemo" --driver postgresql --host "$FIS_PG_HOST" --port "$FIS_PG_PORT" \
+      --user "$FIS_PG_ADMIN_USER" --database "$pgdb" --documents $n >/dev/null
+    "${psql[@]}" -d "$pgdb" -c "REVOKE CREATE ON SCHEMA public FROM PUBLIC" \
+      -c "GRANT CONNECT ON DATABASE $pgdb TO $FIS_PG_USER" \
+      -c "GRANT USAGE ON SCHEMA public TO $FIS_PG_USER" \
+      -c "GRANT SELECT ON ALL TABLES IN SCHEMA public TO $FIS_PG_USER" -c "VACUUM ANALYZE"
+    # The reader's walls in this database too (the roles exist already: their errors pass).
+    /usr/lib/postgresql/15/bin/psql -X -q -h "$FIS_PG_HOST" -p "$FIS_PG_PORT" \
+      -U "$FIS_PG_ADMIN_USER" -d "$pgdb" -f "$ROOT/db/postgresql/reader-role.sql" >/dev/null 2>&1
+  fi
+  if [ ! -f "$fdb" ]; then
+    echo "== creating Firebird database $fdb"
+    rm -f "$fdb.carregando"
+    echo "CREATE DATABASE '$fdb.carregando' USER 'SYSDBA' DEFAULT CHARACTER SET WIN1252;" | isql-fb -q
+    "$BUILD/bin/fisdemo" --driver firebird --database "$fdb.carregando" --user SYSDBA \
+      --documents $n >/dev/null
+    mv "$fdb.carregando" "$fdb"
+  fi
+
+  local engine format threads floor seconds kb tmp
+  tmp=$(mktemp)
+  for engine in sqlite postgresql firebird; do
+    local args
+    case $engine in
+      sqlite) args=(--driver sqlite --database "$sqlite_db") ;;
+      postgresql) args=(--driver postgresql --host "$FIS_PG_HOST" --port "$FIS_PG_PORT"
+        --user "$FIS_PG_USER" --database "$pgdb") ;;
+      firebird) args=(--driver firebird --database "$fdb" --user FISLEITOR) ;;
+    esac
+    echo "== $engine, $n rows (load $(cut -d' ' -f1-3 /proc/loadavg))"
+    local out
+    out=$("$BUILD/bin/bench_floor" "${args[@]}" --reports "$ROOT/reports")
+    echo "$out"
+    floor=$(sed -n 's/^floor: \([0-9.]*\) s.*/\1/p' <<<"$out")
+    for format in pdf csv; do
+      for threads in 2 1; do
+        FIS_REPORT_THREADS=$threads /usr/bin/time -f "%e %M" -o "$tmp" \
+          "$BUILD/bin/fisreport" "${args[@]}" --reports "$ROOT/reports" --code FIS012 \
+          --report "Listagem dos Documentos" --param P_DTENTRINI=2000-01-01 \
+          --param P_DTENTRFIM=2100-01-01 --output "$DATA/out-$engine.$format" >/dev/null
+        read -r seconds kb <"$tmp"
+        awk -v e=$engine -v f=$format -v t=$threads -v s="$seconds" -v k="$kb" -v fl="$floor" 'BEGIN {
+          printf "%s %s, %d thread%s: %.2f s, peak %d MB: %.2fx the floor %.2f s%s\n", e, f, t,
+            t == 1 ? "" : "s", s, k / 1024, s / fl, fl, t == 2 ? (s / fl <= 1.5 ? " (<= 1.5x)" : " (OVER 1.5x)") : "" }'
+      done
+    done
+  done
+  rm -f "$tmp"
+  echo "== firebird lookups (load $(cut -d' ' -f1-3 /proc/loadavg))"
+  QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_lookups" --data-dir "$DATA" --engines firebird "$@"
+}
+
 cycles() {
   cmake --build "$BUILD" --target bench_cycles -j2
   echo "== open/close cycles"
@@ -147,6 +218,7 @@ all)
   lookups "$@"
   report
   export_formats
+  databases
   if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
     load
   fi
@@ -156,4 +228,5 @@ report) report ;;
 export) export_formats ;;
 load) load ;;
 cycles) cycles "$@" ;;
+databases) databases "$@" ;;
 esac

@@ -10,11 +10,58 @@
 #include "TRunningStatement.h"
 #include "TSqlText.h"
 #include "TSqliteAuthorizer.h"
+#include "TSqliteRowSource_p.h"
 #include "TStatementRewriter.h"
 
+#include <QElapsedTimer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <sqlite3.h>
+
+namespace {
+
+// A lookup takes microseconds, while handing it to a worker thread waits for a free core:
+// milliseconds on a busy machine. So a statement first runs here, and SQLite stops it
+// after a few milliseconds; only then does it go to the worker (where the clerk may cancel
+// it), from its start again, which is harmless for a statement that only reads.
+bool runsBriefly(const QSqlDatabase& db, QSqlQuery& query, bool& onRow)
+{
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    if (!connection)
+        return false;
+    struct Budget
+    {
+        QElapsedTimer clock;
+        bool spent = false;
+    } budget;
+    budget.clock.start();
+    sqlite3_progress_handler(
+        connection, 1000,
+        [](void* data) {
+            auto* b = static_cast<Budget*>(data);
+            b->spent = b->clock.nsecsElapsed() > 2'000'000;
+            return int(b->spent);
+        },
+        &budget);
+    bool ran = query.exec();
+    if (ran) {
+        onRow = query.next();
+        ran = onRow || !query.lastError().isValid();
+    }
+    sqlite3_progress_handler(connection, 0, nullptr, nullptr);
+    if (ran)
+        return true;
+    if (!budget.spent)
+        throw EFrameworkError(query.lastError().text());
+    query.finish();
+    return false;
+}
+
+} // namespace
 
 TADOIBQuery::TADOIBQuery(QObject* parent) : QObject(parent), m_dataSet(new TADOIBDataSet(this))
 {
@@ -205,6 +252,15 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
     for (const QVariant& v : std::as_const(values))
         query.addBindValue(v);
     bool onRow = false;
+    const auto rows = [&db, &query, &onRow]() -> std::unique_ptr<TRowSource> {
+        if (db.driver()->dbmsType() == QSqlDriver::SQLite)
+            return std::make_unique<TSqliteRowSource>(std::move(query), onRow);
+        return std::make_unique<TQtRowSource>(std::move(query), onRow);
+    };
+    if (runsBriefly(db, query, onRow)) {
+        openRows(rows());
+        return;
+    }
     TRunningStatement::run(db, timeout, [&query, &onRow] {
         if (!query.exec())
             throw EFrameworkError(query.lastError().text());
@@ -212,7 +268,7 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         if (!onRow && query.lastError().isValid())
             throw EFrameworkError(query.lastError().text());
     });
-    openRows(std::make_unique<TQtRowSource>(std::move(query), onRow));
+    openRows(rows());
 }
 
 void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)

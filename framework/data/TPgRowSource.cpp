@@ -260,8 +260,13 @@ std::unique_ptr<TPgRowSource> TPgRowSource::start(const QSqlDatabase& db, const 
     PQsetSingleRowMode(connection);
 
     // The server's own statement_timeout bounds the statement; the response timeout stays here.
+    // A quick answer is taken on this thread: handing the wait to a worker thread costs more
+    // than a lookup when the cores are busy.
     TPgRowSource* waiting = source.get();
-    TRunningStatement::run(db, 0, [waiting] { waiting->receive(true, false); });
+    if (waiting->answeredWithin(2))
+        waiting->receive(true, false);
+    else
+        TRunningStatement::run(db, 0, [waiting] { waiting->receive(true, false); });
     if (!source->m_error.isEmpty())
         source->raise();
     return source;
@@ -389,6 +394,20 @@ bool TPgRowSource::awaitAnswer()
         }
         if (ready < 0 || !PQconsumeInput(m_connection))
             break;
+    }
+    return true;
+}
+
+bool TPgRowSource::answeredWithin(int milliseconds)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (PQisBusy(m_connection)) {
+        pollfd fd{PQsocket(m_connection), POLLIN, 0};
+        const int ready = poll(&fd, 1, int(std::max<qint64>(0, deadline.remainingTime())));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0 || !PQconsumeInput(m_connection))
+            return false;
     }
     return true;
 }

@@ -56,6 +56,8 @@ private:
     // Reads and drops the statement's results up to its end, for at most milliseconds;
     // false when the end did not come in time.
     bool drained(int milliseconds);
+    // True when the first answer is in within that time, waited for on this thread.
+    bool answeredWithin(int milliseconds);
     [[noreturn]] void raise();
     void receive(bool wait, bool keepAll);
     void take(PGresult* result);

@@ -5,9 +5,9 @@
 
 #include <QSqlQuery>
 
-// Rows read through an executed forward-only QSqlQuery: SQLite and Firebird. The query was
-// moved once onto its first row (where Firebird does the statement's work): onRow says
-// whether there was one.
+// Rows read through an executed forward-only QSqlQuery, for a driver without a reader of
+// its own (SQLite, PostgreSQL and Firebird have theirs). The query was moved once onto its
+// first row: onRow says whether there was one.
 class FIS_DATA_EXPORT TQtRowSource : public TRowSource
 {
 public:

@@ -77,13 +77,17 @@ constexpr int abortAfterMilliseconds = 600;
 // How often a waiting thread looks at the process's cancel token, which a signal sets.
 constexpr int tokenPollMilliseconds = 100;
 
-// Both sides spin this long before they sleep: a fast lookup is then handed over and back
-// without the scheduler's wake-up latency, which costs more than the lookup itself.
+// Both sides spin a while before they sleep: a fast lookup is then handed over and back
+// without the scheduler's wake-up latency, which costs more than the lookup itself (a
+// scheduler tick, 4 ms, on a busy machine). The caller waits longer than the worker: a
+// Firebird lookup takes about a millisecond.
 constexpr auto spinTime = std::chrono::microseconds(300);
+constexpr auto answerSpinTime = std::chrono::milliseconds(2);
 
-template <typename Ready> bool spinUntil(Ready ready)
+template <typename Ready>
+bool spinUntil(Ready ready, std::chrono::steady_clock::duration time = spinTime)
 {
-    const auto until = std::chrono::steady_clock::now() + spinTime;
+    const auto until = std::chrono::steady_clock::now() + time;
     while (!ready()) {
         if (std::chrono::steady_clock::now() >= until)
             return false;
@@ -282,7 +286,7 @@ void TRunningStatement::run(const QSqlDatabase& db, int timeout, const std::func
             state->ended.notify_all();
         });
 
-    spinUntil([&] { return state->answered.load(std::memory_order_acquire); });
+    spinUntil([&] { return state->answered.load(std::memory_order_acquire); }, answerSpinTime);
     if (!statement.waitFor(graceMilliseconds)) {
         // One dialog at a time, on the GUI thread: a statement started from inside the
         // handler, or off that thread, just waits.

@@ -1,5 +1,6 @@
 #include "TStatementRewriter.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -122,10 +123,13 @@ struct NvlCondition
 {
     qsizetype end = -1; // one past the closing parenthesis; -1 when there is none
     QString column;
-    QString marker;
+    QString marker; // the first argument: ":NAME" gives NAME
+    QString name;   // or a column of another table, "ALIAS.PARAM"
 };
 
-NvlCondition matchNvl(const QString& sql, const std::vector<bool>& code, qsizetype open)
+// Reads "(COL = FUNCTION(first, COL))", the first argument a marker or a name.
+NvlCondition matchNvl(const QString& sql, const std::vector<bool>& code, qsizetype open,
+                      QLatin1String function)
 {
     Cursor cur(sql, code, open);
     NvlCondition found;
@@ -134,10 +138,12 @@ NvlCondition matchNvl(const QString& sql, const std::vector<bool>& code, qsizety
     found.column = cur.name();
     if (found.column.isEmpty() || !cur.symbol(u'='))
         return {};
-    if (cur.name().compare(QLatin1String("NVL"), Qt::CaseInsensitive) != 0 || !cur.symbol(u'('))
+    if (cur.name().compare(function, Qt::CaseInsensitive) != 0 || !cur.symbol(u'('))
         return {};
     found.marker = cur.marker();
-    if (found.marker.isEmpty() || !cur.symbol(u','))
+    if (found.marker.isEmpty())
+        found.name = cur.name();
+    if ((found.marker.isEmpty() && found.name.isEmpty()) || !cur.symbol(u','))
         return {};
     if (cur.name().compare(found.column, Qt::CaseInsensitive) != 0)
         return {};
@@ -217,8 +223,8 @@ QString expandNvl(const QString& sql, const TParams& params)
     for (qsizetype i = 0; i < sql.size(); ++i) {
         if (!code[size_t(i)] || sql.at(i) != u'(')
             continue;
-        const NvlCondition c = matchNvl(sql, code, i);
-        const TParam* p = c.end < 0 ? nullptr : params.FindParam(c.marker);
+        const NvlCondition c = matchNvl(sql, code, i, QLatin1String("NVL"));
+        const TParam* p = c.end < 0 || c.marker.isEmpty() ? nullptr : params.FindParam(c.marker);
         if (!p)
             continue;
         if (enclosing.empty())
@@ -235,6 +241,189 @@ QString expandNvl(const QString& sql, const TParams& params)
     }
     if (copied == 0)
         return sql;
+    out += QStringView(sql).mid(copied);
+    return out;
+}
+
+// The code position before pos that is not blank, or -1.
+qsizetype previousCode(const QString& sql, const std::vector<bool>& code, qsizetype pos)
+{
+    qsizetype i = pos - 1;
+    while (i >= 0 && code[size_t(i)] && sql.at(i).isSpace())
+        --i;
+    return i >= 0 && code[size_t(i)] ? i : -1;
+}
+
+// Each word of SQL with the clause it stands in (the last of SELECT, FROM, WHERE, ... at
+// its depth of parentheses); a word after '.' or ':' is a qualified name or a marker.
+struct Word
+{
+    qsizetype at, end;
+    QString upper;
+    QString clause;
+    bool bare;
+};
+
+std::vector<Word> wordsOf(const QString& sql, const std::vector<bool>& code)
+{
+    static const QStringList clauses = {
+        QStringLiteral("SELECT"), QStringLiteral("FROM"),   QStringLiteral("WHERE"),
+        QStringLiteral("GROUP"),  QStringLiteral("HAVING"), QStringLiteral("ORDER"),
+        QStringLiteral("UNION"),  QStringLiteral("JOIN"),   QStringLiteral("ON"),
+        QStringLiteral("PLAN"),   QStringLiteral("ROWS")};
+    std::vector<Word> words;
+    std::vector<QString> clause{QString()};
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        if (!code[size_t(i)])
+            continue;
+        const QChar c = sql.at(i);
+        if (c == u'(') {
+            clause.emplace_back();
+        } else if (c == u')') {
+            if (clause.size() > 1)
+                clause.pop_back();
+        } else if (isNameStart(c) && (i == 0 || !isNamePart(sql.at(i - 1)))) {
+            qsizetype end = i;
+            while (end < sql.size() && code[size_t(end)] && isNamePart(sql.at(end)))
+                ++end;
+            const QString upper = sql.mid(i, end - i).toUpper();
+            const qsizetype before = previousCode(sql, code, i);
+            const bool bare = before < 0 || (sql.at(before) != u'.' && sql.at(before) != u':');
+            if (bare && clauses.contains(upper))
+                clause.back() = upper;
+            words.push_back({i, end, upper, clause.back(), bare});
+            i = end - 1;
+        }
+    }
+    return words;
+}
+
+// The Firebird texts join each parameter as a row of the PARAM procedure, "PARAM(:P) P",
+// and test it with "(COL = NVLSTR(P.PARAM, COL))": the optimizer cannot use an index for
+// that and reads the whole table. PARAM returns its argument, in one row, so the join
+// multiplies nothing; NVLSTR is NVL with an empty text taken for NULL. Where every use of
+// such a row is that test in a filtering place, the row is left out and the test written
+// out for the value at hand, as for NVL.
+QString expandParamRows(const QString& sql, const TParams& params)
+{
+    const std::vector<bool> code = codeMask(sql);
+    const std::vector<Word> words = wordsOf(sql, code);
+
+    struct Edit
+    {
+        qsizetype from, to;
+        QString text;
+    };
+    struct Source
+    {
+        QString alias;
+        QString marker;
+        const TParam* param = nullptr;
+        Edit removal;
+        std::vector<Edit> tests;
+        int uses = 0;
+        bool usable = true;
+    };
+    std::vector<Source> sources;
+    auto sourceOf = [&](const QString& alias) -> Source* {
+        for (Source& s : sources)
+            if (s.alias == alias)
+                return &s;
+        return nullptr;
+    };
+
+    for (size_t w = 0; w < words.size(); ++w) {
+        const Word& word = words[w];
+        if (word.upper != QLatin1String("PARAM") || !word.bare ||
+            word.clause != QLatin1String("FROM"))
+            continue;
+        Cursor cur(sql, code, word.end);
+        if (!cur.symbol(u'('))
+            continue;
+        const QString marker = cur.marker();
+        if (marker.isEmpty() || !cur.symbol(u')'))
+            continue;
+        const QString alias = cur.name().toUpper();
+        const qsizetype aliasEnd = cur.pos();
+        if (alias.isEmpty() || alias.contains(u'.'))
+            continue;
+        // Left out with the comma that joins it to the list.
+        const qsizetype before = previousCode(sql, code, word.at);
+        Edit removal{-1, -1, {}};
+        if (before >= 0 && sql.at(before) == u',') {
+            removal = {before, aliasEnd, {}};
+        } else if (previousToken(sql, code, word.at) == QLatin1String("FROM")) {
+            Cursor after(sql, code, aliasEnd);
+            if (after.symbol(u',')) {
+                after.skipBlanks();
+                removal = {word.at, after.pos(), {}};
+            }
+        }
+        if (Source* known = sourceOf(alias)) {
+            known->usable = false;
+            continue;
+        }
+        Source source;
+        source.alias = alias;
+        source.marker = marker;
+        source.param = params.FindParam(marker);
+        source.removal = removal;
+        source.usable = source.param && removal.from >= 0;
+        sources.push_back(std::move(source));
+    }
+    if (sources.empty())
+        return sql;
+
+    // Every bare word that names a source is one of its uses, the declaration aside.
+    for (const Word& word : words)
+        if (Source* s = word.bare ? sourceOf(word.upper) : nullptr)
+            ++s->uses;
+
+    std::vector<qsizetype> enclosing;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        if (!code[size_t(i)] || sql.at(i) != u'(')
+            continue;
+        const NvlCondition c = matchNvl(sql, code, i, QLatin1String("NVLSTR"));
+        const qsizetype dot = c.name.indexOf(u'.');
+        if (c.end < 0 || dot < 0 || c.name.indexOf(u'.', dot + 1) >= 0 ||
+            c.name.mid(dot + 1).compare(QLatin1String("PARAM"), Qt::CaseInsensitive) != 0)
+            continue;
+        Source* s = sourceOf(c.name.left(dot).toUpper());
+        if (!s || c.column.toUpper().startsWith(s->alias + u'.'))
+            continue;
+        if (enclosing.empty())
+            enclosing = enclosingGroups(sql, code);
+        if (!filtersRows(sql, code, enclosing, i))
+            continue;
+        const TParam* p = s->param;
+        const QString test =
+            !p || p->IsNull() || p->AsString().isEmpty()
+                ? QString(u'(' + c.column + QLatin1String(" IS NOT NULL)"))
+                : QString(u'(' + c.column + QLatin1String(" = :") + s->marker + u')');
+        s->tests.push_back({i, c.end, test});
+        i = c.end - 1;
+    }
+
+    std::vector<Edit> edits;
+    for (const Source& s : sources) {
+        if (!s.usable || s.tests.empty() || s.uses != 1 + int(s.tests.size()))
+            continue;
+        edits.push_back(s.removal);
+        edits.insert(edits.end(), s.tests.begin(), s.tests.end());
+    }
+    if (edits.empty())
+        return sql;
+    std::sort(edits.begin(), edits.end(),
+              [](const Edit& a, const Edit& b) { return a.from < b.from; });
+    QString out;
+    qsizetype copied = 0;
+    for (const Edit& e : edits) {
+        if (e.from < copied)
+            return sql;
+        out += QStringView(sql).mid(copied, e.from - copied);
+        out += e.text;
+        copied = e.to;
+    }
     out += QStringView(sql).mid(copied);
     return out;
 }
@@ -284,7 +473,7 @@ QString TStatementRewriter::rewrite(const QString& sql, TDialect dialect, const 
     case TDialect::Default:
         return expandNvl(sql, params);
     case TDialect::InterBase:
-        return widenTextMarkers(sql, params);
+        return widenTextMarkers(expandParamRows(sql, params), params);
     case TDialect::Oracle:
     case TDialect::MSSQL:
         break;

@@ -14,11 +14,25 @@
 
 namespace {
 
+// A file is written from the rows to the end without the event loop reaching the
+// connection, so its rows may be read ahead on a thread of their own.
+struct ReadAhead
+{
+    explicit ReadAhead(TReportRun& run) : m_run(run) { m_run.readAhead(); }
+    ~ReadAhead() { m_run.stopReadAhead(); }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+    TReportRun& m_run;
+};
+
 bool writePdf(TReportRun& run, const QString& file, int& pages)
 {
     TReportRenderer renderer(run.definition(), run.params());
-    if (!renderer.paginate(run))
-        return false;
+    {
+        const ReadAhead ahead(run);
+        if (!renderer.paginate(run))
+            return false;
+    }
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         throw EFrameworkError(TReportFile::errorText(file, out.errorString()));
@@ -39,6 +53,7 @@ template <class Exporter> TReportFormats::Format rows(const char* suffix, const 
     format.exporter = [] { return std::make_unique<Exporter>(); };
     format.write = [](TReportRun& run, const QString& file, int& pages) {
         pages = 0;
+        const ReadAhead ahead(run);
         return Exporter().writeRun(run, file);
     };
     return format;

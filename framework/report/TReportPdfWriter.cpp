@@ -1,6 +1,7 @@
 #include "TReportPdfWriter_p.h"
 
 #include "EFrameworkError.h"
+#include "TReportPipeline_p.h"
 #include "TReportText.h"
 
 #include <QIODevice>
@@ -110,6 +111,15 @@ TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, co
               name + " /Encoding /WinAnsiEncoding >>\nendobj\n");
     }
     m_content.reserve(64 * 1024);
+    if (TReportPipeline<QByteArray>::threaded()) {
+        m_writer = std::make_unique<TReportPipeline<QByteArray>>(16);
+        TReportPipeline<QByteArray>* writer = m_writer.get();
+        writer->start([this, writer] {
+            QByteArray page;
+            while (writer->pop(page))
+                writePage(page);
+        });
+    }
 }
 
 TReportPdfWriter::~TReportPdfWriter() = default;
@@ -211,7 +221,20 @@ void TReportPdfWriter::endPage()
 {
     if (m_inText)
         m_content += "ET\n";
-    const QByteArray& packed = m_deflater->pack(m_content);
+    if (!m_writer) {
+        writePage(m_content);
+        return;
+    }
+    if (!m_writer->push(std::exchange(m_content, QByteArray()))) {
+        m_writer->join();
+        throw EFrameworkError(QStringLiteral("Não foi possível gravar o PDF."));
+    }
+    m_content.reserve(64 * 1024);
+}
+
+void TReportPdfWriter::writePage(const QByteArray& content)
+{
+    const QByteArray& packed = m_deflater->pack(content);
     const int stream = beginObject();
     write("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n");
     write(packed);
@@ -226,6 +249,11 @@ void TReportPdfWriter::endPage()
 
 void TReportPdfWriter::finish()
 {
+    if (m_writer) {
+        m_writer->end();
+        m_writer->join();
+        m_writer.reset();
+    }
     m_objects[Pages] = m_offset;
     QByteArray kids;
     kids.reserve(qsizetype(m_pages.size()) * 10);

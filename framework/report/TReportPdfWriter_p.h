@@ -10,10 +10,12 @@
 #include <vector>
 
 class QIODevice;
+template <typename Item> class TReportPipeline;
 
 // A PDF written page by page as it is drawn, with the base-14 Helvetica fonts in
 // WinAnsiEncoding: only the page being drawn is held in memory, whatever the number of
-// pages (libharu and Qt's writer keep the whole document until it is saved).
+// pages (libharu and Qt's writer keep the whole document until it is saved). A page is
+// compressed and written on a thread of its own while the next one is drawn.
 class FIS_REPORT_EXPORT TReportPdfWriter : public TReportCanvas
 {
 public:
@@ -34,6 +36,7 @@ public:
 private:
     struct Deflater;
 
+    void writePage(const QByteArray& content);
     int beginObject();
     void write(const QByteArray& bytes);
     void write(const char* data, qsizetype size);
@@ -54,4 +57,6 @@ private:
     bool m_inText = false;
     // Where the current text line starts, in hundredths of a point: Td moves from there.
     qint64 m_lineX = 0, m_lineY = 0;
+    // Last: stopped before what it writes with goes.
+    std::unique_ptr<TReportPipeline<QByteArray>> m_writer;
 };

@@ -5,12 +5,18 @@
 #include "TCancelToken.h"
 #include "TDBConnection.h"
 #include "TReadStatement.h"
+#include "TReportPipeline_p.h"
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
 
 TReportRun::TReportRun(const TReportDefinition& definition, TADOIBQuery* query)
     : m_definition(definition.printable()), m_query(query)
 {
+}
+
+TReportRun::~TReportRun()
+{
+    stopReadAhead();
 }
 
 bool TReportRun::start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams)
@@ -82,6 +88,46 @@ void TReportRun::checkColumns() const
     }
 }
 
+void TReportRun::readAhead()
+{
+    using Pipeline = TReportPipeline<std::vector<TRowSource::Row>>;
+    if (m_ahead || m_cancelled || !Pipeline::threaded())
+        return;
+    // The dataset's own rows (and its model's reset) are taken here, on its thread: the
+    // reader only ever reaches the row source.
+    if (m_next >= m_batch.size()) {
+        m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+        m_next = 0;
+        if (m_batch.empty())
+            return;
+    }
+    m_ahead = std::make_unique<Pipeline>(16);
+    TADOIBDataSet* data = m_query->Query();
+    Pipeline* ahead = m_ahead.get();
+    ahead->start([data, ahead] {
+        for (;;) {
+            std::vector<TRowSource::Row> batch;
+            data->readForward(TADOIBDataSet::BatchSize, batch);
+            if (batch.empty() || !ahead->push(std::move(batch)))
+                break;
+        }
+        ahead->end();
+    });
+}
+
+void TReportRun::stopReadAhead()
+{
+    if (!m_ahead)
+        return;
+    m_ahead->stop();
+    try {
+        m_ahead->join();
+    } catch (...) {
+        // Given up: what the reader met no longer matters.
+    }
+    m_ahead.reset();
+}
+
 const TRowSource::Row* TReportRun::next()
 {
     // Seen at every row: a signal stops the run within one, whatever the output.
@@ -90,12 +136,22 @@ const TRowSource::Row* TReportRun::next()
     if (m_cancelled || (m_rowLimit >= 0 && m_rowsRead >= m_rowLimit))
         return nullptr;
     if (m_next >= m_batch.size()) {
+        m_next = 0;
         try {
-            m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+            if (m_ahead) {
+                if (!m_ahead->pop(m_batch)) {
+                    m_batch.clear();
+                    // The reader's error, if it met one, is the run's.
+                    const auto ahead = std::move(m_ahead);
+                    ahead->join();
+                    return nullptr;
+                }
+            } else {
+                m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+            }
         } catch (const EFrameworkError& e) {
             readFailed(e);
         }
-        m_next = 0;
         if (m_batch.empty())
             return nullptr;
     }
@@ -133,6 +189,8 @@ bool TReportRun::progress(const QString& text, qint64 done, qint64 total)
 
 void TReportRun::cancel()
 {
+    // The reader lets go of the statement before it is closed.
+    stopReadAhead();
     m_cancelled = true;
     m_batch.clear();
     // The driver gives up the rows not read yet; PostgreSQL's server is told to stop.

@@ -8,10 +8,12 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class EFrameworkError;
 class TADOIBQuery;
+template <typename Item> class TReportPipeline;
 
 // One run of a report's query: asks BeforeGetQueryParams for the values, opens the query
 // on the data module's connection and hands the rows over forward, one at a time, keeping
@@ -25,6 +27,7 @@ public:
     using Progress = std::function<bool(const QString& text, qint64 done, qint64 total)>;
 
     TReportRun(const TReportDefinition& definition, TADOIBQuery* query);
+    ~TReportRun();
 
     // Fills the parameters and opens the query; false when the handler declined.
     bool start(const TBeforeGetQueryParamsEvent& beforeGetQueryParams);
@@ -42,6 +45,11 @@ public:
     qint64 rowsRead() const { return m_rowsRead; }
     // Ends the rows after that many (a sample, as for a first-page preview); -1: all.
     void setRowLimit(qint64 limit) { m_rowLimit = limit; }
+    // From here on the rows are read on a thread of their own, a few batches ahead of next,
+    // until stopReadAhead, cancel or the end. Only for a run read to its end without the
+    // event loop touching the connection meanwhile (a file, a print).
+    void readAhead();
+    void stopReadAhead();
 
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     // Tells the progress handler; false (and the run cancelled) when it says stop.
@@ -57,6 +65,7 @@ private:
     TParams m_params;
     Progress m_progress;
     std::vector<TRowSource::Row> m_batch;
+    std::unique_ptr<TReportPipeline<std::vector<TRowSource::Row>>> m_ahead;
     size_t m_next = 0;
     qint64 m_rowsRead = 0;
     qint64 m_rowLimit = -1;

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void otherDialectsKeepTheText();
     void interBaseWidensTextMarkers_data();
     void interBaseWidensTextMarkers();
+    void interBaseParamRows_data();
+    void interBaseParamRows();
 };
 
 void tst_StatementRewriter::defaultDialect_data()
@@ -121,9 +123,10 @@ void tst_StatementRewriter::interBaseWidensTextMarkers_data()
         << QStringList{"P_CDEMPRESA=01xxxxxxxx", "P_TCDEMPRESA"}
         << "SELECT * FROM E WHERE (CDEMPRESA = CAST(:P_CDEMPRESA AS VARCHAR(10)) OR "
            "CAST(:P_TCDEMPRESA AS VARCHAR(1)) = 'T')";
+    // A parameter row read elsewhere stays, its argument widened.
     QTest::newRow("procedure argument")
-        << "SELECT * FROM F, PARAM(:P) P WHERE (A = NVLSTR(P.PARAM, A))" << QStringList{"P="}
-        << "SELECT * FROM F, PARAM(CAST(:P AS VARCHAR(1))) P WHERE (A = NVLSTR(P.PARAM, A))";
+        << "SELECT P.PARAM FROM F, PARAM(:P) P WHERE (A = NVLSTR(P.PARAM, A))" << QStringList{"P="}
+        << "SELECT P.PARAM FROM F, PARAM(CAST(:P AS VARCHAR(1))) P WHERE (A = NVLSTR(P.PARAM, A))";
     QTest::newRow("quotes, comments and casts hold no marker")
         << "SELECT ':P', \":P\" FROM F -- :P\nWHERE A = X::P /* :P */" << QStringList{"P=1"}
         << "SELECT ':P', \":P\" FROM F -- :P\nWHERE A = X::P /* :P */";
@@ -143,6 +146,61 @@ void tst_StatementRewriter::interBaseWidensTextMarkers()
     dated.Add(QStringLiteral("D")).SetAsDate(QDate(2024, 1, 31));
     const QString byDate = QStringLiteral("SELECT * FROM F WHERE DT >= :D");
     QCOMPARE(TStatementRewriter::rewrite(byDate, Dialect::InterBase, dated), byDate);
+}
+
+void tst_StatementRewriter::interBaseParamRows_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("params");
+    QTest::addColumn<QString>("expected");
+
+    const QString two = "SELECT C FROM F,\n  PARAM(:P) P,\n  PARAM(:Q) Q\nWHERE\n"
+                        "  (A = NVLSTR(P.PARAM, A)) AND\n  (B = nvlstr( q.param ,b ))\nORDER BY C";
+    QTest::newRow("values") << two << QStringList{"P=01", "Q=x "}
+                            << "SELECT C FROM F\nWHERE\n  (A = CAST(:P AS VARCHAR(2))) AND\n"
+                               "  (B = CAST(:Q AS VARCHAR(2)))\nORDER BY C";
+    QTest::newRow("null and empty") << two << QStringList{"P", "Q="}
+                                    << "SELECT C FROM F\nWHERE\n  (A IS NOT NULL) AND\n"
+                                       "  (B IS NOT NULL)\nORDER BY C";
+    QTest::newRow("first in the list, qualified column")
+        << "SELECT * FROM PARAM(:P) P, F WHERE (F.A = NVLSTR(P.PARAM, F.A))" << QStringList{"P=T"}
+        << "SELECT * FROM F WHERE (F.A = CAST(:P AS VARCHAR(1)))";
+    QTest::newRow("only the rows every use allows")
+        << "SELECT * FROM F, PARAM(:P) P, PARAM(:Q) Q WHERE (A = NVLSTR(P.PARAM, A)) AND "
+           "(B = NVLSTR(Q.PARAM, C))"
+        << QStringList{"P=1", "Q=2"}
+        << "SELECT * FROM F, PARAM(CAST(:Q AS VARCHAR(1))) Q WHERE (A = CAST(:P AS VARCHAR(1))) "
+           "AND (B = NVLSTR(Q.PARAM, C))";
+
+    // Anything else keeps its parameter rows.
+    const QStringList unchanged = {
+        "SELECT P.PARAM FROM F, PARAM(:P) P WHERE (A = NVLSTR(P.PARAM, A))",
+        "SELECT * FROM F, PARAM(:P) P WHERE NOT (A = NVLSTR(P.PARAM, A))",
+        "SELECT * FROM F, PARAM(:P) P WHERE A = NVLSTR(P.PARAM, A)",
+        "SELECT * FROM F, PARAM(:P) P WHERE (A = NVLSTR(P.PARAM, B))",
+        "SELECT * FROM F, PARAM(:P) P WHERE (A = NVL(P.PARAM, A))",
+        "SELECT * FROM F, PARAM(:U) P WHERE (A = NVLSTR(P.PARAM, A))",
+        "SELECT * FROM F JOIN PARAM(:P) P ON 1 = 1 WHERE (A = NVLSTR(P.PARAM, A))",
+        "SELECT * FROM F, PARAM(:P) P, PARAM(:P) P WHERE (A = NVLSTR(P.PARAM, A))",
+        "SELECT * FROM F /* , PARAM(:Q) Q */, PARAM(:P) P WHERE (A = NVLSTR(Q.PARAM, A))",
+        "SELECT '(A = NVLSTR(P.PARAM, A))' FROM F, PARAM(:P) P",
+    };
+    for (const QString& sql : unchanged)
+        QTest::newRow(qPrintable(QStringLiteral("unchanged: ") + sql))
+            << sql << QStringList{"P=1"}
+            << QString(sql).replace(QLatin1String(":P)"), QLatin1String("CAST(:P AS VARCHAR(1)))"));
+}
+
+void tst_StatementRewriter::interBaseParamRows()
+{
+    QFETCH(QString, sql);
+    QFETCH(QStringList, params);
+    QFETCH(QString, expected);
+    const QString rewritten =
+        TStatementRewriter::rewrite(sql, Dialect::InterBase, paramsOf(params));
+    QCOMPARE(rewritten, expected);
+    for (const QString& marker : TSqlText::markers(rewritten))
+        QVERIFY(TSqlText::markers(sql).contains(marker));
 }
 
 QTEST_GUILESS_MAIN(tst_StatementRewriter)

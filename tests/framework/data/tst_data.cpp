@@ -7,6 +7,8 @@
 #include "TestDatabase.h"
 
 #include <QSignalSpy>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 #include <memory>
 
@@ -31,6 +33,8 @@ private Q_SLOTS:
     void refusesCharactersOutsideWindows1252();
     void lazyDataSetFetchesInBatches();
     void fieldsReadCurrentRowAndCarryLabels();
+    void sqliteRowsAreQtsRows_data();
+    void sqliteRowsAreQtsRows();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -254,6 +258,46 @@ void tst_Data::fieldsReadCurrentRowAndCarryLabels()
     QCOMPARE(q->Query()->headerData(1, Qt::Horizontal).toString(), u"Razão Social"_qs);
     QCOMPARE(q->FieldByName(u"cdempresa"_qs), code);
     QVERIFY_THROWS_EXCEPTION(EFrameworkError, q->FieldByName(u"CHAVE"_qs));
+}
+
+void tst_Data::sqliteRowsAreQtsRows_data()
+{
+    QTest::addColumn<QString>("sql");
+    // Every storage class, NULL and accents, past the first row and over batches.
+    QTest::newRow("columns of every kind")
+        << u"SELECT CDEMPRESA, NMRAZSOCEMPR, LENGTH(CDEMPRESA) AS N, 1.5 * LENGTH(CDEMPRESA) AS F, "
+           "CAST(CDEMPRESA AS BLOB) AS B, NULL AS Z, '' AS E, CASE WHEN CDEMPRESA > '0500' THEN "
+           "NULL ELSE 7 END AS M FROM EMPRESA ORDER BY NMRAZSOCEMPR DESC"_qs;
+    QTest::newRow("a NULL first row") << u"SELECT NULL AS Z, CDEMPRESA FROM EMPRESA"_qs;
+    QTest::newRow("no row") << u"SELECT CDEMPRESA FROM EMPRESA WHERE 1 = 0"_qs;
+}
+
+// The rows read past the first through libsqlite3 hold what Qt's driver gives.
+void tst_Data::sqliteRowsAreQtsRows()
+{
+    QFETCH(QString, sql);
+    TADOIBQuery* q = makeQuery({sql});
+    q->Open();
+    std::vector<TRowSource::Row> ours, batch;
+    do {
+        q->Query()->readForward(100, batch);
+        ours.insert(ours.end(), batch.begin(), batch.end());
+    } while (!batch.empty());
+
+    QSqlQuery qt(m_dm->adcGeral->database());
+    qt.setForwardOnly(true);
+    QVERIFY(qt.exec(sql));
+    size_t r = 0;
+    for (; qt.next(); ++r) {
+        QVERIFY(r < ours.size());
+        for (int c = 0; c < qt.record().count(); ++c) {
+            const QVariant& v = ours[r][size_t(c)];
+            QCOMPARE(v.metaType(), qt.value(c).metaType());
+            QCOMPARE(v.isNull(), qt.value(c).isNull());
+            QCOMPARE(v, qt.value(c));
+        }
+    }
+    QCOMPARE(ours.size(), r);
 }
 
 QTEST_MAIN(tst_Data)

@@ -1,0 +1,156 @@
+#include "DatabaseFixture.h"
+#include "EFrameworkError.h"
+#include "ReportFixture.h"
+#include "TADOIBQuery.h"
+#include "TReportFormats.h"
+#include "TReportRenderer.h"
+#include "TReportRun.h"
+#include "XlsxRows.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A device that takes a few pages' worth of bytes and then fails, as a full disk does.
+class FullDevice : public QBuffer
+{
+protected:
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (pos() + size > 20000)
+            return -1;
+        return QBuffer::writeData(data, size);
+    }
+};
+
+} // namespace
+
+// The rows read on one thread while the pages are laid out (or the rows written) on the
+// other, and the pages compressed beside their drawing, give what one thread gives.
+class tst_ReportPipeline : public QObject
+{
+    Q_OBJECT
+
+    DatabaseFixture m_fixture;
+    QTemporaryDir m_dir;
+
+    std::unique_ptr<TReportRun> start(TADOIBQuery& query)
+    {
+        ReportFixture::Filter filter;
+        filter.inicio = QDate(2000, 1, 1);
+        filter.fim = QDate(2100, 12, 31);
+        auto run =
+            std::make_unique<TReportRun>(ReportFixture::shipped(ReportFixture::listagem()), &query);
+        if (!run->start([filter](TParams& params, bool&) { filter.fill(params); }))
+            return nullptr;
+        return run;
+    }
+
+    // The listing of every demo document in that format; xlsx as its cells.
+    QByteArray output(const QString& suffix, bool threaded)
+    {
+        qputenv("FIS_REPORT_THREADS", threaded ? "2" : "1");
+        TADOIBQuery query;
+        const auto run = start(query);
+        if (!run)
+            return {};
+        if (suffix == QLatin1String("pdf")) {
+            // As the PDF format writes it, stamped at a fixed time.
+            TReportRenderer renderer(run->definition(), run->params(),
+                                     QDateTime(QDate(2024, 2, 1), QTime(8, 30)));
+            run->readAhead();
+            if (!renderer.paginate(*run))
+                return {};
+            run->stopReadAhead();
+            QBuffer pdf;
+            pdf.open(QIODevice::WriteOnly);
+            return renderer.writePdf(&pdf, *run) ? pdf.data() : QByteArray();
+        }
+        const QString path = m_dir.filePath(QStringLiteral("out.") + suffix);
+        int pages = 0;
+        if (!TReportFormats::write(*run, path, pages))
+            return {};
+        if (suffix == QLatin1String("xlsx"))
+            return xlsxRows(path).join(u'\n').toUtf8();
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void initTestCase_data() { DatabaseFixture::addEngineRows(); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_fixture.open();
+    }
+    void cleanup()
+    {
+        qunsetenv("FIS_REPORT_THREADS");
+        dtmDBGeral = nullptr;
+    }
+
+    void sameOutputOnOneThreadAndTwo_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        for (const char* suffix : {"pdf", "csv", "xlsx"})
+            QTest::newRow(suffix) << QString::fromLatin1(suffix);
+    }
+    void sameOutputOnOneThreadAndTwo()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(QString, suffix);
+        dtmDBGeral = module;
+        const QByteArray one = output(suffix, false);
+        const QByteArray two = output(suffix, true);
+        // Every demo document: several pages and row batches.
+        QVERIFY(one.size() > 20000);
+        QVERIFY(one == two);
+    }
+
+    // Stopped at its first progress, with the reader still ahead: no file, and the
+    // connection answers again.
+    void cancelLeavesNoFile_data() { sameOutputOnOneThreadAndTwo_data(); }
+    void cancelLeavesNoFile()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(QString, suffix);
+        dtmDBGeral = module;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cancelado.") + suffix);
+        {
+            TADOIBQuery query;
+            const auto run = start(query);
+            QVERIFY(run);
+            run->setProgress([](const QString&, qint64, qint64) { return false; });
+            int pages = 0;
+            QVERIFY(!TReportFormats::write(*run, path, pages));
+            QVERIFY(run->cancelled());
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY(!output(suffix, true).isEmpty());
+    }
+
+    // A write that fails on the writer's thread fails the run, on the caller's.
+    void writeErrorReachesTheCaller()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        dtmDBGeral = module;
+        TADOIBQuery query;
+        const auto run = start(query);
+        QVERIFY(run);
+        TReportRenderer renderer(run->definition(), run->params());
+        run->readAhead();
+        QVERIFY(renderer.paginate(*run));
+        FullDevice device;
+        device.open(QIODevice::WriteOnly);
+        QVERIFY_THROWS_EXCEPTION(EFrameworkError, renderer.writePdf(&device, *run));
+    }
+};
+
+QTEST_MAIN(tst_ReportPipeline)
+#include "tst_reportpipeline.moc"
