@@ -1,3 +1,4 @@
+#include "EAbort.h"
 #include "EFrameworkError.h"
 #include "TCancelToken.h"
 #include "TQtTranslations.h"
@@ -77,9 +78,7 @@ int main(int argc, char* argv[])
 
     // A scheduler that gives up on the run gets no half-written file. Not restarted: a
     // read waiting on the database wakes at once.
-    struct sigaction action
-    {
-    };
+    struct sigaction action = {};
     action.sa_handler = stop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
@@ -104,6 +103,10 @@ int main(int argc, char* argv[])
         if (detailFollows)
             failure +=
                 QStringLiteral("\n  ") + QString(detail).replace(u'\n', QStringLiteral("\n  "));
+    } catch (const EAbort&) {
+        // Stopped by the signal before the run began (while connecting).
+        failure = QStringLiteral("A emissão do relatório foi interrompida; nenhum arquivo foi "
+                                 "gravado.");
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }
