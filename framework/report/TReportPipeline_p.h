@@ -83,6 +83,27 @@ public:
         return true;
     }
 
+    // Without waiting: false when full (the item is left with the caller) or stopped.
+    bool tryPush(Item& item)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_stopped || m_items.size() >= m_capacity)
+            return false;
+        m_items.push_back(std::move(item));
+        return true;
+    }
+
+    // Without waiting: false when empty.
+    bool tryPop(Item& item)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_items.empty())
+            return false;
+        item = std::move(m_items.front());
+        m_items.pop_front();
+        return true;
+    }
+
     // No more items will be pushed.
     void end()
     {

@@ -102,11 +102,17 @@ void TReportRun::readAhead()
             return;
     }
     m_ahead = std::make_unique<Pipeline>(16);
+    m_spent = std::make_unique<Pipeline>(16);
     TADOIBDataSet* data = m_query->Query();
     Pipeline* ahead = m_ahead.get();
-    ahead->start([data, ahead] {
+    Pipeline* spent = m_spent.get();
+    ahead->start([data, ahead, spent] {
         for (;;) {
+            // Freed on this thread: memory freed on another thread than the one that
+            // allocated it costs malloc a lock per value.
             std::vector<TRowSource::Row> batch;
+            while (spent->tryPop(batch))
+                batch.clear();
             data->readForward(TADOIBDataSet::BatchSize, batch);
             if (batch.empty() || !ahead->push(std::move(batch)))
                 break;
@@ -126,6 +132,7 @@ void TReportRun::stopReadAhead()
         // Given up: what the reader met no longer matters.
     }
     m_ahead.reset();
+    m_spent.reset();
 }
 
 const TRowSource::Row* TReportRun::next()
@@ -139,11 +146,14 @@ const TRowSource::Row* TReportRun::next()
         m_next = 0;
         try {
             if (m_ahead) {
+                if (!m_batch.empty())
+                    m_spent->tryPush(m_batch);
                 if (!m_ahead->pop(m_batch)) {
                     m_batch.clear();
                     // The reader's error, if it met one, is the run's.
                     const auto ahead = std::move(m_ahead);
                     ahead->join();
+                    m_spent.reset();
                     return nullptr;
                 }
             } else {

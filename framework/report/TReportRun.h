@@ -66,6 +66,8 @@ private:
     Progress m_progress;
     std::vector<TRowSource::Row> m_batch;
     std::unique_ptr<TReportPipeline<std::vector<TRowSource::Row>>> m_ahead;
+    // Batches read, given back to the reader to be freed where they were allocated.
+    std::unique_ptr<TReportPipeline<std::vector<TRowSource::Row>>> m_spent;
     size_t m_next = 0;
     qint64 m_rowsRead = 0;
     qint64 m_rowLimit = -1;
