@@ -96,7 +96,11 @@ void TReportRun::readAhead()
     // The dataset's own rows (and its model's reset) are taken here, on its thread: the
     // reader only ever reaches the row source.
     if (m_next >= m_batch.size()) {
-        m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+        try {
+            m_query->Query()->readForward(TADOIBDataSet::BatchSize, m_batch);
+        } catch (const EFrameworkError& e) {
+            readFailed(e);
+        }
         m_next = 0;
         if (m_batch.empty())
             return;
