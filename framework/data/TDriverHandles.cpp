@@ -21,6 +21,22 @@ template <typename T> bool handleAs(const QVariant& handle, const char* name, T*
     return true;
 }
 
+// Firebird's cancel of what runs on the connection: raise stops the statement, abort the
+// whole call; null when the handle is not one.
+std::function<void()> firebirdCancel(const QVariant& handle, int kind)
+{
+    // The driver's handle is a plain isc_db_handle.
+    if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
+        return {};
+    isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
+    if (!connection)
+        return {};
+    return [connection, kind]() mutable {
+        ISC_STATUS_ARRAY status;
+        fb_cancel_operation(status, &connection, ISC_USHORT(kind));
+    };
+}
+
 } // namespace
 
 std::function<void()> TDriverHandles::cancelOf(const QSqlDatabase& db)
@@ -52,18 +68,8 @@ std::function<void()> TDriverHandles::cancelOf(const QSqlDatabase& db)
             PQcancel(request.get(), error, int(sizeof error));
         };
     }
-    case QSqlDriver::Interbase: {
-        // The driver's handle is a plain isc_db_handle.
-        if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
-            return {};
-        isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
-        if (!connection)
-            return {};
-        return [connection]() mutable {
-            ISC_STATUS_ARRAY status;
-            fb_cancel_operation(status, &connection, fb_cancel_raise);
-        };
-    }
+    case QSqlDriver::Interbase:
+        return firebirdCancel(handle, fb_cancel_raise);
     default:
         return {};
     }
@@ -86,17 +92,8 @@ std::function<void()> TDriverHandles::abortOf(const QSqlDatabase& db)
         // Shut, not closed: libpq still owns the descriptor and closes it itself.
         return [socket] { ::shutdown(socket, SHUT_RDWR); };
     }
-    case QSqlDriver::Interbase: {
-        if (handle.metaType().sizeOf() != sizeof(isc_db_handle))
-            return {};
-        isc_db_handle connection = *static_cast<const isc_db_handle*>(handle.constData());
-        if (!connection)
-            return {};
-        return [connection]() mutable {
-            ISC_STATUS_ARRAY status;
-            fb_cancel_operation(status, &connection, fb_cancel_abort);
-        };
-    }
+    case QSqlDriver::Interbase:
+        return firebirdCancel(handle, fb_cancel_abort);
     default:
         return cancelOf(db);
     }

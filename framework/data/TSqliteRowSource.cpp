@@ -70,7 +70,7 @@ void TSqliteRowSource::read(int count, std::vector<Row>& rows)
     if (!m_atEnd)
         TRunningStatement::awaitIdle(m_query.driver());
     for (int read = 0; read < count && !m_atEnd; ++read) {
-        if (std::exchange(m_onRow, false)) {
+        if (std::exchange(m_onRow, false) || (!m_statement && m_query.next())) {
             Row row;
             row.reserve(size_t(columns));
             for (int c = 0; c < columns; ++c)
@@ -79,14 +79,6 @@ void TSqliteRowSource::read(int count, std::vector<Row>& rows)
             continue;
         }
         if (!m_statement) {
-            if (m_query.next()) {
-                Row row;
-                row.reserve(size_t(columns));
-                for (int c = 0; c < columns; ++c)
-                    row.push_back(m_query.value(c));
-                rows.push_back(std::move(row));
-                continue;
-            }
             m_atEnd = true;
             const QSqlError error = m_query.lastError();
             m_query.finish();
