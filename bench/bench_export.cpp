@@ -4,6 +4,7 @@
 // Rows come from the demo generator, sorted as the listing's query sorts them. Up to
 // --pool distinct rows are made up front and then repeated, so what is timed is the
 // writer and not the generator; with --peer the same rows go to python3-xlsxwriter.
+#include "BenchListing.h"
 #include "BenchUsage.h"
 #include "TDemoData.h"
 #include "TReportDefinition.h"
@@ -109,11 +110,7 @@ int main(int argc, char** argv)
                        {"peer", "python3-xlsxwriter script to run on the same rows.", "file"},
                        {"python", "Interpreter of the peer.", "exe", "/usr/bin/python3"}});
     parser.process(app);
-    TReportDefinition listing;
-    for (const TReportDefinition& d :
-         TReportDefinition::listForCode(parser.value("reports"), QStringLiteral("FIS012")))
-        if (d.Name() == QLatin1String("Listagem dos Documentos"))
-            listing = d;
+    const TReportDefinition listing = benchListing(parser.value("reports"));
     if (listing.Name().isEmpty())
         qFatal("no listing in %s", qPrintable(parser.value("reports")));
 

@@ -6,6 +6,7 @@
 //   bench_floor --driver D --database DB [--host H --port P --user U] --reports DIR
 //
 // The password comes from FIS_DB_PASSWORD, as for fisreport.
+#include "BenchListing.h"
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TDataModuleFactory.h"
@@ -224,11 +225,7 @@ int main(int argc, char** argv)
         options.password = qEnvironmentVariable("FIS_DB_PASSWORD");
         const auto dtm = TDataModuleFactory::open(options);
         dtmDBGeral = dtm.get();
-        TReportDefinition listing;
-        for (const TReportDefinition& d :
-             TReportDefinition::listForCode(parser.value("reports"), QStringLiteral("FIS012")))
-            if (d.Name() == QLatin1String("Listagem dos Documentos"))
-                listing = d;
+        const TReportDefinition listing = benchListing(parser.value("reports"));
 
         // The statement and values the report's run sends, taken from a run of its own.
         TADOIBQuery query;

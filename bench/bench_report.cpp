@@ -1,6 +1,7 @@
 // Times the shipped listing to PDF and in the preview on a SQLite database, and prints
 // the process's peak memory. One size a process, so the peak is that size's own:
 //   bench_report --database F --reports DIR (--pdf OUT | --preview [--hold S])
+#include "BenchListing.h"
 #include "BenchUsage.h"
 #include "TADOIBQuery.h"
 #include "TDataModuleFactory.h"
@@ -50,11 +51,7 @@ int main(int argc, char** argv)
     options.database = parser.value("database");
     const auto dtm = TDataModuleFactory::open(options);
     dtmDBGeral = dtm.get();
-    TReportDefinition listing;
-    for (const TReportDefinition& d :
-         TReportDefinition::listForCode(parser.value("reports"), QStringLiteral("FIS012")))
-        if (d.Name() == QLatin1String("Listagem dos Documentos"))
-            listing = d;
+    const TReportDefinition listing = benchListing(parser.value("reports"));
 
     TReportDesignerDialog designer;
     designer.BeforeGetQueryParams = [](TParams& params, bool&) { fill(params); };
