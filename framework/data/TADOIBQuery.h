@@ -86,9 +86,10 @@ public:
     QString activeText() const;
     // The statement Open sends, markers still in place (after any rewrite for speed).
     QString statementText() const;
+    // The connection Open runs on: the InterBase objects' for Firebird, the ADO one else.
+    TDBConnection* connection() const;
 
 private:
-    TDBConnection* connection() const;
     void run(const QSqlDatabase& db, int timeout);
     void openRows(std::unique_ptr<TRowSource> source);
 

@@ -231,6 +231,18 @@ void TRunningStatement::setWaitHandler(WaitHandler handler)
     waitHandler() = std::move(handler);
 }
 
+bool TRunningStatement::interrupt(const QSqlDatabase& db, const std::function<bool(int)>& ended)
+{
+    if (const std::function<void()> cancel = driverCancelOf(db))
+        cancel();
+    if (ended(abortAfterMilliseconds))
+        return false;
+    const std::function<void()> abort = TDriverHandles::abortOf(db);
+    if (abort)
+        abort();
+    return bool(abort);
+}
+
 QString TRunningStatement::timeoutText()
 {
     return QStringLiteral("A consulta passou do tempo limite do banco de dados e foi interrompida. "

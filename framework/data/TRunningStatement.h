@@ -33,6 +33,10 @@ public:
     static void run(const QSqlDatabase& db, int timeout, const std::function<void()>& job);
     // Waits, processing no events, until no statement runs on the driver's connection.
     static void awaitIdle(const QSqlDriver* driver);
+    // Stops what another thread reads on db (a report's rows read ahead), for which ended
+    // waits up to its milliseconds: the driver's cancel, then, left unanswered (a frozen
+    // server), the session given up; true when it was.
+    static bool interrupt(const QSqlDatabase& db, const std::function<bool(int)>& ended);
     // What the clerk is told of a statement stopped at its time limit.
     static QString timeoutText();
 

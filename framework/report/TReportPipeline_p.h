@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 
+#include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -34,6 +36,13 @@ public:
     void start(std::function<void()> stage)
     {
         m_thread = std::thread([this, stage = std::move(stage)] {
+            // SIGTERM and SIGINT go to the caller's thread: one taken here would break the
+            // stage's wait on a socket (EINTR), which a client library reports as a failure.
+            sigset_t signals;
+            sigemptyset(&signals);
+            sigaddset(&signals, SIGTERM);
+            sigaddset(&signals, SIGINT);
+            pthread_sigmask(SIG_BLOCK, &signals, nullptr);
             try {
                 stage();
             } catch (...) {
@@ -72,15 +81,24 @@ public:
     {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_stopped || !m_items.empty() || m_ended; });
-        if (m_stopped || m_items.empty())
-            return false;
-        item = std::move(m_items.front());
-        const bool wake = m_items.size() == m_capacity;
-        m_items.pop_front();
-        lock.unlock();
-        if (wake)
-            m_changed.notify_all();
-        return true;
+        return take(lock, item);
+    }
+
+    enum class Wait
+    {
+        Got,
+        End,
+        TimedOut
+    };
+    // As pop, waiting no longer than wait: a stage stuck on a server that stopped answering
+    // must leave its caller free to serve a cancel.
+    Wait popFor(Item& item, std::chrono::milliseconds wait)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_changed.wait_for(lock, wait,
+                                [this] { return m_stopped || !m_items.empty() || m_ended; }))
+            return Wait::TimedOut;
+        return take(lock, item) ? Wait::Got : Wait::End;
     }
 
     // Without waiting: false when full (the item is left with the caller) or stopped.
@@ -131,6 +149,13 @@ public:
         return m_stopped;
     }
 
+    // True once the stage has returned, waiting up to wait.
+    bool finishedWithin(std::chrono::milliseconds wait)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, wait, [this] { return m_finished; });
+    }
+
     // Waits for the stage to return, then rethrows what it threw.
     void join()
     {
@@ -141,6 +166,19 @@ public:
     }
 
 private:
+    bool take(std::unique_lock<std::mutex>& lock, Item& item)
+    {
+        if (m_stopped || m_items.empty())
+            return false;
+        item = std::move(m_items.front());
+        const bool wake = m_items.size() == m_capacity;
+        m_items.pop_front();
+        lock.unlock();
+        if (wake)
+            m_changed.notify_all();
+        return true;
+    }
+
     const size_t m_capacity;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

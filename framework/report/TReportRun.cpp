@@ -6,8 +6,22 @@
 #include "TDBConnection.h"
 #include "TReadStatement.h"
 #include "TReportPipeline_p.h"
+#include "TRunningStatement.h"
 #include "TSqlText.h"
 #include "TdtmDBGeral.h"
+
+namespace {
+
+using Pipeline = TReportPipeline<std::vector<TRowSource::Row>>;
+
+// How long a stopped reader may take to let go on its own (the end of the batch it reads)
+// before the statement it waits on is cancelled under it.
+constexpr std::chrono::milliseconds readerGrace(200);
+// How often the caller, waiting for rows that do not come, hands the clerk the event loop
+// (and Cancelar) and looks at the process's cancel token.
+constexpr std::chrono::milliseconds waitSlice(100);
+
+} // namespace
 
 TReportRun::TReportRun(const TReportDefinition& definition, TADOIBQuery* query)
     : m_definition(definition.printable()), m_query(query)
@@ -90,7 +104,6 @@ void TReportRun::checkColumns() const
 
 void TReportRun::readAhead()
 {
-    using Pipeline = TReportPipeline<std::vector<TRowSource::Row>>;
     if (m_ahead || m_cancelled || !Pipeline::threaded())
         return;
     // The dataset's own rows (and its model's reset) are taken here, on its thread: the
@@ -130,6 +143,16 @@ void TReportRun::stopReadAhead()
     if (!m_ahead)
         return;
     m_ahead->stop();
+    // A reader stuck on a server that stopped answering must not hold the caller too.
+    if (!m_ahead->finishedWithin(readerGrace)) {
+        const TDBConnection* connection = m_query->connection();
+        // A session given up is reopened by the next action, without a word to the clerk.
+        if (connection &&
+            TRunningStatement::interrupt(connection->database(), [this](int milliseconds) {
+                return m_ahead->finishedWithin(std::chrono::milliseconds(milliseconds));
+            }))
+            connection->markLost();
+    }
     try {
         m_ahead->join();
     } catch (...) {
@@ -152,8 +175,20 @@ const TRowSource::Row* TReportRun::next()
             if (m_ahead) {
                 if (!m_batch.empty())
                     m_spent->tryPush(m_batch);
-                if (!m_ahead->pop(m_batch)) {
+                Pipeline::Wait got;
+                while ((got = m_ahead->popFor(m_batch, waitSlice)) == Pipeline::Wait::TimedOut) {
+                    // The rows are late (a slow or frozen server): the clerk's Cancelar and
+                    // a signal are still served, which stops the reader.
+                    if (!progress(m_lastText, m_lastDone, m_lastTotal))
+                        return nullptr;
+                }
+                if (got == Pipeline::Wait::End) {
                     m_batch.clear();
+                    // What the reader met once a stop was asked for is the stop's doing.
+                    if (TCancelToken::process().isCancelled()) {
+                        cancel();
+                        return nullptr;
+                    }
                     // The reader's error, if it met one, is the run's.
                     const auto ahead = std::move(m_ahead);
                     ahead->join();
@@ -177,10 +212,7 @@ const TRowSource::Row* TReportRun::next()
 // words (the connection lost, the file damaged), the database's text as the detail.
 void TReportRun::readFailed(const EFrameworkError& failure) const
 {
-    const TDBConnection* connection = m_query->DataBase() && m_query->DataBase()->isInterBase()
-                                          ? m_query->DataBase()
-                                      : m_query->ADOConnection() ? m_query->ADOConnection()
-                                                                 : m_query->DataBase();
+    const TDBConnection* connection = m_query->connection();
     const QString message =
         QStringLiteral("A leitura do relatório '%1' parou na linha %2: o banco de dados "
                        "recusou o resto das linhas. Repita a emissão; se o erro continuar, "
@@ -195,6 +227,9 @@ void TReportRun::readFailed(const EFrameworkError& failure) const
 
 bool TReportRun::progress(const QString& text, qint64 done, qint64 total)
 {
+    m_lastText = text;
+    m_lastDone = done;
+    m_lastTotal = total;
     if (!m_cancelled &&
         ((m_progress && !m_progress(text, done, total)) || TCancelToken::process().isCancelled()))
         cancel();

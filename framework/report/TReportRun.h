@@ -64,6 +64,10 @@ private:
     TADOIBQuery* m_query;
     TParams m_params;
     Progress m_progress;
+    // What the progress handler was last told, told again while rows are late.
+    QString m_lastText = QStringLiteral("Aguardando o banco de dados…");
+    qint64 m_lastDone = 0;
+    qint64 m_lastTotal = 0;
     std::vector<TRowSource::Row> m_batch;
     std::unique_ptr<TReportPipeline<std::vector<TRowSource::Row>>> m_ahead;
     // Batches read, given back to the reader to be freed where they were allocated.

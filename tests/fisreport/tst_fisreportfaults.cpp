@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <sys/mount.h>
@@ -47,6 +48,16 @@ class tst_FisReportFaults : public QObject
 
     static bool serversRequired() { return qEnvironmentVariable("FIS_REQUIRE_SERVERS") == "1"; }
     static bool hasPostgres() { return !qEnvironmentVariableIsEmpty("FIS_PG_DATABASE"); }
+    static bool hasFirebirdServer() { return !qEnvironmentVariableIsEmpty("FIS_FB_HOST"); }
+
+    // The Firebird server's process: the whole server is frozen, as a hung host is.
+    static qint64 firebirdServer()
+    {
+        QFile pid(QFileInfo(qEnvironmentVariable("FIS_FB_PASSWORD_FILE"))
+                      .dir()
+                      .filePath(QStringLiteral("server.pid")));
+        return pid.open(QIODevice::ReadOnly) ? pid.readAll().trimmed().toLongLong() : 0;
+    }
 
     // A copy of the shipped listing under another name, with its query's FROM replaced
     // (and its ORDER BY dropped when sorted is false).
@@ -148,6 +159,10 @@ private Q_SLOTS:
             "WHERE I < 1000000000) SELECT I FROM G) CROSS JOIN DOCFISCAL X) D");
         addReport(QStringLiteral("Sem Fim"), endless, false);
         addReport(QStringLiteral("Sem Fim Ordenada"), endless, true);
+        // Rows without end on Firebird, streamed.
+        addReport(QStringLiteral("Cruzada"),
+                  QStringLiteral("   DOCFISCAL D CROSS JOIN DOCFISCAL D2 CROSS JOIN DOCFISCAL D3"),
+                  false);
         // A row each 50 ms on PostgreSQL.
         addReport(QStringLiteral("Lenta"),
                   QStringLiteral("   DOCFISCAL D CROSS JOIN LATERAL (SELECT 1 AS Z FROM "
@@ -203,6 +218,10 @@ private Q_SLOTS:
             << "postgresql"
             << "Lenta"
             << "saida.xlsx" << int(FreezeServerThenSigterm) << stopped << QString();
+        QTest::newRow("firebird server frozen mid-read, SIGTERM at 1 s")
+            << "firebird-server"
+            << "Cruzada"
+            << "saida.csv" << int(FreezeServerThenSigterm) << stopped << QString();
         QTest::newRow("postgresql session dropped after the first rows")
             << "postgresql"
             << "Lenta"
@@ -235,6 +254,19 @@ private Q_SLOTS:
                  << qEnvironmentVariable("FIS_PG_HOST") << QStringLiteral("--port")
                  << qEnvironmentVariable("FIS_PG_PORT") << QStringLiteral("--user")
                  << qEnvironmentVariable("FIS_PG_USER");
+        } else if (driver == QLatin1String("firebird-server")) {
+            if (!hasFirebirdServer()) {
+                if (serversRequired())
+                    QFAIL("Firebird server not configured");
+                QSKIP("Firebird server not configured (scripts/db-servers.sh)");
+            }
+            args = sqlite(report, path, qEnvironmentVariable("FIS_FB_SERVER_DATABASE"));
+            args << QStringLiteral("--driver") << QStringLiteral("firebird")
+                 << QStringLiteral("--host") << qEnvironmentVariable("FIS_FB_HOST")
+                 << QStringLiteral("--port") << qEnvironmentVariable("FIS_FB_PORT")
+                 << QStringLiteral("--user") << qEnvironmentVariable("FIS_FB_USER")
+                 << QStringLiteral("--password-file")
+                 << qEnvironmentVariable("FIS_FB_PASSWORD_FILE");
         } else if (driver == QLatin1String("firebird")) {
             args = sqlite(report, path, m_dir.filePath(QStringLiteral("nao-existe.fdb")));
             args << QStringLiteral("--driver") << driver << QStringLiteral("--user")
@@ -281,12 +313,28 @@ private Q_SLOTS:
         p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/fisreport"), args);
         QVERIFY(p.waitForStarted());
         qint64 backend = 0;
+        qint64 frozenServer = 0;
         qint64 stopMs = -1;
         if (fault == SigtermAtOneSecond || fault == FreezeServerThenSigterm) {
             if (fault == FreezeServerThenSigterm) {
-                backend = reportBackend();
-                QVERIFY(backend > 0);
-                QVERIFY(::kill(pid_t(backend), SIGSTOP) == 0);
+                if (driver == QLatin1String("firebird-server")) {
+                    // Once rows flow: the output's hidden temporary has grown.
+                    const auto flowing = [&folder] {
+                        const QFileInfoList files =
+                            QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
+                        return std::any_of(files.begin(), files.end(), [](const QFileInfo& f) {
+                            return f.fileName().startsWith(u'.') && f.size() > 0;
+                        });
+                    };
+                    QTRY_VERIFY_WITH_TIMEOUT(flowing(), 20000);
+                    frozenServer = firebirdServer();
+                    QVERIFY(frozenServer > 0);
+                    QVERIFY(::kill(pid_t(frozenServer), SIGSTOP) == 0);
+                } else {
+                    backend = reportBackend();
+                    QVERIFY(backend > 0);
+                    QVERIFY(::kill(pid_t(backend), SIGSTOP) == 0);
+                }
             }
             QVERIFY(!p.waitForFinished(1000));
             QElapsedTimer signalled;
@@ -304,6 +352,8 @@ private Q_SLOTS:
         }
         if (!p.waitForFinished(60000))
             p.kill();
+        if (frozenServer > 0)
+            ::kill(pid_t(frozenServer), SIGCONT);
         if (backend > 0) {
             ::kill(pid_t(backend), SIGCONT);
             // Gone before the next row looks for its own.

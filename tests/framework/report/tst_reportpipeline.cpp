@@ -9,9 +9,14 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -38,13 +43,14 @@ class tst_ReportPipeline : public QObject
     DatabaseFixture m_fixture;
     QTemporaryDir m_dir;
 
-    std::unique_ptr<TReportRun> start(TADOIBQuery& query)
+    std::unique_ptr<TReportRun>
+    start(TADOIBQuery& query,
+          const TReportDefinition& definition = ReportFixture::shipped(ReportFixture::listagem()))
     {
         ReportFixture::Filter filter;
         filter.inicio = QDate(2000, 1, 1);
         filter.fim = QDate(2100, 12, 31);
-        auto run =
-            std::make_unique<TReportRun>(ReportFixture::shipped(ReportFixture::listagem()), &query);
+        auto run = std::make_unique<TReportRun>(definition, &query);
         if (!run->start([filter](TParams& params, bool&) { filter.fill(params); }))
             return nullptr;
         return run;
@@ -81,7 +87,7 @@ class tst_ReportPipeline : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase_data() { DatabaseFixture::addEngineRows(); }
+    void initTestCase_data() { DatabaseFixture::addEngineRows(true); }
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
@@ -133,6 +139,73 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList());
         QVERIFY(!output(suffix, true).isEmpty());
+    }
+
+    // The server stops answering in the middle of the rows (its process frozen, as a hung
+    // server or a cut network does): Cancelar still ends the run within a second, with no
+    // file, and the next run reads again.
+    void cancelOnAServerFrozenMidRead()
+    {
+        FIS_FETCH_DATABASE(m_fixture, module);
+        pid_t server = 0;
+        if (engine == u"postgresql") {
+            QSqlQuery q(m_fixture.database(engine));
+            QVERIFY(q.exec(QStringLiteral("SELECT pg_backend_pid()")) && q.next());
+            server = pid_t(q.value(0).toInt());
+        } else if (engine == u"firebird-server") {
+            QFile pid(QFileInfo(qEnvironmentVariable("FIS_FB_PASSWORD_FILE"))
+                          .dir()
+                          .filePath(QStringLiteral("server.pid")));
+            QVERIFY(pid.open(QIODevice::ReadOnly));
+            server = pid_t(pid.readAll().trimmed().toInt());
+        } else {
+            QSKIP("no server process of its own to freeze");
+        }
+        QVERIFY(server > 0);
+        dtmDBGeral = module;
+
+        // Rows without end, unsorted, so they stream.
+        TReportDefinition endless = ReportFixture::shipped(ReportFixture::listagem());
+        const auto cross = [](QStringList sql) {
+            sql.replaceInStrings(QStringLiteral("   DOCFISCAL D"),
+                                 QStringLiteral("   DOCFISCAL D CROSS JOIN DOCFISCAL D2 "
+                                                "CROSS JOIN DOCFISCAL D3"));
+            return sql.mid(0, sql.indexOf(QStringLiteral("ORDER BY")));
+        };
+        endless.setSQL(cross(endless.SQL()));
+        endless.setSQL_IB(cross(endless.SQL_IB()));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("congelado.csv"));
+        QElapsedTimer frozen, cancelled;
+        bool written = true;
+        {
+            TADOIBQuery query;
+            const auto run = start(query, endless);
+            QVERIFY(run);
+            run->setProgress([&](const QString&, qint64, qint64) {
+                if (!frozen.isValid()) {
+                    ::kill(server, SIGSTOP);
+                    frozen.start();
+                }
+                // Long enough for the reader to be left waiting on the server.
+                if (frozen.elapsed() < 1500)
+                    return true;
+                if (!cancelled.isValid())
+                    cancelled.start();
+                return false;
+            });
+            int pages = 0;
+            written = TReportFormats::write(*run, path, pages);
+            QVERIFY(run->cancelled());
+        }
+        const qint64 stopMs = cancelled.isValid() ? cancelled.elapsed() : -1;
+        ::kill(server, SIGCONT);
+        QVERIFY(!written);
+        QVERIFY2(stopMs >= 0 && stopMs < 1500, qPrintable(QString::number(stopMs)));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+        QVERIFY(!output(QStringLiteral("csv"), true).isEmpty());
     }
 
     // A write that fails on the writer's thread fails the run, on the caller's.
