@@ -207,6 +207,9 @@ void TXlsxExporter::begin(const QString& file, const std::vector<Column>& column
     if (m_fd < 0)
         throw EFrameworkError(fileError(file, QString::fromLocal8Bit(std::strerror(errno))));
     m_bookPath = QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+    // Without /proc (a bare container) by name after all.
+    if (::access(QFile::encodeName(m_bookPath).constData(), W_OK) != 0)
+        m_bookPath = file;
     LibraryErrors errors;
     m_book = workbook_new_opt(m_bookPath.toUtf8().constData(), &options);
     if (!m_book)
