@@ -18,6 +18,15 @@ void setNames()
     QCoreApplication::setApplicationVersion(QStringLiteral(FIS_VERSION));
 }
 
+// A window system Qt can reach: X11, Wayland, or a platform chosen by hand.
+bool hasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    return QCoreApplication::arguments().contains(QStringLiteral("-platform"));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -42,6 +51,15 @@ int main(int argc, char* argv[])
         }
         if (commandLine.listReportsRequested())
             return THostSession::listReports(commandLine.reportDirectory()) ? 0 : 1;
+        // Qt would abort on its own words (and a core) where no window can open.
+        if (!hasDisplay()) {
+            std::fputs("fishost: não há tela onde abrir a janela (DISPLAY e WAYLAND_DISPLAY não "
+                       "estão definidos). Abra-o numa sessão gráfica; sem tela, --help, "
+                       "--version e --list-reports respondem, e o fisreport emite os "
+                       "relatórios.\n",
+                       stderr);
+            return 1;
+        }
     }
 
     QApplication app(argc, argv);

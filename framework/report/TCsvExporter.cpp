@@ -234,12 +234,13 @@ void TCsvExporter::flush()
     m_buffer.resize(0); // keeps the capacity
 }
 
-void TCsvExporter::end()
+bool TCsvExporter::end()
 {
     flush();
     if (!m_file.flush())
         throw EFrameworkError(fileError(m_file.fileName(), m_file.errorString()));
     m_file.close();
+    return true;
 }
 
 void TCsvExporter::discard()

@@ -20,7 +20,7 @@ public:
 protected:
     void begin(const QString& file, const std::vector<Column>& columns) override;
     void row(const TRowSource::Row& values) override;
-    void end() override;
+    bool end() override;
     void discard() override;
 
 private:

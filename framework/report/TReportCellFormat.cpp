@@ -1,7 +1,7 @@
 #include "TReportCellFormat_p.h"
 
-#include "FisLog.h"
 #include "TReportText.h"
+#include "TReportWarnings.h"
 #include "TValueFormat.h"
 
 #include <QDate>
@@ -151,11 +151,11 @@ void TReportCellFormat::refused(const QVariant& value, bool shown) const
     // A whole number may show and still be past what a sum takes.
     const QString where = shown ? QStringLiteral("ele e os totais que o incluem aparecem")
                                 : QStringLiteral("os totais que o incluem aparecem");
-    qCWarning(fisReport).noquote()
-        << QStringLiteral("Coluna \"%1\" (%2): o valor %3 está fora do que a coluna comporta; "
-                          "%4 como \"%5\".")
-               .arg(m_title, m_field, text.isEmpty() ? QStringLiteral("vazio") : text, where,
-                    TValueFormat::invalidText());
+    TReportWarnings::tell(
+        QStringLiteral("Coluna \"%1\" (%2): o valor %3 está fora do que a coluna comporta; "
+                       "%4 como \"%5\".")
+            .arg(m_title, m_field, text.isEmpty() ? QStringLiteral("vazio") : text, where,
+                 TValueFormat::invalidText()));
 }
 
 bool TReportCellFormat::fast(const QVariant& value, QByteArray& out) const

@@ -1,6 +1,7 @@
 #include "TReportExporter.h"
 
 #include "EFrameworkError.h"
+#include "TCancelToken.h"
 #include "TReportCellFormat_p.h"
 #include "TReportFile.h"
 #include "TReportFormats.h"
@@ -47,6 +48,12 @@ QStringList TReportExporter::fileFilters()
 
 void TReportExporter::totals(const QString&, const std::vector<TReportSum>&, bool)
 {
+}
+
+bool TReportExporter::goesOn() const
+{
+    const bool wanted = !m_progress || !*m_progress || (*m_progress)(m_written);
+    return wanted && !TCancelToken::process().isCancelled();
 }
 
 QString TReportExporter::fileError(const QString& file, const QString& reason)
@@ -136,6 +143,8 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
 
     try {
         m_reportName = d.Name();
+        m_progress = &progress;
+        m_written = 0;
         begin(file, columns);
         while (const TRowSource::Row* r = next()) {
             if (groupIndex >= 0) {
@@ -175,10 +184,17 @@ bool TReportExporter::writeRows(const TReportDefinition& d,
             closeGroup();
         if (d.HasTotals())
             this->totals(caption(totals.caption, totals.countLabel, count), reportSums, true);
-        end();
+        m_written = count;
+        if (!end()) {
+            m_progress = nullptr;
+            discard();
+            return false;
+        }
     } catch (...) {
+        m_progress = nullptr;
         discard();
         throw;
     }
+    m_progress = nullptr;
     return true;
 }

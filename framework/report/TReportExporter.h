@@ -53,17 +53,22 @@ protected:
     virtual void row(const TRowSource::Row& values) = 0;
     // A group's or the report's sums, one per summed column, in order.
     virtual void totals(const QString& caption, const std::vector<TReportSum>& sums, bool grand);
-    // Completes the file; an error throws.
-    virtual void end() = 0;
+    // Completes the file; an error throws. False when given up meanwhile (goesOn()).
+    virtual bool end() = 0;
     // Gives up a file begun, after a cancel or an error.
     virtual void discard() = 0;
 
     static QString fileError(const QString& file, const QString& reason);
     // The name of the report being written, for formats that show one.
     QString reportName() const { return m_reportName; }
+    // Whether the write is still wanted, asked of its progress with the rows written and
+    // of the process's stop: a completion that takes long (a workbook zipped) asks it too.
+    bool goesOn() const;
 
 private:
     QString m_reportName;
+    const std::function<bool(qint64)>* m_progress = nullptr;
+    qint64 m_written = 0;
 
     bool writeRows(const TReportDefinition& definition,
                    const std::function<int(const QString&)>& columnOf,

@@ -1,10 +1,9 @@
 #include "TXlsxExporter.h"
 
-#include "EAbort.h"
 #include "EFrameworkError.h"
-#include "FisLog.h"
 #include "TCancelToken.h"
 #include "TReportCellFormat_p.h"
+#include "TReportWarnings.h"
 #include "TValueFormat.h"
 
 #include <QFile>
@@ -12,9 +11,12 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <sys/mman.h>
@@ -88,7 +90,6 @@ struct Closing
     std::mutex mutex;
     std::condition_variable ended;
     bool done = false;
-    bool abandoned = false;
     lxw_error error = LXW_NO_ERROR;
 };
 // Excel's own limits: what goes past them makes a file Excel refuses or repairs.
@@ -157,13 +158,20 @@ QString sheetName(const QString& report, int sheet)
 
 } // namespace
 
+TXlsxExporter::~TXlsxExporter()
+{
+    discard();
+}
+
 void TXlsxExporter::check(int error, const QString& printed) const
 {
     if (error == LXW_NO_ERROR)
         return;
     const QString reason = QString::fromUtf8(lxw_strerror(lxw_error(error)));
-    throw EFrameworkError(fileError(m_file, reason),
-                          printed.isEmpty() ? reason : reason + u'\n' + printed);
+    QString detail = printed.isEmpty() ? reason : reason + u'\n' + printed;
+    if (!m_bookPath.isEmpty())
+        detail.replace(m_bookPath, m_file);
+    throw EFrameworkError(fileError(m_file, reason), detail);
 }
 
 lxw_format* TXlsxExporter::formatOf(TReportDefinition::Format format, bool bold) const
@@ -192,8 +200,18 @@ void TXlsxExporter::begin(const QString& file, const std::vector<Column>& column
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
+    // The library opens the file by name when it zips the workbook. Named through a
+    // descriptor of its own instead, a close given up (see end()) goes on into the file
+    // its caller has removed, freed with the process, and never makes it again by name.
+    m_fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (m_fd < 0)
+        throw EFrameworkError(fileError(file, QString::fromLocal8Bit(std::strerror(errno))));
+    m_bookPath = QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+    // Without /proc (a bare container) by name after all.
+    if (::access(QFile::encodeName(m_bookPath).constData(), W_OK) != 0)
+        m_bookPath = file;
     LibraryErrors errors;
-    m_book = workbook_new_opt(file.toUtf8().constData(), &options);
+    m_book = workbook_new_opt(m_bookPath.toUtf8().constData(), &options);
     if (!m_book)
         throw EFrameworkError(fileError(file, QStringLiteral("falha ao criar a planilha")),
                               errors.take());
@@ -301,16 +319,15 @@ void TXlsxExporter::writeText(unsigned row, int column, const QString& text, lxw
     const QByteArray utf8 = withinCell(text, cut).toUtf8();
     if (cut && !m_cutWarned) {
         m_cutWarned = true;
-        qCWarning(fisReport).noquote()
-            << QStringLiteral("Relatório \"%1\", coluna \"%2\": um texto de %3 caracteres passa "
-                              "do limite de %4 de uma célula da planilha e foi cortado (termina "
-                              "em \"…\").")
-                   .arg(reportName(),
-                        size_t(column) < m_columns.size()
-                            ? m_columns[size_t(column)].definition.title
-                            : QString(),
-                        QLocale(QLocale::Portuguese, QLocale::Brazil).toString(text.size()),
-                        QLocale(QLocale::Portuguese, QLocale::Brazil).toString(kCellText));
+        TReportWarnings::tell(
+            QStringLiteral("Relatório \"%1\", coluna \"%2\": um texto de %3 caracteres passa "
+                           "do limite de %4 de uma célula da planilha e foi cortado (termina "
+                           "em \"…\").")
+                .arg(reportName(),
+                     size_t(column) < m_columns.size() ? m_columns[size_t(column)].definition.title
+                                                       : QString(),
+                     QLocale(QLocale::Portuguese, QLocale::Brazil).toString(text.size()),
+                     QLocale(QLocale::Portuguese, QLocale::Brazil).toString(kCellText)));
     }
     check(worksheet_write_string(m_sheet, row, lxw_col_t(column), utf8.constData(), format));
 }
@@ -343,33 +360,35 @@ void TXlsxExporter::totals(const QString& caption, const std::vector<TReportSum>
     }
 }
 
-void TXlsxExporter::end()
+bool TXlsxExporter::end()
 {
     closeSheet();
     // Closed aside, so that a stop is seen meanwhile: given up, the close goes on to its
-    // end and its file is removed then, for the library has no way to stop it.
+    // end, for the library has no way to stop it, into the file already removed.
     const std::shared_ptr<Closing> closing = std::make_shared<Closing>();
     LibraryErrors errors;
-    std::thread([closing, book = std::exchange(m_book, nullptr), file = QFile::encodeName(m_file)] {
+    std::thread([closing, book = std::exchange(m_book, nullptr), fd = std::exchange(m_fd, -1)] {
         const lxw_error error = workbook_close(book);
+        ::close(fd);
         const std::lock_guard lock(closing->mutex);
         closing->error = error;
         closing->done = true;
-        if (closing->abandoned)
-            ::unlink(file.constData());
         closing->ended.notify_all();
     }).detach();
     std::unique_lock lock(closing->mutex);
-    while (!closing->ended.wait_for(lock, std::chrono::milliseconds(100),
-                                    [&] { return closing->done; })) {
-        if (TCancelToken::process().isCancelled()) {
-            closing->abandoned = true;
-            throw EAbort();
-        }
-    }
+    // Asked once at least: a stop that came with the last row is not outrun by a quick close.
+    do {
+        lock.unlock();
+        const bool wanted = goesOn();
+        lock.lock();
+        if (!wanted)
+            return false;
+    } while (!closing->ended.wait_for(lock, std::chrono::milliseconds(100),
+                                      [&] { return closing->done; }));
     const lxw_error error = closing->error;
     lock.unlock();
     check(error, errors.take());
+    return true;
 }
 
 void TXlsxExporter::discard()
@@ -377,4 +396,7 @@ void TXlsxExporter::discard()
     if (m_book)
         lxw_workbook_free(m_book);
     m_book = nullptr;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }

@@ -16,6 +16,8 @@ struct lxw_format;
 class FIS_REPORT_EXPORT TXlsxExporter : public TReportExporter
 {
 public:
+    ~TXlsxExporter() override;
+
     // Rows of a sheet, the header included; tests lower it.
     void setSheetRows(int rows) { m_sheetRows = rows; }
 
@@ -23,7 +25,7 @@ protected:
     void begin(const QString& file, const std::vector<Column>& columns) override;
     void row(const TRowSource::Row& values) override;
     void totals(const QString& caption, const std::vector<TReportSum>& sums, bool grand) override;
-    void end() override;
+    bool end() override;
     void discard() override;
 
 private:
@@ -38,6 +40,9 @@ private:
     lxw_format* formatOf(TReportDefinition::Format format, bool bold) const;
 
     lxw_workbook* m_book = nullptr;
+    // The file the workbook is zipped into, opened by the exporter (see begin()).
+    int m_fd = -1;
+    QString m_bookPath;
     lxw_worksheet* m_sheet = nullptr;
     QString m_file;
     std::vector<Column> m_columns;

@@ -3,12 +3,15 @@
 #include "EFrameworkError.h"
 #include "TADOIBQuery.h"
 #include "TControlEvents.h"
+#include "TEventGuard.h"
+#include "TMessagePresenter.h"
 #include "TReportDesignerWindow.h"
 #include "TReportFormats.h"
 #include "TReportPreview.h"
 #include "TReportProgress.h"
 #include "TReportRenderer.h"
 #include "TReportRun.h"
+#include "TReportWarnings.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -22,7 +25,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
+#include <utility>
 
 namespace {
 
@@ -55,6 +60,14 @@ bool print(const TReportRenderer& renderer, QPrinter* device, TReportRun& run)
     }
     painter.end();
     return true;
+}
+
+// What the run found wrong with its values, told once it is over, in one box.
+void tell(const TReportWarnings& warnings)
+{
+    const QString text = warnings.summary();
+    if (!text.isEmpty())
+        TMessagePresenter::current().showInformation(text);
 }
 
 } // namespace
@@ -130,6 +143,7 @@ bool TReportDesignerDialog::printPages(const TReportRenderer& renderer, TReportR
 
 void TReportDesignerDialog::Print(const TReportDefinition& definition)
 {
+    const TReportWarnings warnings;
     const auto run = start(definition);
     if (!run)
         return;
@@ -137,12 +151,15 @@ void TReportDesignerDialog::Print(const TReportDefinition& definition)
     if (!choosePrinter(definition))
         return;
     TReportRenderer renderer(run->definition(), run->params());
-    if (renderer.paginate(*run) && printPages(renderer, *run))
+    if (renderer.paginate(*run) && printPages(renderer, *run)) {
         m_pageCount = renderer.pageCount();
+        tell(warnings);
+    }
 }
 
 void TReportDesignerDialog::Preview(const TReportDefinition& definition)
 {
+    const TReportWarnings warnings;
     const auto run = start(definition);
     if (!run)
         return;
@@ -167,9 +184,21 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
         printPages(renderer, again);
     };
     preview.OnExport = [&] { previewExport(definition); };
+    // Told over the preview once every row is read, or as it closes before.
+    bool told = false;
+    const auto tellOnce = [&] {
+        if (!std::exchange(told, true))
+            tell(warnings);
+    };
+    connect(
+        &preview, &TReportPreview::pagesCounted, &preview, [&] { TEventGuard::run(tellOnce); },
+        Qt::QueuedConnection);
+    if (preview.counted())
+        QTimer::singleShot(0, &preview, [&] { TEventGuard::run(tellOnce); });
     m_pageCount = renderer.pageCount();
     preview.exec();
     m_pageCount = renderer.pageCount();
+    tellOnce();
 }
 
 void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
@@ -227,6 +256,7 @@ bool TReportDesignerDialog::ExportFile(const TReportDefinition& definition, cons
 bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const QString& path,
                                      const TReportFormats::Format* format)
 {
+    const TReportWarnings warnings;
     const auto run = start(definition);
     if (!run)
         return false;
@@ -234,8 +264,10 @@ bool TReportDesignerDialog::exportTo(const TReportDefinition& definition, const 
     int pages = 0;
     const bool written = TReportFormats::write(*run, path, pages, format);
     m_pageCount = written ? pages : 0;
-    if (written)
+    if (written) {
         m_rowCount = run->rowsRead();
+        tell(warnings);
+    }
     return written;
 }
 

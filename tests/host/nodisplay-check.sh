@@ -14,6 +14,11 @@ for program in fishost fisreport fisdemo; do
 done
 "${run[@]}" "$bin/fishost" --no-such-option 2>/dev/null && fail "an unknown option was taken"
 [ $? -eq 2 ] || fail "an unknown option did not exit with 2"
+# Opening the window without one is refused in words, not by Qt's abort.
+status=0
+said=$("${run[@]}" "$bin/fishost" --open 2>&1 >/dev/null) || status=$?
+[ "$status" -eq 1 ] || fail "fishost --open without a display exited $status: $said"
+grep -q "^fishost: não há tela" <<<"$said" || fail "fishost --open without a display said: $said"
 
 user=$(mktemp -d)
 trap 'rm -rf "$user"' EXIT

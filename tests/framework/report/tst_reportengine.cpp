@@ -1,6 +1,8 @@
 #include "DatabaseFixture.h"
+#include "EFrameworkError.h"
 #include "ReportFixture.h"
 #include "TADOIBQuery.h"
+#include "TDataModuleFactory.h"
 #include "TReportDesignerDialog.h"
 #include "TReportLastPage.h"
 #include "TReportPreview.h"
@@ -19,11 +21,16 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <atomic>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using ReportFixture::Filter;
 Q_DECLARE_METATYPE(Filter)
@@ -151,6 +158,41 @@ TReportDefinition listingShaped(const QString& shape)
     }
     return d;
 }
+
+// A file cut short from inside SQLite's own reading, the moment a statement of the last
+// page visits its first row: FIS_CORTE, called by the query on every row, is made on each
+// connection opened (sqlite3_auto_extension), and those opened once armed are numbered.
+namespace Cutter {
+
+std::atomic<bool> armed{false};
+std::atomic<int> opened{0};
+std::atomic<int> cutOn{0};
+std::atomic<bool> cut{false};
+std::atomic<int> truncated{-1};
+QByteArray file;
+qint64 keep = 0;
+
+void visit(sqlite3_context* context, int, sqlite3_value**)
+{
+    const auto ordinal = int(reinterpret_cast<intptr_t>(sqlite3_user_data(context)));
+    if (ordinal > 0 && ordinal == cutOn && !cut.exchange(true))
+        truncated = ::truncate(file.constData(), keep);
+    sqlite3_result_int(context, 1);
+}
+
+int made(sqlite3* db, char**, const sqlite3_api_routines*)
+{
+    const intptr_t ordinal = armed ? ++opened : 0;
+    return sqlite3_create_function(db, "FIS_CORTE", 1, SQLITE_UTF8,
+                                   reinterpret_cast<void*>(ordinal), visit, nullptr, nullptr);
+}
+
+void (*entry())()
+{
+    return reinterpret_cast<void (*)()>(&made);
+}
+
+} // namespace Cutter
 
 } // namespace
 
@@ -451,6 +493,87 @@ private Q_SLOTS:
         if (QTest::currentDataTag() == QLatin1String("listing"))
             QVERIFY2(pages > 3 && text.contains(QStringLiteral("(continuação)")),
                      "the last page continues a group begun before it");
+    }
+
+    // A database file cut short while the last page reads it (a backup restored over it, a
+    // sync tool): SQLite reads it unmapped, so the process lives (a mapped page past the end
+    // is SIGBUS), the shortcut gives up, and the count it leaves the pages to says in the
+    // clerk's words that the file is damaged.
+    void lastPageOfAFileCutShortWhileRead_data()
+    {
+        QTest::addColumn<int>("connection");
+        QTest::newRow("while the final rows are read") << 1;
+        QTest::newRow("while the groups are summed beside") << 2;
+    }
+    void lastPageOfAFileCutShortWhileRead()
+    {
+        QFETCH_GLOBAL(QString, engine);
+        QFETCH(int, connection);
+        if (engine != QLatin1String("sqlite"))
+            QSKIP("a file of SQLite's");
+        const QString big = m_dir.filePath(QStringLiteral("grande.sqlite"));
+        if (!QFile::exists(big)) {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("grande"));
+            db.setDatabaseName(big);
+            QVERIFY(db.open());
+            TDemoData::Scale scale;
+            scale.documents = 20000;
+            TDemoData::create(db, scale, {});
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("grande"));
+        }
+        const QString path = m_dir.filePath(QStringLiteral("cortado.sqlite"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(big, path));
+        Cutter::file = QFile::encodeName(path);
+        Cutter::keep = QFileInfo(path).size() * 2 / 5;
+        Cutter::armed = false;
+        Cutter::cut = false;
+        Cutter::truncated = -1;
+        Cutter::cutOn = connection;
+        QCOMPARE(sqlite3_auto_extension(Cutter::entry()), SQLITE_OK);
+        const auto registered = qScopeGuard([] { sqlite3_cancel_auto_extension(Cutter::entry()); });
+        TConnectionOptions options;
+        options.driver = QStringLiteral("sqlite");
+        options.database = path;
+        const std::unique_ptr<TdtmDBGeral> module = TDataModuleFactory::open(options);
+        dtmDBGeral = module.get();
+
+        TReportDefinition definition = ReportFixture::shipped(ReportFixture::listagem());
+        QStringList sql = definition.QueryFor(false);
+        sql.insert(sql.indexOf(QStringLiteral("ORDER BY")),
+                   QStringLiteral("   AND FIS_CORTE(D.NRDOCUMENTO) = 1"));
+        definition.setSQL(sql);
+        Filter all;
+        all.inicio = day(1, 1);
+        all.fim = day(12, 31);
+        TADOIBQuery query;
+        TReportRun run(definition, &query);
+        QVERIFY(run.start([all](TParams& params, bool&) { all.fill(params); }));
+        // As the preview asks for it: page 1 laid out, the rest of the rows still unread.
+        TReportRenderer counted(run.definition(), run.params());
+        QVERIFY(counted.paginate(run, 1, 0));
+        QVERIFY(!counted.paginated());
+        TReportLastPage last(run, counted.rowsPerPageAtMost());
+        QVERIFY(last.possible());
+        Cutter::opened = 0;
+        Cutter::armed = true;
+        const bool read = last.read();
+        Cutter::armed = false;
+        QCOMPARE(Cutter::truncated.load(), 0);
+        QVERIFY(!read);
+        TReportRenderer ahead(run.definition(), run.params(), counted.printedAt());
+        QVERIFY(!last.layout(ahead));
+        try {
+            counted.continuePass(run, -1);
+            QFAIL("the count read a file cut short to its end");
+        } catch (const EFrameworkError& e) {
+            QVERIFY2(
+                e.message().contains(QStringLiteral("foi removido, trocado ou está danificado")),
+                qPrintable(e.message()));
+        }
     }
 
     void cancelLeavesNoFileAndTheConnectionWorks_data()

@@ -1,4 +1,5 @@
 #include "EFrameworkError.h"
+#include "RecordingPresenter.h"
 #include "ReportFixture.h"
 #include "TReportDesignerDialog.h"
 #include "TReportPreview.h"
@@ -188,6 +189,69 @@ private Q_SLOTS:
         QCOMPARE(shownPages, designer.PageCount());
         QCOMPARE(title, QString("Visualizar - Listagem dos Documentos"));
         QCOMPARE(designer.Printer()->pageLayout().orientation(), QPageLayout::Landscape);
+    }
+
+    // A value no amount column holds, or a text cut to a spreadsheet's cell, is told to
+    // the clerk once the run is over, once, in the words fisreport prints; the log keeps it.
+    void valueWarningsAreToldOnce_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("told");
+        const QString amount = "(VLDOCUMENTO): o valor 1e+300 está fora do que a coluna comporta";
+        for (const char* action : {"pdf", "xlsx", "preview", "print"})
+            QTest::addRow("%s, 1e300", action)
+                << action << "VLDOCUMENTO" << QVariant(1e300) << amount;
+        QTest::newRow("xlsx, a name of 40.000 characters")
+            << "xlsx"
+            << "NMCLIFOR" << QVariant(QString(40000, u'a'))
+            << "um texto de 40.000 caracteres passa do limite";
+        QTest::newRow("csv, plain values") << "csv"
+                                           << "VLDOCUMENTO" << QVariant(10.0) << "";
+    }
+    void valueWarningsAreToldOnce()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        QFETCH(QString, told);
+        QSqlQuery q(QSqlDatabase::database(m_db->connectionName()));
+        QVERIFY(q.prepare(
+            QStringLiteral("UPDATE DOCFISCAL SET %1 = ? WHERE NRDOCUMENTO = '1001'").arg(column)));
+        q.addBindValue(value);
+        QVERIFY(q.exec());
+        if (!told.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QRegularExpression::escape(told)));
+
+        RecordingPresenter presenter;
+        TReportDesignerDialog designer;
+        designer.BeforeGetQueryParams = [this](TParams& params, bool&) { m_filter.fill(params); };
+        const QString path = m_dir.filePath("avisos." + (action == "print" ? "pdf" : action));
+        QFile::remove(path);
+        if (action == "preview") {
+            whenShown<TReportPreview>([](TReportPreview* preview) { preview->reject(); });
+            designer.Preview(shipped(listagem()));
+        } else if (action == "print") {
+            designer.Printer()->setOutputFormat(QPrinter::PdfFormat);
+            designer.Printer()->setOutputFileName(path);
+            whenShown<QPrintDialog>([](QPrintDialog* dialog) { dialog->accept(); });
+            designer.Print(shipped(listagem()));
+        } else {
+            QVERIFY(designer.ExportFile(shipped(listagem()), path));
+        }
+        if (action != "preview")
+            QVERIFY(QFile::exists(path));
+        QVERIFY(presenter.errors.isEmpty());
+        if (told.isEmpty()) {
+            QCOMPARE(presenter.informations, QStringList());
+            return;
+        }
+        QCOMPARE(presenter.informations.size(), 1);
+        const QString text = presenter.informations.first();
+        QVERIFY2(text.startsWith("O relatório foi gerado com avisos:\n") && text.contains(told),
+                 qPrintable(text));
     }
 
     void printGoesToTheChosenPrinter()
