@@ -250,7 +250,7 @@ void TReportPdfWriter::writeBody(const QByteArray& content)
     write("\nendstream\nendobj\n");
 }
 
-void TReportPdfWriter::finish(const std::function<void(int page)>& late)
+bool TReportPdfWriter::finish(const std::function<bool(int page)>& late)
 {
     if (m_writer) {
         m_writer->end();
@@ -265,7 +265,8 @@ void TReportPdfWriter::finish(const std::function<void(int page)>& late)
     kids.reserve(qsizetype(m_bodies.size()) * 10);
     for (size_t page = 0; page < m_bodies.size(); ++page) {
         beginPage();
-        late(int(page) + 1);
+        if (!late(int(page) + 1))
+            return false;
         closeContent();
         // A few dozen bytes: not worth a deflate stream.
         const int stream = beginObject();
@@ -293,4 +294,5 @@ void TReportPdfWriter::finish(const std::function<void(int page)>& late)
     write(table);
     write("trailer\n<< /Size " + QByteArray::number(qsizetype(m_objects.size())) +
           " /Root 1 0 R /Info 5 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
+    return true;
 }

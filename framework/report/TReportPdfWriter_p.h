@@ -34,8 +34,9 @@ public:
 
     // Writes a second, small content stream for each page, drawn here by late (what waits
     // for the page count: its page number), then the pages, the page tree and the
-    // cross-reference table; an error when the device failed.
-    void finish(const std::function<void(int page)>& late);
+    // cross-reference table; an error when the device failed. False, the file left
+    // unfinished, when late says stop.
+    bool finish(const std::function<bool(int page)>& late);
     int pageCount() const { return int(m_bodies.size()); }
 
 private:

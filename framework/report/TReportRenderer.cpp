@@ -415,8 +415,10 @@ bool TReportRenderer::writePdf(QIODevice* device, TReportRun& run) const
             return false;
         m_layout->drawPage(page, pdf, false);
     }
-    pdf.finish([this, &pdf](int page) { m_layout->drawPageNumber(page, pdf); });
-    return true;
+    return pdf.finish([this, &pdf](int page) {
+        m_layout->drawPageNumber(page, pdf);
+        return true;
+    });
 }
 
 bool TReportRenderer::paginateToPdf(TReportRun& run, QIODevice* device)
@@ -431,8 +433,13 @@ bool TReportRenderer::paginateToPdf(TReportRun& run, QIODevice* device)
     continuePass(run, -1);
     if (run.cancelled())
         return false;
-    pdf.finish([this, &pdf](int page) { m_layout->drawPageNumber(page, pdf); });
-    return true;
+    const int pages = pageCount();
+    return pdf.finish([&](int page) {
+        if (!run.progress(progressText(page, pages), page, pages))
+            return false;
+        m_layout->drawPageNumber(page, pdf);
+        return true;
+    });
 }
 
 bool TReportRenderer::paintPages(QPainter* painter, double scale, const QPointF& origin,
