@@ -37,7 +37,6 @@ public:
     // cross-reference table; an error when the device failed. False, the file left
     // unfinished, when late says stop.
     bool finish(const std::function<bool(int page)>& late);
-    int pageCount() const { return int(m_bodies.size()); }
 
 private:
     struct Deflater;
