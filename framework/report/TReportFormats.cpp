@@ -27,17 +27,15 @@ struct ReadAhead
 
 bool writePdf(TReportRun& run, const QString& file, int& pages)
 {
-    TReportRenderer renderer(run.definition(), run.params());
-    {
-        const ReadAhead ahead(run);
-        if (!renderer.paginate(run))
-            return false;
-    }
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         throw EFrameworkError(TReportFile::errorText(file, out.errorString()));
-    if (!renderer.writePdf(&out, run))
-        return false;
+    TReportRenderer renderer(run.definition(), run.params());
+    {
+        const ReadAhead ahead(run);
+        if (!renderer.paginateToPdf(run, &out))
+            return false;
+    }
     out.close();
     if (out.error() != QFileDevice::NoError)
         throw EFrameworkError(TReportFile::errorText(file, out.errorString()));

@@ -200,7 +200,7 @@ TReportLayout::~TReportLayout() = default;
 void TReportLayout::newPage()
 {
     if (m_pages > 0)
-        m_spool->endPage();
+        closePage();
     ++m_pages;
     m_y = m_bodyTop;
     if (m_pageStarted)
@@ -279,15 +279,27 @@ void TReportLayout::message(const QByteArray& text)
     m_y += rowHeight * 2;
 }
 
+void TReportLayout::closePage()
+{
+    ++m_closed;
+    if (!m_drawAsClosed) {
+        m_spool->endPage();
+        return;
+    }
+    QByteArray& bands = m_spool->current();
+    draw(m_closed, bands, *m_drawAsClosed, false);
+    bands.resize(0);
+}
+
 void TReportLayout::finish()
 {
-    m_spool->endPage();
+    closePage();
     m_finished = true;
 }
 
 int TReportLayout::pageCount() const
 {
-    return m_spool->pageCount();
+    return m_closed;
 }
 
 double TReportLayout::room(int column) const
@@ -331,7 +343,7 @@ void TReportLayout::cell(TReportCanvas& canvas, int column, double top, double h
         canvas.text(at, y, bold, size, QByteArray(text.first(kept).toByteArray() + "\x85"));
 }
 
-void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
+void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts, bool numbered) const
 {
     const double left = margin;
     const double right = m_page.width() - margin;
@@ -359,6 +371,15 @@ void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
     const double foot =
         baseline(m_footerLine + thin, m_page.height() - margin - m_footerLine, smallSize);
     canvas.text(left, foot, false, smallSize, m_footer);
+    if (numbered)
+        drawPageNumber(page, canvas);
+}
+
+void TReportLayout::drawPageNumber(int page, TReportCanvas& canvas) const
+{
+    const double right = m_page.width() - margin;
+    const double foot =
+        baseline(m_footerLine + thin, m_page.height() - margin - m_footerLine, smallSize);
     // Until the pages are all counted the total reads as an ellipsis.
     const QByteArray number = QByteArray("P\xE1gina ") + grouped(page) + " de " +
                               (m_finished ? grouped(pageCount()) : QByteArray("\x85"));
@@ -366,14 +387,19 @@ void TReportLayout::drawFrame(int page, TReportCanvas& canvas, bool texts) const
                 number);
 }
 
-void TReportLayout::drawPage(int page, TReportCanvas& canvas) const
+void TReportLayout::drawPage(int page, TReportCanvas& canvas, bool numbered) const
 {
-    const QByteArray bytes = m_spool->page(page);
+    draw(page, m_spool->page(page), canvas, numbered);
+}
+
+void TReportLayout::draw(int page, const QByteArray& bands, TReportCanvas& canvas,
+                         bool numbered) const
+{
     canvas.beginPage();
     // Every fill first, then every text: one text object a page in a PDF.
     for (const bool texts : {false, true}) {
-        drawFrame(page, canvas, texts);
-        drawBands(bytes, canvas, texts);
+        drawFrame(page, canvas, texts, numbered);
+        drawBands(bands, canvas, texts);
     }
     canvas.endPage();
 }

@@ -17,7 +17,9 @@ class TReportSpool;
 // headers, "Página N de M") and the bands given in order (rows, group headers, sums),
 // broken into pages as they come. Nothing is drawn while the bands arrive; they wait in
 // a temporary file, so any page can be drawn later, in any order, on any canvas, with
-// the page count known. Texts are Windows-1252 (TReportText), sizes in points.
+// the page count known. A file written once (drawAsClosed) has each page drawn as it
+// closes instead, its page number last. Texts are Windows-1252 (TReportText), sizes in
+// points.
 class FIS_REPORT_EXPORT TReportLayout
 {
 public:
@@ -47,20 +49,28 @@ public:
     void message(const QByteArray& text);
     // Closes the last page; the page count is known from here on.
     void finish();
+    // From here on each page is drawn on canvas as it closes, all but its page number, and
+    // not kept: a file written while the rows are read. Null: kept again.
+    void drawAsClosed(TReportCanvas* canvas) { m_drawAsClosed = canvas; }
     bool finished() const { return m_finished; }
 
     // The columns the sums bands fill, in the order of the totals' fields.
     const std::vector<int>& sumColumns() const { return m_sumColumns; }
     // The pages closed so far; all of them once finished.
     int pageCount() const;
-    // Draws a closed page (1-based); before finish its total reads "…".
-    void drawPage(int page, TReportCanvas& canvas) const;
+    // Draws a closed page (1-based); before finish its total reads "…". Unnumbered, the
+    // page number is left for drawPageNumber.
+    void drawPage(int page, TReportCanvas& canvas, bool numbered = true) const;
+    // Only the page number of a page, on the page begun on canvas.
+    void drawPageNumber(int page, TReportCanvas& canvas) const;
 
 private:
     void ensure(double height, bool repeatGroup);
     void newPage();
+    void closePage();
     void groupBand(bool continued);
-    void drawFrame(int page, TReportCanvas& canvas, bool texts) const;
+    void draw(int page, const QByteArray& bands, TReportCanvas& canvas, bool numbered) const;
+    void drawFrame(int page, TReportCanvas& canvas, bool texts, bool numbered) const;
     void drawBands(const QByteArray& bytes, TReportCanvas& canvas, bool texts) const;
     double room(int column) const;
     void cell(TReportCanvas& canvas, int column, double top, double height, QByteArrayView text,
@@ -84,7 +94,9 @@ private:
 
     std::unique_ptr<TReportSpool> m_spool;
     std::function<void(int)> m_pageStarted;
+    TReportCanvas* m_drawAsClosed = nullptr;
     int m_pages = 0;
+    int m_closed = 0;
     bool m_finished = false;
     double m_y = 0;
     qint64 m_rows = 0;

@@ -117,7 +117,7 @@ TReportPdfWriter::TReportPdfWriter(QIODevice* device, const QSizeF& pageSize, co
         writer->start([this, writer] {
             QByteArray page;
             while (writer->pop(page))
-                writePage(page);
+                writeBody(page);
         });
     }
 }
@@ -152,7 +152,9 @@ void TReportPdfWriter::number(double value)
 
 void TReportPdfWriter::beginPage()
 {
-    m_content.clear();
+    // Each of a page's streams leaves the graphics state as it found it.
+    m_content.resize(0);
+    m_content += "q\n";
     m_font = -1;
     m_gray = 0;
     m_inText = false;
@@ -217,12 +219,19 @@ void TReportPdfWriter::fill(const QRectF& rect, int gray)
     m_content += "re f\n";
 }
 
-void TReportPdfWriter::endPage()
+void TReportPdfWriter::closeContent()
 {
     if (m_inText)
         m_content += "ET\n";
+    m_inText = false;
+    m_content += "Q\n";
+}
+
+void TReportPdfWriter::endPage()
+{
+    closeContent();
     if (!m_writer) {
-        writePage(m_content);
+        writeBody(m_content);
         return;
     }
     if (!m_writer->push(std::exchange(m_content, QByteArray()))) {
@@ -232,34 +241,44 @@ void TReportPdfWriter::endPage()
     m_content.reserve(64 * 1024);
 }
 
-void TReportPdfWriter::writePage(const QByteArray& content)
+void TReportPdfWriter::writeBody(const QByteArray& content)
 {
     const QByteArray& packed = m_deflater->pack(content);
-    const int stream = beginObject();
+    m_bodies.push_back(beginObject());
     write("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n");
     write(packed);
     write("\nendstream\nendobj\n");
-    m_pages.push_back(beginObject());
-    write(QByteArray("<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 3 0 R /F2 4 0 R "
-                     ">> >> /MediaBox [0 0 ") +
-          QByteArray::number(m_size.width(), 'f', 2) + ' ' +
-          QByteArray::number(m_size.height(), 'f', 2) + "] /Contents " +
-          QByteArray::number(stream) + " 0 R >>\nendobj\n");
 }
 
-void TReportPdfWriter::finish()
+bool TReportPdfWriter::finish(const std::function<bool(int page)>& late)
 {
     if (m_writer) {
         m_writer->end();
         m_writer->join();
         m_writer.reset();
     }
-    m_objects[Pages] = m_offset;
+    const QByteArray pageTail =
+        " 0 R] /Resources << /Font << /F1 3 0 R /F2 4 0 R >> >> /MediaBox [0 0 " +
+        QByteArray::number(m_size.width(), 'f', 2) + ' ' +
+        QByteArray::number(m_size.height(), 'f', 2) + "] >>\nendobj\n";
     QByteArray kids;
-    kids.reserve(qsizetype(m_pages.size()) * 10);
-    for (const int page : m_pages)
-        kids += QByteArray::number(page) + " 0 R ";
-    write("2 0 obj\n<< /Type /Pages /Count " + QByteArray::number(qsizetype(m_pages.size())) +
+    kids.reserve(qsizetype(m_bodies.size()) * 10);
+    for (size_t page = 0; page < m_bodies.size(); ++page) {
+        beginPage();
+        if (!late(int(page) + 1))
+            return false;
+        closeContent();
+        // A few dozen bytes: not worth a deflate stream.
+        const int stream = beginObject();
+        write("<< /Length " + QByteArray::number(m_content.size()) + " >>\nstream\n" + m_content +
+              "\nendstream\nendobj\n");
+        kids += QByteArray::number(beginObject()) + " 0 R ";
+        write("<< /Type /Page /Parent 2 0 R /Contents [" + QByteArray::number(m_bodies[page]) +
+              " 0 R " + QByteArray::number(stream) + pageTail);
+    }
+    m_content = QByteArray();
+    m_objects[Pages] = m_offset;
+    write("2 0 obj\n<< /Type /Pages /Count " + QByteArray::number(qsizetype(m_bodies.size())) +
           " /Kids [" + kids + "] >>\nendobj\n");
     m_objects[Catalog] = m_offset;
     write("1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
@@ -275,4 +294,5 @@ void TReportPdfWriter::finish()
     write(table);
     write("trailer\n<< /Size " + QByteArray::number(qsizetype(m_objects.size())) +
           " /Root 1 0 R /Info 5 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n");
+    return true;
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QSizeF>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,7 +16,9 @@ template <typename Item> class TReportPipeline;
 // A PDF written page by page as it is drawn, with the base-14 Helvetica fonts in
 // WinAnsiEncoding: only the page being drawn is held in memory, whatever the number of
 // pages (libharu and Qt's writer keep the whole document until it is saved). A page is
-// compressed and written on a thread of its own while the next one is drawn.
+// compressed and written on a thread of its own while the next one is drawn. What a page
+// shows of the page count goes in a stream of its own at the end, so the pages can be
+// drawn before they are all counted.
 class FIS_REPORT_EXPORT TReportPdfWriter : public TReportCanvas
 {
 public:
@@ -29,14 +32,17 @@ public:
     void text(double x, double y, bool bold, double size, QByteArrayView text) override;
     void fill(const QRectF& rect, int gray) override;
 
-    // Writes the page tree and the cross-reference table; an error when the device failed.
-    void finish();
-    int pageCount() const { return int(m_pages.size()); }
+    // Writes a second, small content stream for each page, drawn here by late (what waits
+    // for the page count: its page number), then the pages, the page tree and the
+    // cross-reference table; an error when the device failed. False, the file left
+    // unfinished, when late says stop.
+    bool finish(const std::function<bool(int page)>& late);
 
 private:
     struct Deflater;
 
-    void writePage(const QByteArray& content);
+    void closeContent();
+    void writeBody(const QByteArray& content);
     int beginObject();
     void write(const QByteArray& bytes);
     void write(const char* data, qsizetype size);
@@ -48,7 +54,8 @@ private:
     QString m_creator;
     qint64 m_offset = 0;
     std::vector<qint64> m_objects;
-    std::vector<int> m_pages;
+    // Each page's content stream drawn with it, by object number.
+    std::vector<int> m_bodies;
     QByteArray m_content;
     std::unique_ptr<Deflater> m_deflater;
     int m_font = -1;

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QPainter>
+#include <QScopeGuard>
 #include <cmath>
 
 namespace {
@@ -412,10 +413,33 @@ bool TReportRenderer::writePdf(QIODevice* device, TReportRun& run) const
     for (int page = 1; page <= pages; ++page) {
         if (!run.progress(progressText(page, pages), page, pages))
             return false;
-        m_layout->drawPage(page, pdf);
+        m_layout->drawPage(page, pdf, false);
     }
-    pdf.finish();
-    return true;
+    return pdf.finish([this, &pdf](int page) {
+        m_layout->drawPageNumber(page, pdf);
+        return true;
+    });
+}
+
+bool TReportRenderer::paginateToPdf(TReportRun& run, QIODevice* device)
+{
+    beginPass(run);
+    m_layout->setPageStarted([&run](int page) {
+        run.progress(QStringLiteral("Gerando página %1…").arg(page), page, 0);
+    });
+    TReportPdfWriter pdf(device, pageSize(), m_definition.Title(), m_definition.ReportCode());
+    m_layout->drawAsClosed(&pdf);
+    const auto detach = qScopeGuard([this] { m_layout->drawAsClosed(nullptr); });
+    continuePass(run, -1);
+    if (run.cancelled())
+        return false;
+    const int pages = pageCount();
+    return pdf.finish([&](int page) {
+        if (!run.progress(progressText(page, pages), page, pages))
+            return false;
+        m_layout->drawPageNumber(page, pdf);
+        return true;
+    });
 }
 
 bool TReportRenderer::paintPages(QPainter* painter, double scale, const QPointF& origin,

@@ -75,6 +75,10 @@ public:
     QImage pageImage(int page, double dpi) const;
     // Every page, in order; false when the run's progress said stop.
     bool writePdf(QIODevice* device, TReportRun& run) const;
+    // Reads every row of the run and writes the PDF as the pages are laid out, the page
+    // numbers last: the same file as paginate then writePdf, without waiting for the read
+    // to end. No page is kept to be drawn again. False when the run was cancelled.
+    bool paginateToPdf(TReportRun& run, QIODevice* device);
     // Every page on a painter (a printer's), in order, newPage starting each after the
     // first; false when the run's progress said stop, the device's pages then unfinished.
     bool paintPages(QPainter* painter, double scale, const QPointF& origin,

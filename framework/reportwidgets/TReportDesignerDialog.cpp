@@ -151,7 +151,12 @@ void TReportDesignerDialog::Print(const TReportDefinition& definition)
     if (!choosePrinter(definition))
         return;
     TReportRenderer renderer(run->definition(), run->params());
-    if (renderer.paginate(*run) && printPages(renderer, *run)) {
+    // Read to the end as an export is, nothing but the progress's repaints in between: the
+    // rows are read ahead on a thread of their own while the pages are laid out.
+    run->readAhead();
+    const bool laidOut = renderer.paginate(*run);
+    run->stopReadAhead();
+    if (laidOut && printPages(renderer, *run)) {
         m_pageCount = renderer.pageCount();
         tell(warnings);
     }

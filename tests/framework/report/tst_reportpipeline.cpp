@@ -56,8 +56,9 @@ class tst_ReportPipeline : public QObject
         return run;
     }
 
-    // The listing of every demo document in that format; xlsx as its cells.
-    QByteArray output(const QString& suffix, bool threaded)
+    // The listing of every demo document in that format; xlsx as its cells. A PDF as the
+    // format writes it (drawn as laid out) or, spooled, from the pages laid out first.
+    QByteArray output(const QString& suffix, bool threaded, bool spooled = false)
     {
         qputenv("FIS_REPORT_THREADS", threaded ? "2" : "1");
         TADOIBQuery query;
@@ -65,15 +66,17 @@ class tst_ReportPipeline : public QObject
         if (!run)
             return {};
         if (suffix == QLatin1String("pdf")) {
-            // As the PDF format writes it, stamped at a fixed time.
+            // Stamped at a fixed time.
             TReportRenderer renderer(run->definition(), run->params(),
                                      QDateTime(QDate(2024, 2, 1), QTime(8, 30)));
+            QBuffer pdf;
+            pdf.open(QIODevice::WriteOnly);
             run->readAhead();
+            if (!spooled)
+                return renderer.paginateToPdf(*run, &pdf) ? pdf.data() : QByteArray();
             if (!renderer.paginate(*run))
                 return {};
             run->stopReadAhead();
-            QBuffer pdf;
-            pdf.open(QIODevice::WriteOnly);
             return renderer.writePdf(&pdf, *run) ? pdf.data() : QByteArray();
         }
         const QString path = m_dir.filePath(QStringLiteral("out.") + suffix);
@@ -115,6 +118,8 @@ private Q_SLOTS:
         // Every demo document: several pages and row batches.
         QVERIFY(one.size() > 20000);
         QVERIFY(one == two);
+        if (suffix == QLatin1String("pdf"))
+            QVERIFY(output(suffix, true, true) == one);
     }
 
     // Stopped at its first progress, with the reader still ahead: no file, and the
@@ -209,18 +214,29 @@ private Q_SLOTS:
     }
 
     // A write that fails on the writer's thread fails the run, on the caller's.
+    void writeErrorReachesTheCaller_data()
+    {
+        QTest::addColumn<bool>("spooled");
+        QTest::newRow("drawn as laid out") << false;
+        QTest::newRow("spooled") << true;
+    }
     void writeErrorReachesTheCaller()
     {
         FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(bool, spooled);
         dtmDBGeral = module;
         TADOIBQuery query;
         const auto run = start(query);
         QVERIFY(run);
         TReportRenderer renderer(run->definition(), run->params());
-        run->readAhead();
-        QVERIFY(renderer.paginate(*run));
         FullDevice device;
         device.open(QIODevice::WriteOnly);
+        run->readAhead();
+        if (!spooled) {
+            QVERIFY_THROWS_EXCEPTION(EFrameworkError, renderer.paginateToPdf(*run, &device));
+            return;
+        }
+        QVERIFY(renderer.paginate(*run));
         QVERIFY_THROWS_EXCEPTION(EFrameworkError, renderer.writePdf(&device, *run));
     }
 };
