@@ -195,20 +195,22 @@ TConnectionOptions postgresBench(const Bench& bench)
         }
         QSqlDatabase::removeDatabase(loader);
     }
-    // The screen connects as the reader: the host refuses a login that may write.
+    // The screen connects as the reader, with the rights an office gives it: the host
+    // refuses a login that may write or disturb other sessions. The roles are the
+    // server's, made once, so the script's CREATE ROLE fails here and is passed over.
     const QString reader = qEnvironmentVariable("FIS_PG_USER", QStringLiteral("fisleitor"));
-    const QString granting = QStringLiteral("bench-grant-") + bench.name;
-    {
-        QSqlDatabase db = connect(granting, bench.name);
-        for (const QString& grant :
-             {QStringLiteral("REVOKE CREATE ON SCHEMA public FROM PUBLIC"),
-              QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2").arg(bench.name, reader),
-              QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(reader),
-              QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(reader)})
-            exec(db, grant);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(granting);
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSWORD"), options.password);
+    psql.setProcessEnvironment(env);
+    psql.start(QStringLiteral("psql"),
+               {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), options.host,
+                QStringLiteral("-p"), QString::number(options.port), QStringLiteral("-U"),
+                options.user, QStringLiteral("-d"), bench.name, QStringLiteral("-f"),
+                QStringLiteral(FIS_SOURCE_DIR "/db/postgresql/reader-role.sql")});
+    if (!psql.waitForFinished(120000) || psql.exitStatus() != QProcess::NormalExit)
+        throw EFrameworkError(QStringLiteral("psql did not apply the reader's rights to ") +
+                              bench.name);
     options.user = reader;
     return options;
 }
