@@ -14,17 +14,6 @@
 
 namespace {
 
-// A file is written from the rows to the end without the event loop reaching the
-// connection, so its rows may be read ahead on a thread of their own.
-struct ReadAhead
-{
-    explicit ReadAhead(TReportRun& run) : m_run(run) { m_run.readAhead(); }
-    ~ReadAhead() { m_run.stopReadAhead(); }
-    ReadAhead(const ReadAhead&) = delete;
-    ReadAhead& operator=(const ReadAhead&) = delete;
-    TReportRun& m_run;
-};
-
 bool writePdf(TReportRun& run, const QString& file, int& pages)
 {
     QFile out(file);
@@ -32,7 +21,9 @@ bool writePdf(TReportRun& run, const QString& file, int& pages)
         throw EFrameworkError(TReportFile::errorText(file, out.errorString()));
     TReportRenderer renderer(run.definition(), run.params());
     {
-        const ReadAhead ahead(run);
+        // A file is written from the rows to the end without the event loop reaching the
+        // connection, so its rows may be read ahead on a thread of their own.
+        const TReportRun::ReadAhead ahead(run);
         if (!renderer.paginateToPdf(run, &out))
             return false;
     }
@@ -51,7 +42,7 @@ template <class Exporter> TReportFormats::Format rows(const char* suffix, const 
     format.exporter = [] { return std::make_unique<Exporter>(); };
     format.write = [](TReportRun& run, const QString& file, int& pages) {
         pages = 0;
-        const ReadAhead ahead(run);
+        const TReportRun::ReadAhead ahead(run);
         return Exporter().writeRun(run, file);
     };
     return format;

@@ -50,6 +50,18 @@ public:
     // event loop touching the connection meanwhile (a file, a print).
     void readAhead();
     void stopReadAhead();
+    // Reads ahead for as long as it lives.
+    class ReadAhead
+    {
+    public:
+        explicit ReadAhead(TReportRun& run) : m_run(run) { m_run.readAhead(); }
+        ~ReadAhead() { m_run.stopReadAhead(); }
+        ReadAhead(const ReadAhead&) = delete;
+        ReadAhead& operator=(const ReadAhead&) = delete;
+
+    private:
+        TReportRun& m_run;
+    };
 
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     // Tells the progress handler; false (and the run cancelled) when it says stop.

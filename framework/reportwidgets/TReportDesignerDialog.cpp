@@ -153,9 +153,11 @@ void TReportDesignerDialog::Print(const TReportDefinition& definition)
     TReportRenderer renderer(run->definition(), run->params());
     // Read to the end as an export is, nothing but the progress's repaints in between: the
     // rows are read ahead on a thread of their own while the pages are laid out.
-    run->readAhead();
-    const bool laidOut = renderer.paginate(*run);
-    run->stopReadAhead();
+    bool laidOut = false;
+    {
+        const TReportRun::ReadAhead ahead(*run);
+        laidOut = renderer.paginate(*run);
+    }
     if (laidOut && printPages(renderer, *run)) {
         m_pageCount = renderer.pageCount();
         tell(warnings);

@@ -4,6 +4,7 @@
 #include "TReportRenderer.h"
 #include "TReportRun.h"
 #include "TXlsxExporter.h"
+#include "VectorRows.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -29,28 +30,6 @@
 namespace {
 
 constexpr quint32 kSeed = 20261210;
-
-class VectorRows : public TRowSource
-{
-public:
-    VectorRows(QStringList names, std::vector<Row> rows)
-        : m_names(std::move(names)), m_rows(std::move(rows))
-    {
-    }
-    QStringList columnNames() const override { return m_names; }
-    void read(int count, std::vector<Row>& out) override
-    {
-        for (; count > 0 && m_next < m_rows.size(); --count)
-            out.push_back(m_rows[m_next++]);
-    }
-    bool atEnd() const override { return m_next >= m_rows.size(); }
-    void cancel() override { m_next = m_rows.size(); }
-
-private:
-    QStringList m_names;
-    std::vector<Row> m_rows;
-    size_t m_next = 0;
-};
 
 int budgetSeconds()
 {
