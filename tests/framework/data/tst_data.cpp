@@ -268,6 +268,11 @@ void tst_Data::sqliteRowsAreQtsRows_data()
         << u"SELECT CDEMPRESA, NMRAZSOCEMPR, LENGTH(CDEMPRESA) AS N, 1.5 * LENGTH(CDEMPRESA) AS F, "
            "CAST(CDEMPRESA AS BLOB) AS B, NULL AS Z, '' AS E, CASE WHEN CDEMPRESA > '0500' THEN "
            "NULL ELSE 7 END AS M FROM EMPRESA ORDER BY NMRAZSOCEMPR DESC"_qs;
+    // Bytes that are not UTF-8, past the first row: each decoder replaces them its own way.
+    QTest::newRow("text that is not UTF-8")
+        << u"SELECT CDEMPRESA, CASE WHEN CDEMPRESA = (SELECT MIN(CDEMPRESA) FROM EMPRESA) THEN 'a' "
+           "ELSE CAST(X'E9' AS TEXT) || NMRAZSOCEMPR || CAST(X'80E980C080F0' AS TEXT) END AS L "
+           "FROM EMPRESA ORDER BY CDEMPRESA"_qs;
     QTest::newRow("a NULL first row") << u"SELECT NULL AS Z, CDEMPRESA FROM EMPRESA"_qs;
     QTest::newRow("no row") << u"SELECT CDEMPRESA FROM EMPRESA WHERE 1 = 0"_qs;
 }
