@@ -4,19 +4,20 @@
 #include "FisLog.h"
 #include "Helpers.h"
 #include "TDBConnection.h"
+#include "TDriverHandles.h"
 #include "TFbRowSource_p.h"
 #include "TPgRowSource_p.h"
 #include "TQtRowSource_p.h"
 #include "TRunningStatement.h"
 #include "TSqlText.h"
 #include "TSqliteAuthorizer.h"
-#include "TSqliteRowSource_p.h"
 #include "TStatementRewriter.h"
 
 #include <QElapsedTimer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlResult>
 #include <sqlite3.h>
 
 namespace {
@@ -25,14 +26,8 @@ namespace {
 // milliseconds on a busy machine. So a statement first runs here, and SQLite stops it
 // after a few milliseconds; only then does it go to the worker (where the clerk may cancel
 // it), from its start again, which is harmless for a statement that only reads.
-bool runsBriefly(const QSqlDatabase& db, QSqlQuery& query, bool& onRow)
+bool runsBriefly(sqlite3* connection, QSqlQuery& query, bool& onRow)
 {
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
-    if (!connection)
-        return false;
     struct Budget
     {
         QElapsedTimer clock;
@@ -243,32 +238,48 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         openRows(TFbRowSource::start(db, sql, values, timeout));
         return;
     }
-    // Set on every run: a reopened or cloned connection is a new handle.
-    TSqliteAuthorizer::install(db);
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw EFrameworkError(query.lastError().text());
-    for (const QVariant& v : std::as_const(values))
-        query.addBindValue(v);
+    const std::shared_ptr<QSqlQuery> query = prepared(db, sql);
+    for (int i = 0; i < int(values.size()); ++i)
+        query->bindValue(i, values[i]);
     bool onRow = false;
-    const auto rows = [&db, &query, &onRow]() -> std::unique_ptr<TRowSource> {
-        if (db.driver()->dbmsType() == QSqlDriver::SQLite)
-            return std::make_unique<TSqliteRowSource>(std::move(query), onRow);
-        return std::make_unique<TQtRowSource>(std::move(query), onRow);
-    };
-    if (runsBriefly(db, query, onRow)) {
-        openRows(rows());
-        return;
+    sqlite3* connection = TDriverHandles::sqlite(db);
+    if (!connection || !runsBriefly(connection, *query, onRow)) {
+        TRunningStatement::run(db, timeout, [&query, &onRow] {
+            if (!query->exec())
+                throw EFrameworkError(query->lastError().text());
+            onRow = query->next();
+            if (!onRow && query->lastError().isValid())
+                throw EFrameworkError(query->lastError().text());
+        });
     }
-    TRunningStatement::run(db, timeout, [&query, &onRow] {
-        if (!query.exec())
-            throw EFrameworkError(query.lastError().text());
-        onRow = query.next();
-        if (!onRow && query.lastError().isValid())
-            throw EFrameworkError(query.lastError().text());
-    });
-    openRows(rows());
+    openRows(std::make_unique<TQtRowSource>(query, onRow));
+}
+
+// The form runs the same few texts again and again as the clerk leaves each field, and
+// compiling one costs SQLite about as much as running it: the last one is kept prepared.
+// Qt's driver finalizes its statements when the connection closes, so one that belongs to
+// no statement on this very handle any more is prepared again.
+std::shared_ptr<QSqlQuery> TADOIBQuery::prepared(const QSqlDatabase& db, const QString& sql)
+{
+    sqlite3* connection = TDriverHandles::sqlite(db);
+    if (connection && m_prepared && m_prepared.use_count() == 1 && sql == m_preparedText) {
+        const QVariant handle = m_prepared->result()->handle();
+        sqlite3_stmt* statement = qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0
+                                      ? *static_cast<sqlite3_stmt* const*>(handle.constData())
+                                      : nullptr;
+        if (statement && sqlite3_db_handle(statement) == connection)
+            return m_prepared;
+    }
+    // Set before every prepare, not once per connection: a reopened or cloned connection is
+    // a new handle. Setting it expires the statements prepared before, so not on a reuse.
+    TSqliteAuthorizer::install(db);
+    auto query = std::make_shared<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(sql))
+        throw EFrameworkError(query->lastError().text());
+    m_prepared = connection ? query : nullptr;
+    m_preparedText = sql;
+    return query;
 }
 
 void TADOIBQuery::openRows(std::unique_ptr<TRowSource> source)

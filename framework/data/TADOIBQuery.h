@@ -11,9 +11,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 
 #include "TDBConnection.h"
 #include "TDataSource.h"
+
+class QSqlQuery;
 
 // A read-only query holding one SQL text per database dialect. It runs the text
 // that fits the connected database, with its parameters bound (never spliced),
@@ -91,6 +94,7 @@ public:
 
 private:
     void run(const QSqlDatabase& db, int timeout);
+    std::shared_ptr<QSqlQuery> prepared(const QSqlDatabase& db, const QString& sql);
     void openRows(std::unique_ptr<TRowSource> source);
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
@@ -102,4 +106,7 @@ private:
     TParams m_params;
     QList<TADOIBStringField*> m_fields;
     TADOIBDataSet* m_dataSet;
+    // The last statement prepared on SQLite, and its text.
+    std::shared_ptr<QSqlQuery> m_prepared;
+    QString m_preparedText;
 };

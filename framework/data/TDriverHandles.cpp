@@ -39,6 +39,16 @@ std::function<void()> firebirdCancel(const QVariant& handle, int kind)
 
 } // namespace
 
+sqlite3* TDriverHandles::sqlite(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    sqlite3* connection = nullptr;
+    if (!driver || driver->dbmsType() != QSqlDriver::SQLite || !driver->isOpen() ||
+        !handleAs(driver->handle(), "sqlite3*", &connection))
+        return nullptr;
+    return connection;
+}
+
 std::function<void()> TDriverHandles::cancelOf(const QSqlDatabase& db)
 {
     const QSqlDriver* driver = db.driver();

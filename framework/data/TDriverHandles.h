@@ -6,6 +6,7 @@
 #include <functional>
 
 class QSqlDatabase;
+struct sqlite3;
 
 // What is done through a driver's own handle of an open Qt connection lives here, so no
 // layer above the data layer links a database client library.
@@ -27,4 +28,7 @@ public:
     // open mode or the user's rights do it. False, with the driver's text in error,
     // when the setting was refused.
     static bool setReadOnlySession(const QSqlDatabase& db, QString* error = nullptr);
+
+    // The open SQLite connection's own handle; null for a closed one or another driver.
+    static sqlite3* sqlite(const QSqlDatabase& db);
 };

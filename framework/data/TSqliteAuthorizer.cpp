@@ -1,9 +1,8 @@
 #include "TSqliteAuthorizer.h"
 
+#include "TDriverHandles.h"
+
 #include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QVariant>
-#include <cstring>
 #include <sqlite3.h>
 
 namespace {
@@ -40,22 +39,11 @@ int readOnly(void*, int action, const char* first, const char* second, const cha
     }
 }
 
-sqlite3* handleOf(const QSqlDatabase& db)
-{
-    const QSqlDriver* driver = db.driver();
-    if (!driver || driver->dbmsType() != QSqlDriver::SQLite || !driver->isOpen())
-        return nullptr;
-    const QVariant handle = driver->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
-
 } // namespace
 
 void TSqliteAuthorizer::install(const QSqlDatabase& db)
 {
-    sqlite3* connection = handleOf(db);
+    sqlite3* connection = TDriverHandles::sqlite(db);
     if (!connection)
         return;
     sqlite3_set_authorizer(connection, readOnly, nullptr);
@@ -68,7 +56,7 @@ void TSqliteAuthorizer::install(const QSqlDatabase& db)
 
 void TSqliteAuthorizer::uninstall(const QSqlDatabase& db)
 {
-    if (sqlite3* connection = handleOf(db)) {
+    if (sqlite3* connection = TDriverHandles::sqlite(db)) {
         sqlite3_set_authorizer(connection, nullptr, nullptr);
         sqlite3_limit(connection, SQLITE_LIMIT_ATTACHED, 10);
     }

@@ -7,8 +7,10 @@
 #include "TestDatabase.h"
 
 #include <QSignalSpy>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -35,6 +37,8 @@ private Q_SLOTS:
     void fieldsReadCurrentRowAndCarryLabels();
     void sqliteRowsAreQtsRows_data();
     void sqliteRowsAreQtsRows();
+    void aStatementRunAgainReadsAnew_data();
+    void aStatementRunAgainReadsAnew();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -303,6 +307,59 @@ void tst_Data::sqliteRowsAreQtsRows()
         }
     }
     QCOMPARE(ours.size(), r);
+}
+
+void tst_Data::aStatementRunAgainReadsAnew_data()
+{
+    QTest::addColumn<QString>("between");
+    QTest::newRow("nothing") << QString();
+    QTest::newRow("a row changed by another connection") << u"write"_qs;
+    QTest::newRow("the connection closed and reopened") << u"reopen"_qs;
+}
+
+// The statement kept prepared between runs reads the new values and the file as it is
+// now, lets go of its lock once closed midway, and does not outlive its connection.
+void tst_Data::aStatementRunAgainReadsAnew()
+{
+    QFETCH(QString, between);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"dados.sqlite"_qs);
+    cleanup();
+    m_db = std::make_unique<TestDatabase>(
+        QStringList{u"CREATE TABLE EMPRESA (CDEMPRESA VARCHAR(4), NMRAZSOCEMPR VARCHAR(80))"_qs,
+                    u"INSERT INTO EMPRESA VALUES ('0001', 'Uma'), ('0002', 'Duas'), "
+                    "('0003', 'Tres')"_qs},
+        file);
+    m_dm = std::make_unique<TdtmDBGeral>(m_db->connectionName());
+    dtmDBGeral = m_dm.get();
+    TADOIBQuery* q = makeQuery({u"SELECT NMRAZSOCEMPR FROM EMPRESA WHERE CDEMPRESA >= :P "
+                                "ORDER BY CDEMPRESA"_qs});
+    q->ParamByName(u"P"_qs).SetAsString(u"0001"_qs);
+    q->Open();
+    QCOMPARE(q->Query()->currentValue(u"NMRAZSOCEMPR"_qs).toString(), u"Uma"_qs);
+    q->Close();
+
+    QString expected = u"Duas"_qs;
+    if (between == u"write") {
+        QSqlDatabase writer = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"escritor"_qs);
+        writer.setDatabaseName(file);
+        writer.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=0"_qs);
+        QVERIFY(writer.open());
+        QSqlQuery update(writer);
+        QVERIFY2(
+            update.exec(u"UPDATE EMPRESA SET NMRAZSOCEMPR = 'Mudou' WHERE CDEMPRESA = '0002'"_qs),
+            qPrintable(update.lastError().text()));
+        update.finish();
+        writer.close();
+        writer = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"escritor"_qs);
+        expected = u"Mudou"_qs;
+    } else if (between == u"reopen") {
+        m_dm->adcGeral->database().close();
+    }
+    q->ParamByName(u"P"_qs).SetAsString(u"0002"_qs);
+    q->Open();
+    QCOMPARE(q->Query()->currentValue(u"NMRAZSOCEMPR"_qs).toString(), expected);
 }
 
 QTEST_MAIN(tst_Data)
