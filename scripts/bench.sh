@@ -10,6 +10,7 @@
 #   scripts/bench.sh load       (20 clients on PostgreSQL for 60 s, then again with a restart)
 #   scripts/bench.sh cycles     (memory per open/close cycle of the screen)
 #   scripts/bench.sh databases  (each database at 1,000,000 rows against its floor)
+#   scripts/bench.sh busy       (the lookups again while every core runs another process)
 #
 # The million-row databases are made on the first run and reused: SQLite files in
 # $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
@@ -24,7 +25,7 @@ export FIS_DB_STATE=${FIS_DB_STATE:-/tmp/fis-bench-db}
 
 section=all
 case "${1:-}" in
-report | export | load | cycles | databases)
+report | export | load | cycles | databases | busy)
   section=$1
   shift
   ;;
@@ -220,6 +221,19 @@ databases() {
   QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_lookups" --data-dir "$DATA" --engines firebird "$@"
 }
 
+# The lookups on a machine others keep busy: one endless loop per core, in processes of their
+# own, for as long as the lookups run.
+busy() {
+  local pids=() i
+  for ((i = 0; i < $(nproc); ++i)); do
+    sh -c 'while :; do :; done' &
+    pids+=($!)
+  done
+  trap 'kill "${pids[@]}" 2>/dev/null' EXIT
+  echo "== every core busy ($(nproc) loops)"
+  lookups "$@"
+}
+
 cycles() {
   cmake --build "$BUILD" --target bench_cycles -j2
   echo "== open/close cycles"
@@ -242,4 +256,5 @@ export) export_formats ;;
 load) load ;;
 cycles) cycles "$@" ;;
 databases) databases "$@" ;;
+busy) busy "$@" ;;
 esac

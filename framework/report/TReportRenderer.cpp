@@ -279,6 +279,8 @@ bool TReportRenderer::continuePass(TReportRun& run, int budgetMs)
         if (budgetMs >= 0 && ++rows % 64 == 0 && clock.elapsed() >= budgetMs)
             return false;
     }
+    if (run.late())
+        return false;
     p.over = true;
     if (run.cancelled())
         return true;

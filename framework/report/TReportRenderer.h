@@ -52,7 +52,7 @@ public:
     // then stops; continuePass reads on from there. False when cancelled.
     bool paginate(TReportRun& run, int pages, int budgetMs);
     // Reads on for about budgetMs (all, when negative); true once every row is read or
-    // the run was cancelled.
+    // the run was cancelled. False too when the run's rows are late (TReportRun::late).
     bool continuePass(TReportRun& run, int budgetMs);
     // Lays every page out from the spans alone and draws the texts of the last page only:
     // lastRows are the final rows of the report, in order, in a result with those columns.

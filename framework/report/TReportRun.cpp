@@ -164,6 +164,7 @@ void TReportRun::stopReadAhead()
 
 const TRowSource::Row* TReportRun::next()
 {
+    m_late = false;
     // Seen at every row: a signal stops the run within one, whatever the output.
     if (!m_cancelled && TCancelToken::process().isCancelled())
         cancel();
@@ -175,8 +176,17 @@ const TRowSource::Row* TReportRun::next()
             if (m_ahead) {
                 if (!m_batch.empty())
                     m_spent->tryPush(m_batch);
+                const auto slice =
+                    m_patienceMs < 0 ? waitSlice
+                                     : std::min(waitSlice, std::chrono::milliseconds(m_patienceMs));
                 Pipeline::Wait got;
-                while ((got = m_ahead->popFor(m_batch, waitSlice)) == Pipeline::Wait::TimedOut) {
+                while ((got = m_ahead->popFor(m_batch, slice)) == Pipeline::Wait::TimedOut) {
+                    if (m_patienceMs >= 0) {
+                        // The batch handed back may still be here: not to be read twice.
+                        m_batch.clear();
+                        m_late = true;
+                        return nullptr;
+                    }
                     // The rows are late (a slow or frozen server): the clerk's Cancelar and
                     // a signal are still served, which stops the reader.
                     if (!progress(m_lastText, m_lastDone, m_lastTotal))

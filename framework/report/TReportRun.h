@@ -42,12 +42,17 @@ public:
 
     // The next row, or null at the end and after a cancel; valid until the next call.
     const TRowSource::Row* next();
+    // With rows read ahead, next waits no longer than this for late rows: it returns null
+    // with late() set, and a caller driven by the event loop comes back for them. -1 (the
+    // default) waits, serving the progress handler meanwhile.
+    void setPatience(int milliseconds) { m_patienceMs = milliseconds; }
+    bool late() const { return m_late; }
     qint64 rowsRead() const { return m_rowsRead; }
     // Ends the rows after that many (a sample, as for a first-page preview); -1: all.
     void setRowLimit(qint64 limit) { m_rowLimit = limit; }
     // From here on the rows are read on a thread of their own, a few batches ahead of next,
     // until stopReadAhead, cancel or the end. Only for a run read to its end without the
-    // event loop touching the connection meanwhile (a file, a print).
+    // event loop touching the connection meanwhile (a file, a print, the modal preview).
     void readAhead();
     void stopReadAhead();
     // Reads ahead for as long as it lives.
@@ -87,5 +92,7 @@ private:
     size_t m_next = 0;
     qint64 m_rowsRead = 0;
     qint64 m_rowLimit = -1;
+    int m_patienceMs = -1;
+    bool m_late = false;
     bool m_cancelled = false;
 };

@@ -131,7 +131,13 @@ TReportPreview::TReportPreview(const TReportRenderer& renderer, TReportRenderer*
             if (!TEventGuard::run([this] { readOn(); }))
                 stopReading();
         });
-        m_reader->start(0);
+        // The rows are read on a thread of their own, and waited for a slice at a time: a
+        // server that stops answering leaves the window free to page, print and close.
+        m_run->setPatience(sliceMs);
+        if (TEventGuard::run([this] { m_run->readAhead(); }))
+            m_reader->start(0);
+        else
+            stopReading();
     }
 }
 

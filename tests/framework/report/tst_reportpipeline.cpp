@@ -16,7 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QScopeGuard>
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -148,10 +151,18 @@ private Q_SLOTS:
 
     // The server stops answering in the middle of the rows (its process frozen, as a hung
     // server or a cut network does): Cancelar still ends the run within a second, with no
-    // file, and the next run reads again.
+    // file, and the next run reads again. Read at the preview's pace, the rows that do not
+    // come cost each turn of the event loop no more than its slice.
+    void cancelOnAServerFrozenMidRead_data()
+    {
+        QTest::addColumn<bool>("paced");
+        QTest::newRow("a file, cancelled from its progress") << false;
+        QTest::newRow("the preview's count, a slice at a time") << true;
+    }
     void cancelOnAServerFrozenMidRead()
     {
         FIS_FETCH_DATABASE(m_fixture, module);
+        QFETCH(bool, paced);
         pid_t server = 0;
         if (engine == u"postgresql") {
             QSqlQuery q(m_fixture.database(engine));
@@ -168,6 +179,17 @@ private Q_SLOTS:
         }
         QVERIFY(server > 0);
         dtmDBGeral = module;
+        // Whatever happens here, the server runs again within seconds.
+        std::atomic<bool> over = false;
+        std::thread thaw([&] {
+            for (int i = 0; i < 100 && !over; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ::kill(server, SIGCONT);
+        });
+        const auto thawed = qScopeGuard([&] {
+            over = true;
+            thaw.join();
+        });
 
         // Rows without end, unsorted, so they stream.
         TReportDefinition endless = ReportFixture::shipped(ReportFixture::listagem());
@@ -183,30 +205,51 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("congelado.csv"));
         QElapsedTimer frozen, cancelled;
-        bool written = true;
+        qint64 longestTurnMs = 0;
+        bool written = false;
         {
             TADOIBQuery query;
             const auto run = start(query, endless);
             QVERIFY(run);
-            run->setProgress([&](const QString&, qint64, qint64) {
-                if (!frozen.isValid()) {
-                    ::kill(server, SIGSTOP);
-                    frozen.start();
+            if (paced) {
+                TReportRenderer renderer(run->definition(), run->params());
+                QVERIFY(renderer.paginate(*run, 1, 30));
+                run->setPatience(30);
+                run->readAhead();
+                ::kill(server, SIGSTOP);
+                frozen.start();
+                // Long enough for the rows on their way to run out.
+                while (frozen.elapsed() < 1500) {
+                    QElapsedTimer turn;
+                    turn.start();
+                    QVERIFY(!renderer.continuePass(*run, 30));
+                    longestTurnMs = qMax(longestTurnMs, turn.elapsed());
                 }
-                // Long enough for the reader to be left waiting on the server.
-                if (frozen.elapsed() < 1500)
-                    return true;
-                if (!cancelled.isValid())
-                    cancelled.start();
-                return false;
-            });
-            int pages = 0;
-            written = TReportFormats::write(*run, path, pages);
+                QVERIFY(run->late());
+                cancelled.start();
+                run->cancel();
+            } else {
+                run->setProgress([&](const QString&, qint64, qint64) {
+                    if (!frozen.isValid()) {
+                        ::kill(server, SIGSTOP);
+                        frozen.start();
+                    }
+                    // Long enough for the reader to be left waiting on the server.
+                    if (frozen.elapsed() < 1500)
+                        return true;
+                    if (!cancelled.isValid())
+                        cancelled.start();
+                    return false;
+                });
+                int pages = 0;
+                written = TReportFormats::write(*run, path, pages);
+            }
             QVERIFY(run->cancelled());
         }
         const qint64 stopMs = cancelled.isValid() ? cancelled.elapsed() : -1;
         ::kill(server, SIGCONT);
         QVERIFY(!written);
+        QVERIFY2(longestTurnMs < 300, qPrintable(QString::number(longestTurnMs)));
         QVERIFY2(stopMs >= 0 && stopMs < 1500, qPrintable(QString::number(stopMs)));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList());
