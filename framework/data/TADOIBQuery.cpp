@@ -17,7 +17,6 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlResult>
 #include <sqlite3.h>
 
 namespace {
@@ -263,10 +262,7 @@ std::shared_ptr<QSqlQuery> TADOIBQuery::prepared(const QSqlDatabase& db, const Q
 {
     sqlite3* connection = TDriverHandles::sqlite(db);
     if (connection && m_prepared && m_prepared.use_count() == 1 && sql == m_preparedText) {
-        const QVariant handle = m_prepared->result()->handle();
-        sqlite3_stmt* statement = qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0
-                                      ? *static_cast<sqlite3_stmt* const*>(handle.constData())
-                                      : nullptr;
+        sqlite3_stmt* statement = TDriverHandles::sqlite(*m_prepared);
         if (statement && sqlite3_db_handle(statement) == connection)
             return m_prepared;
     }

@@ -4,6 +4,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlResult>
 #include <QVariant>
 #include <ibase.h>
 #include <libpq-fe.h>
@@ -47,6 +48,14 @@ sqlite3* TDriverHandles::sqlite(const QSqlDatabase& db)
         !handleAs(driver->handle(), "sqlite3*", &connection))
         return nullptr;
     return connection;
+}
+
+sqlite3_stmt* TDriverHandles::sqlite(const QSqlQuery& query)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (!query.result() || !handleAs(query.result()->handle(), "sqlite3_stmt*", &statement))
+        return nullptr;
+    return statement;
 }
 
 std::function<void()> TDriverHandles::cancelOf(const QSqlDatabase& db)

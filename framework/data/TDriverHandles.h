@@ -6,7 +6,9 @@
 #include <functional>
 
 class QSqlDatabase;
+class QSqlQuery;
 struct sqlite3;
+struct sqlite3_stmt;
 
 // What is done through a driver's own handle of an open Qt connection lives here, so no
 // layer above the data layer links a database client library.
@@ -31,4 +33,6 @@ public:
 
     // The open SQLite connection's own handle; null for a closed one or another driver.
     static sqlite3* sqlite(const QSqlDatabase& db);
+    // The SQLite statement behind a prepared query; null once finalized, or on another driver.
+    static sqlite3_stmt* sqlite(const QSqlQuery& query);
 };

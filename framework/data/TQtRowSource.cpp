@@ -1,11 +1,11 @@
 #include "TQtRowSource_p.h"
 
 #include "EFrameworkError.h"
+#include "TDriverHandles.h"
 #include "TRunningStatement.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
-#include <QSqlResult>
 #include <sqlite3.h>
 #include <utility>
 
@@ -20,10 +20,7 @@ TQtRowSource::TQtRowSource(std::shared_ptr<QSqlQuery> query, bool onRow)
         m_query->finish();
         return;
     }
-    const QVariant handle = m_query->result()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
-        return;
-    sqlite3_stmt* statement = *static_cast<sqlite3_stmt* const*>(handle.constData());
+    sqlite3_stmt* statement = TDriverHandles::sqlite(*m_query);
     if (!statement || sqlite3_column_count(statement) != int(m_columns.size()))
         return;
     const Row first = currentRow(statement, int(m_columns.size()));
