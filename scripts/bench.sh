@@ -223,13 +223,14 @@ databases() {
 
 # The lookups on a machine others keep busy: one endless loop per core, in processes of their
 # own, for as long as the lookups run.
+busy_pids=()
 busy() {
-  local pids=() i
+  local i
   for ((i = 0; i < $(nproc); ++i)); do
     sh -c 'while :; do :; done' &
-    pids+=($!)
+    busy_pids+=($!)
   done
-  trap 'kill "${pids[@]}" 2>/dev/null' EXIT
+  trap 'kill "${busy_pids[@]}" 2>/dev/null || true' EXIT
   echo "== every core busy ($(nproc) loops)"
   lookups "$@"
 }

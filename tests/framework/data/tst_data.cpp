@@ -334,9 +334,19 @@ void tst_Data::aStatementRunAgainReadsAnew()
     dtmDBGeral = m_dm.get();
     TADOIBQuery* q = makeQuery({u"SELECT NMRAZSOCEMPR FROM EMPRESA WHERE CDEMPRESA >= :P "
                                 "ORDER BY CDEMPRESA"_qs});
+    const auto names = [q] {
+        QStringList read;
+        for (int r = 0; q->Query()->MoveTo(r); ++r)
+            read << q->Query()->currentValue(u"NMRAZSOCEMPR"_qs).toString();
+        return read;
+    };
     q->ParamByName(u"P"_qs).SetAsString(u"0001"_qs);
     q->Open();
-    QCOMPARE(q->Query()->currentValue(u"NMRAZSOCEMPR"_qs).toString(), u"Uma"_qs);
+    // Read to its end, or closed on its first row.
+    if (between == u"write")
+        QCOMPARE(q->Query()->currentValue(u"NMRAZSOCEMPR"_qs).toString(), u"Uma"_qs);
+    else
+        QCOMPARE(names(), (QStringList{u"Uma"_qs, u"Duas"_qs, u"Tres"_qs}));
     q->Close();
 
     QString expected = u"Duas"_qs;
@@ -359,7 +369,7 @@ void tst_Data::aStatementRunAgainReadsAnew()
     }
     q->ParamByName(u"P"_qs).SetAsString(u"0002"_qs);
     q->Open();
-    QCOMPARE(q->Query()->currentValue(u"NMRAZSOCEMPR"_qs).toString(), expected);
+    QCOMPARE(names(), (QStringList{expected, u"Tres"_qs}));
 }
 
 QTEST_MAIN(tst_Data)
