@@ -237,11 +237,11 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
         openRows(TFbRowSource::start(db, sql, values, timeout));
         return;
     }
-    const std::shared_ptr<QSqlQuery> query = prepared(db, sql);
+    sqlite3* connection = TDriverHandles::sqlite(db);
+    const std::shared_ptr<QSqlQuery> query = prepared(db, connection, sql);
     for (int i = 0; i < int(values.size()); ++i)
         query->bindValue(i, values[i]);
     bool onRow = false;
-    sqlite3* connection = TDriverHandles::sqlite(db);
     if (!connection || !runsBriefly(connection, *query, onRow)) {
         TRunningStatement::run(db, timeout, [&query, &onRow] {
             if (!query->exec())
@@ -258,9 +258,9 @@ void TADOIBQuery::run(const QSqlDatabase& db, int timeout)
 // compiling one costs SQLite about as much as running it: the last one is kept prepared.
 // Qt's driver finalizes its statements when the connection closes, so one that belongs to
 // no statement on this very handle any more is prepared again.
-std::shared_ptr<QSqlQuery> TADOIBQuery::prepared(const QSqlDatabase& db, const QString& sql)
+std::shared_ptr<QSqlQuery> TADOIBQuery::prepared(const QSqlDatabase& db, sqlite3* connection,
+                                                 const QString& sql)
 {
-    sqlite3* connection = TDriverHandles::sqlite(db);
     if (connection && m_prepared && m_prepared.use_count() == 1 && sql == m_preparedText) {
         sqlite3_stmt* statement = TDriverHandles::sqlite(*m_prepared);
         if (statement && sqlite3_db_handle(statement) == connection)

@@ -17,6 +17,7 @@
 #include "TDataSource.h"
 
 class QSqlQuery;
+struct sqlite3;
 
 // A read-only query holding one SQL text per database dialect. It runs the text
 // that fits the connected database, with its parameters bound (never spliced),
@@ -94,7 +95,9 @@ public:
 
 private:
     void run(const QSqlDatabase& db, int timeout);
-    std::shared_ptr<QSqlQuery> prepared(const QSqlDatabase& db, const QString& sql);
+    // connection: the SQLite handle of db, null on another driver (nothing is kept then).
+    std::shared_ptr<QSqlQuery> prepared(const QSqlDatabase& db, sqlite3* connection,
+                                        const QString& sql);
     void openRows(std::unique_ptr<TRowSource> source);
 
     QStringList m_sql, m_sqlOracle, m_sqlMssql, m_sqlIb;
