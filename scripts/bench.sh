@@ -10,7 +10,7 @@
 #   scripts/bench.sh load       (20 clients on PostgreSQL for 60 s, then again with a restart)
 #   scripts/bench.sh cycles     (memory per open/close cycle of the screen)
 #   scripts/bench.sh databases  (each database at 1,000,000 rows against its floor)
-#   scripts/bench.sh busy       (the lookups again while every core runs another process)
+#   scripts/bench.sh busy       (the lookups, Firebird's too, while every core runs another process)
 #
 # The million-row databases are made on the first run and reused: SQLite files in
 # $FIS_BENCH_DATA (default build/bench/bench-data), PostgreSQL databases on a
@@ -61,6 +61,8 @@ if [ "${FIS_BENCH_POSTGRESQL:-1}" = 1 ]; then
   postgresql
   engines=sqlite,postgresql
 fi
+# The busy run takes Firebird too: its statements wait on a thread of their own.
+if [ "${with_firebird:-0}" = 1 ]; then engines+=,firebird; fi
 
 QT_QPA_PLATFORM=offscreen "$BUILD/bin/bench_lookups" --data-dir "$DATA" --engines "$engines" "$@"
 }
@@ -232,6 +234,7 @@ busy() {
   done
   trap 'kill "${busy_pids[@]}" 2>/dev/null || true' EXIT
   echo "== every core busy ($(nproc) loops)"
+  local with_firebird=1
   lookups "$@"
 }
 
