@@ -9,40 +9,12 @@
 #include <sqlite3.h>
 #include <utility>
 
-TQtRowSource::TQtRowSource(std::shared_ptr<QSqlQuery> query, bool onRow)
-    : m_query(std::move(query)), m_atEnd(!onRow), m_onRow(onRow)
-{
-    const QSqlRecord record = m_query->record();
-    for (int i = 0; i < record.count(); ++i)
-        m_columns << record.fieldName(i);
-    // An empty result lets its cursor go at once, as one read to its end does.
-    if (!onRow) {
-        m_query->finish();
-        return;
-    }
-    sqlite3_stmt* statement = TDriverHandles::sqlite(*m_query);
-    if (!statement || sqlite3_column_count(statement) != int(m_columns.size()))
-        return;
-    const Row first = currentRow(statement, int(m_columns.size()));
-    for (int c = 0; c < int(m_columns.size()); ++c) {
-        const QVariant qt = m_query->value(c);
-        if (qt.metaType() != first[size_t(c)].metaType() ||
-            qt.isNull() != first[size_t(c)].isNull() || qt != first[size_t(c)])
-            return;
-    }
-    m_statement = statement;
-}
+namespace {
 
-TQtRowSource::~TQtRowSource()
+// The current row of an SQLite statement as Qt's driver gives it.
+TRowSource::Row currentRow(sqlite3_stmt* statement, int columns)
 {
-    // A statement kept prepared would otherwise hold its read lock on the file.
-    if (!m_atEnd)
-        m_query->finish();
-}
-
-TRowSource::Row TQtRowSource::currentRow(sqlite3_stmt* statement, int columns)
-{
-    Row row;
+    TRowSource::Row row;
     row.reserve(size_t(columns));
     for (int c = 0; c < columns; ++c) {
         switch (sqlite3_column_type(statement, c)) {
@@ -75,6 +47,39 @@ TRowSource::Row TQtRowSource::currentRow(sqlite3_stmt* statement, int columns)
         }
     }
     return row;
+}
+
+} // namespace
+
+TQtRowSource::TQtRowSource(std::shared_ptr<QSqlQuery> query, bool onRow)
+    : m_query(std::move(query)), m_atEnd(!onRow), m_onRow(onRow)
+{
+    const QSqlRecord record = m_query->record();
+    for (int i = 0; i < record.count(); ++i)
+        m_columns << record.fieldName(i);
+    // An empty result lets its cursor go at once, as one read to its end does.
+    if (!onRow) {
+        m_query->finish();
+        return;
+    }
+    sqlite3_stmt* statement = TDriverHandles::sqlite(*m_query);
+    if (!statement || sqlite3_column_count(statement) != int(m_columns.size()))
+        return;
+    const Row first = currentRow(statement, int(m_columns.size()));
+    for (int c = 0; c < int(m_columns.size()); ++c) {
+        const QVariant qt = m_query->value(c);
+        if (qt.metaType() != first[size_t(c)].metaType() ||
+            qt.isNull() != first[size_t(c)].isNull() || qt != first[size_t(c)])
+            return;
+    }
+    m_statement = statement;
+}
+
+TQtRowSource::~TQtRowSource()
+{
+    // A statement kept prepared would otherwise hold its read lock on the file.
+    if (!m_atEnd)
+        m_query->finish();
 }
 
 void TQtRowSource::read(int count, std::vector<Row>& rows)

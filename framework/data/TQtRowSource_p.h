@@ -28,9 +28,6 @@ public:
     bool atEnd() const override { return m_atEnd; }
     void cancel() override;
 
-    // The current row of an SQLite statement as Qt's driver gives it.
-    static Row currentRow(sqlite3_stmt* statement, int columns);
-
 private:
     void end();
 
