@@ -190,7 +190,7 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
         });
         printPages(renderer, again);
     };
-    preview.OnExport = [&] { previewExport(definition); };
+    preview.OnExport = [&] { previewExport(definition, &preview); };
     // Told over the preview once every row is read, or as it closes before.
     bool told = false;
     const auto tellOnce = [&] {
@@ -208,16 +208,16 @@ void TReportDesignerDialog::Preview(const TReportDefinition& definition)
     tellOnce();
 }
 
-void TReportDesignerDialog::previewExport(const TReportDefinition& definition)
+void TReportDesignerDialog::previewExport(const TReportDefinition& definition, QWidget* preview)
 {
     const QString path = QFileDialog::getSaveFileName(
-        parentWidget(), QStringLiteral("Exportar - %1").arg(definition.Name()),
+        preview, QStringLiteral("Exportar - %1").arg(definition.Name()),
         QDir::home().filePath(definition.Name() + QStringLiteral(".pdf")), exportFilters());
     if (!path.isEmpty() && ExportFile(definition, path))
-        announceExport(path);
+        announceExport(path, preview);
 }
 
-void TReportDesignerDialog::announceExport(const QString& path)
+void TReportDesignerDialog::announceExport(const QString& path, QWidget* over)
 {
     static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     const QFileInfo file(path);
@@ -227,7 +227,7 @@ void TReportDesignerDialog::announceExport(const QString& path)
     auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Exportação concluída"),
                                 QStringLiteral("Exportado: %1 em\n%2")
                                     .arg(what, QDir::toNativeSeparators(file.absoluteFilePath())),
-                                QMessageBox::NoButton, parentWidget());
+                                QMessageBox::NoButton, over ? over : parentWidget());
     box->setObjectName(QStringLiteral("msgExportado"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     QPushButton* open = box->addButton(QStringLiteral("Abrir arquivo"), QMessageBox::ActionRole);

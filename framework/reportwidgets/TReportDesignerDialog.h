@@ -54,8 +54,9 @@ public:
     // "PDF (*.pdf)" and one filter per other format, for a save dialog.
     static QString exportFilters();
     // A short note that the file is written, with "Abrir arquivo" and "Abrir pasta"
-    // (the desktop's own applications); it does not wait for an answer.
-    void announceExport(const QString& path);
+    // (the desktop's own applications); it does not wait for an answer. Over a modal
+    // window (the preview) it must be that window's own, or it stands behind it, blocked.
+    void announceExport(const QString& path, QWidget* over = nullptr);
 
     // Parent of the dialogs shown; by default the widget that owns this object.
     QWidget* parentWidget() const;
@@ -87,7 +88,7 @@ private:
     bool printPages(const TReportRenderer& renderer, TReportRun& run);
     void preparePrinter(const TReportDefinition& definition);
     bool choosePrinter(const TReportDefinition& definition);
-    void previewExport(const TReportDefinition& definition);
+    void previewExport(const TReportDefinition& definition, QWidget* preview);
     bool exportTo(const TReportDefinition& definition, const QString& path,
                   const TReportFormats::Format* format);
 

@@ -281,7 +281,7 @@ private Q_SLOTS:
     {
         QTemporaryDir out;
         const QString path = out.filePath(u"previa.xlsx"_qs);
-        bool exported = false;
+        bool exported = false, noted = false;
         whenShown<TReportPreview>(30, this, [&](TReportPreview* preview) {
             bool shown = false;
             whenShown<QFileDialog>(30, this, [&](QFileDialog* dialog) {
@@ -292,10 +292,14 @@ private Q_SLOTS:
                 if (a->objectName() == u"actExportar")
                     a->trigger();
             exported = shown;
+            // The note stands over the preview, not behind it on the blocked form.
+            auto* note = preview->findChild<QMessageBox*>(u"msgExportado"_qs);
+            noted = note && note->parentWidget() == preview && note->isVisible();
             preview->reject();
         });
         m_form->sbtPreview->click();
         QVERIFY(exported);
+        QVERIFY(noted);
         QVERIFY(m_host->presenter().errors.isEmpty());
         QVERIFY2(QFile::exists(path), qPrintable(QDir(out.path()).entryList().join(u',')));
         const QStringList rows = xlsxRows(path);
